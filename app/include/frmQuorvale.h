@@ -1,0 +1,29 @@
+#pragma once
+
+// The program's one window: its layout as data, its load handler, which runs
+// the whole processing, and the text of a record line.
+
+#include "platform/Form.h"
+
+#include <cstdint>
+#include <string>
+
+namespace frmQuorvale {
+
+platform::FormDescription Layout();
+
+// Runs the four stages, then fills lstInput, lstOutput, lstNotPlaced and
+// lstErrors in that order.
+void Form_Load(platform::Form& form);
+
+// The second half of the load: fills the four lists from the module state.
+void FillLists(platform::Form& form);
+
+// "[00042]   12-3-7": the position padded to five digits, then Value1,
+// Value2 and GroupKey joined by hyphens.
+std::string FormatRecordLine(std::int32_t position);
+
+} // namespace frmQuorvale
+
+// What main hands to the start routine.
+platform::ProjectDescription QuorvaleProject();

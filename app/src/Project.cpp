@@ -1,0 +1,14 @@
+#include "frmQuorvale.h"
+#include "modQuorvale.h"
+
+platform::ProjectDescription QuorvaleProject() {
+    return {
+        .name = "quorvale",
+        .title = "Quorvale",
+        .version = QUORVALE_VERSION,
+        .summary = "Validates, sorts and groups integer records into lists of five.",
+        .dataFileName = modQuorvale::DataFileName,
+        .startupForm = frmQuorvale::Layout(),
+        .load = frmQuorvale::Form_Load,
+    };
+}

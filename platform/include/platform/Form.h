@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Twips are the unit of every form geometry: 1440 per inch, 15 per pixel at
+// 96 dpi.
+inline constexpr int TwipsPerInch = 1440;
+inline constexpr int TwipsPerPixelAt96Dpi = 15;
+
+enum class ControlKind { Frame, ListBox };
+
+// One control of a form, as the form's author describes it. Left and Top are
+// relative to the container: the form's client area or a frame.
+struct ControlDescription {
+    std::string name;
+    ControlKind kind;
+    std::string container; // empty for the form itself
+    std::string caption;
+    int left;
+    int top;
+    int width;
+    int height;
+    int tabIndex;
+};
+
+struct FormDescription {
+    std::string name;
+    std::string caption;
+    int clientWidth;
+    int clientHeight;
+    std::vector<ControlDescription> controls;
+};
+
+// The lines of one list box. They are kept in one buffer, each ended by a
+// newline, so that a million lines cost no million allocations and can be
+// written out in one go.
+class ListBox {
+public:
+    // Appends the text as the new last line.
+    void AddItem(std::string_view text);
+
+    std::int32_t ListCount() const { return static_cast<std::int32_t>(ends_.size()); }
+    // The line at a 0-based index, without its newline.
+    std::string_view List(std::int32_t index) const;
+    // Every line, each followed by a newline.
+    std::string_view AllLines() const { return text_; }
+
+private:
+    std::string text_;
+    std::vector<std::size_t> ends_;
+};
+
+// A loaded form: its description and the state of its list boxes.
+class Form {
+public:
+    explicit Form(FormDescription description);
+
+    const FormDescription& Description() const { return description_; }
+    ListBox& ListBoxNamed(std::string_view name);
+    const ListBox& ListBoxNamed(std::string_view name) const;
+
+private:
+    FormDescription description_;
+    std::vector<ListBox> listBoxes_; // parallel to description_.controls
+};
+
+// What the program hands to the start routine: itself, its start-up form
+// and the form's load handler.
+struct ProjectDescription {
+    std::string name;    // the executable's name, used in reports
+    std::string title;   // for dialogs
+    std::string version;
+    std::string summary; // one line for --help
+    std::string dataFileName; // the input that an optional FILE argument replaces
+    FormDescription startupForm;
+    std::function<void(Form&)> load;
+};
+
+// Starts the program: runs the load handler, then shows the form as a
+// window, or with --text prints its lists. Ends the process.
+[[noreturn]] void ThunRTMain(const ProjectDescription& project, int argc, char** argv);
+
+} // namespace platform

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+
+// A two-dimensional table of signed 32-bit integers with bounds 0..rows-1 and
+// 0..columns-1, stored row by row. Every access is checked.
+//
+// Storage grows as rows are written: an element never written reads as 0.
+// So a table created for a huge row count costs memory only for the rows
+// actually filled, which keeps a lying record count from exhausting memory.
+class IntTable {
+public:
+    IntTable() = default;
+
+    // Creates the table anew with every element 0. Negative row counts give
+    // an empty table.
+    void Create(std::int32_t rows, std::int32_t columns);
+
+    std::int32_t Rows() const { return rows_; }
+    std::int32_t Columns() const { return columns_; }
+
+    std::int32_t Get(std::int32_t row, std::int32_t column) const {
+        const std::size_t index = IndexOf(row, column);
+        return index < cells_.size() ? cells_[index] : 0;
+    }
+
+    void Set(std::int32_t row, std::int32_t column, std::int32_t value) {
+        const std::size_t index = IndexOf(row, column);
+        if (index >= cells_.size()) {
+            Grow(index);
+        }
+        cells_[index] = value;
+    }
+
+    // Direct row-major access for bulk work. Materialises every row first.
+    std::int32_t* Data();
+    const std::int32_t* Data() const;
+
+private:
+    std::size_t IndexOf(std::int32_t row, std::int32_t column) const {
+        if (row < 0 || row >= rows_ || column < 0 || column >= columns_) {
+            RaiseOutOfBounds(row, column);
+        }
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
+               static_cast<std::size_t>(column);
+    }
+    [[noreturn]] void RaiseOutOfBounds(std::int32_t row, std::int32_t column) const;
+    void Grow(std::size_t index);
+    void Materialise() const;
+
+    std::int32_t rows_ = 0;
+    std::int32_t columns_ = 0;
+    mutable std::vector<std::int32_t> cells_;
+};
+
+} // namespace platform

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Reads whole numbers one at a time from a text file. Values are separated
+// by blanks, tabs, line ends (LF, CRLF, CR) or a single comma; a value is an
+// optional sign and decimal digits, optionally in double quotes. Anything
+// else is a fatal error naming the file, the line and the value's ordinal.
+// Nothing is read ahead beyond one block, and nothing past the value that
+// the caller asks for is ever interpreted.
+class SequentialFile {
+public:
+    explicit SequentialFile(std::string path);
+    ~SequentialFile();
+    SequentialFile(const SequentialFile&) = delete;
+    SequentialFile& operator=(const SequentialFile&) = delete;
+
+    std::int32_t ReadValue();
+
+    // How many values the caller will ask for in all, so that a short file
+    // can say how many were needed.
+    void ExpectValues(std::int64_t total) { expected_ = total; }
+
+    const std::string& Path() const { return path_; }
+
+private:
+    int Peek() {
+        if (next_ == end_ && !Refill()) {
+            return EOF;
+        }
+        return static_cast<unsigned char>(*next_);
+    }
+    void Advance() { ++next_; }
+    bool Refill();
+    void CheckEncoding();
+    void SkipSeparator();
+    std::int32_t ParseValue();
+    [[noreturn]] void RaiseAtValue(const std::string& what) const;
+    [[noreturn]] void RaiseShort() const;
+
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    const char* next_ = nullptr;
+    const char* end_ = nullptr;
+    bool eof_ = false;
+    bool commaAllowed_ = false;
+    std::int64_t line_ = 1;
+    std::int64_t valueLine_ = 1;
+    std::int64_t valuesRead_ = 0;
+    std::int64_t expected_ = -1;
+};
+
+// The runtime's numbered files: the program opens a name as a file number
+// and reads values from that number.
+void OpenForInput(std::string_view name, int fileNumber);
+std::int32_t InputValue(int fileNumber);
+void ExpectValues(int fileNumber, std::int64_t total);
+// The path actually read for an open file number, for error reports.
+const std::string& FilePath(int fileNumber);
+void CloseFile(int fileNumber);
+// Closes every numbered file, as after a failed run.
+void CloseAllFiles();
+
+// Makes later opens of `name` read `path` instead; how the command line
+// points the program at another data file without the program knowing.
+void RedirectFile(std::string name, std::string path);
+
+} // namespace platform

@@ -1,0 +1,46 @@
+#include "platform/Form.h"
+
+#include "platform/FatalError.h"
+
+#include <algorithm>
+
+namespace platform {
+
+void ListBox::AddItem(std::string_view text) {
+    if (ends_.size() >= static_cast<std::size_t>(INT32_MAX)) {
+        Raise("a list box cannot hold more than 2147483647 lines");
+    }
+    text_.append(text);
+    text_.push_back('\n');
+    ends_.push_back(text_.size() - 1);
+}
+
+std::string_view ListBox::List(std::int32_t index) const {
+    if (index < 0 || index >= ListCount()) {
+        Raise("list index " + std::to_string(index) + " is outside 0 to " +
+              std::to_string(ListCount() - 1));
+    }
+    const auto i = static_cast<std::size_t>(index);
+    const std::size_t begin = i == 0 ? 0 : ends_[i - 1] + 1;
+    return std::string_view(text_).substr(begin, ends_[i] - begin);
+}
+
+Form::Form(FormDescription description)
+    : description_(std::move(description)), listBoxes_(description_.controls.size()) {}
+
+ListBox& Form::ListBoxNamed(std::string_view name) {
+    const auto& controls = description_.controls;
+    const auto found = std::find_if(controls.begin(), controls.end(), [&](const auto& control) {
+        return control.kind == ControlKind::ListBox && control.name == name;
+    });
+    if (found == controls.end()) {
+        Raise("the form has no list box named " + std::string(name));
+    }
+    return listBoxes_[static_cast<std::size_t>(found - controls.begin())];
+}
+
+const ListBox& Form::ListBoxNamed(std::string_view name) const {
+    return const_cast<Form*>(this)->ListBoxNamed(name);
+}
+
+} // namespace platform

@@ -1,0 +1,44 @@
+#include "platform/IntTable.h"
+
+#include "platform/FatalError.h"
+
+#include <algorithm>
+#include <string>
+
+namespace platform {
+
+void IntTable::Create(std::int32_t rows, std::int32_t columns) {
+    rows_ = std::max(rows, 0);
+    columns_ = std::max(columns, 0);
+    cells_.clear();
+    cells_.shrink_to_fit();
+}
+
+void IntTable::RaiseOutOfBounds(std::int32_t row, std::int32_t column) const {
+    Raise("table index (" + std::to_string(row) + ", " + std::to_string(column) +
+          ") is outside (0 to " + std::to_string(rows_ - 1) + ", 0 to " +
+          std::to_string(columns_ - 1) + ")");
+}
+
+void IntTable::Grow(std::size_t index) {
+    // Doubling keeps row-by-row filling linear.
+    const std::size_t total = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);
+    const std::size_t wanted = std::max(index + 1, cells_.size() * 2);
+    cells_.resize(std::min(wanted, total), 0);
+}
+
+void IntTable::Materialise() const {
+    cells_.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_), 0);
+}
+
+std::int32_t* IntTable::Data() {
+    Materialise();
+    return cells_.data();
+}
+
+const std::int32_t* IntTable::Data() const {
+    Materialise();
+    return cells_.data();
+}
+
+} // namespace platform

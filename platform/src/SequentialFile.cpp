@@ -1,0 +1,261 @@
+#include "platform/SequentialFile.h"
+
+#include "platform/FatalError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t BlockSize = 1 << 16;
+constexpr std::size_t PreviewLimit = 24;
+
+bool IsBlankOrLineEnd(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsSeparator(int c) { return IsBlankOrLineEnd(c) || c == ','; }
+
+// Shows a token the way a user can read it back, control bytes escaped.
+void AppendVisible(std::string& out, unsigned char c) {
+    static const char hex[] = "0123456789ABCDEF";
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+        out.push_back(static_cast<char>(c));
+    } else {
+        out += "\\x";
+        out.push_back(hex[c >> 4]);
+        out.push_back(hex[c & 15]);
+    }
+}
+
+std::string ErrnoText() { return std::strerror(errno); }
+
+} // namespace
+
+SequentialFile::SequentialFile(std::string path) : path_(std::move(path)) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path_, error)) {
+        Raise(path_ + ": is a directory, not a data file");
+    }
+    errno = 0;
+    file_ = std::fopen(path_.c_str(), "rb");
+    if (file_ == nullptr) {
+        Raise(path_ + ": cannot open for reading: " + ErrnoText());
+    }
+    buffer_ = std::make_unique<char[]>(BlockSize);
+    next_ = end_ = buffer_.get();
+    CheckEncoding();
+}
+
+SequentialFile::~SequentialFile() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
+}
+
+bool SequentialFile::Refill() {
+    if (eof_) {
+        return false;
+    }
+    errno = 0;
+    const std::size_t count = std::fread(buffer_.get(), 1, BlockSize, file_);
+    if (count == 0) {
+        if (std::ferror(file_)) {
+            Raise(path_ + ": read error: " + ErrnoText());
+        }
+        eof_ = true;
+        return false;
+    }
+    next_ = buffer_.get();
+    end_ = next_ + count;
+    return true;
+}
+
+void SequentialFile::CheckEncoding() {
+    if (!Refill()) {
+        return;
+    }
+    const auto size = static_cast<std::size_t>(end_ - next_);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(next_);
+    if (size >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) ||
+                      (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        Raise(path_ + ": is UTF-16 text; save it as UTF-8 or plain ASCII");
+    }
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        next_ += 3;
+    }
+}
+
+void SequentialFile::RaiseAtValue(const std::string& what) const {
+    Raise(path_ + ", line " + std::to_string(valueLine_) + ", value " +
+          std::to_string(valuesRead_ + 1) + ": " + what);
+}
+
+void SequentialFile::RaiseShort() const {
+    std::string message = path_ + ": the file ends after " + std::to_string(valuesRead_) +
+                          (valuesRead_ == 1 ? " value" : " values");
+    if (expected_ >= 0) {
+        message += ", but " + std::to_string(expected_) + " are needed";
+    } else {
+        message += "; another value was needed";
+    }
+    Raise(message);
+}
+
+void SequentialFile::SkipSeparator() {
+    for (;;) {
+        const int c = Peek();
+        if (c == EOF) {
+            RaiseShort();
+        }
+        if (c == '\n') {
+            ++line_;
+        } else if (c == '\r') {
+            ++line_;
+            Advance();
+            if (Peek() == '\n') {
+                Advance();
+            }
+            continue;
+        } else if (c == ',') {
+            if (!commaAllowed_) {
+                valueLine_ = line_;
+                RaiseAtValue("empty value between commas");
+            }
+            commaAllowed_ = false;
+        } else if (!IsBlankOrLineEnd(c)) {
+            return;
+        }
+        Advance();
+    }
+}
+
+std::int32_t SequentialFile::ParseValue() {
+    // One pass over the token: it may be far longer than any number (a
+    // megabyte of digits), so only a short preview is kept for the report.
+    enum class Stage { Start, AfterQuote, AfterSign, Digits, Closed, Invalid };
+    Stage stage = Stage::Start;
+    bool quoted = false;
+    bool negative = false;
+    bool hasNul = false;
+    std::uint64_t magnitude = 0;
+    std::string preview;
+    std::size_t length = 0;
+
+    for (int c = Peek(); c != EOF && !IsSeparator(c); c = Peek()) {
+        Advance();
+        if (length++ < PreviewLimit) {
+            AppendVisible(preview, static_cast<unsigned char>(c));
+        }
+        hasNul = hasNul || c == 0;
+        const bool digit = c >= '0' && c <= '9';
+        switch (stage) {
+        case Stage::Start:
+        case Stage::AfterQuote:
+            if (c == '"' && stage == Stage::Start) {
+                quoted = true;
+                stage = Stage::AfterQuote;
+            } else if (c == '+' || c == '-') {
+                negative = c == '-';
+                stage = Stage::AfterSign;
+            } else {
+                stage = digit ? Stage::Digits : Stage::Invalid;
+            }
+            break;
+        case Stage::AfterSign:
+            stage = digit ? Stage::Digits : Stage::Invalid;
+            break;
+        case Stage::Digits:
+            if (c == '"' && quoted) {
+                stage = Stage::Closed;
+            } else if (!digit) {
+                stage = Stage::Invalid;
+            }
+            break;
+        case Stage::Closed:
+        case Stage::Invalid:
+            stage = Stage::Invalid;
+            break;
+        }
+        if (digit && stage == Stage::Digits && magnitude <= (std::uint64_t{1} << 32)) {
+            magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
+        }
+    }
+
+    if (length > PreviewLimit) {
+        preview += "... (" + std::to_string(length) + " characters)";
+    }
+    if (hasNul) {
+        RaiseAtValue("contains NUL bytes; the file looks binary or UTF-16, not text");
+    }
+    const bool complete = stage == Stage::Closed || (stage == Stage::Digits && !quoted);
+    if (!complete) {
+        RaiseAtValue("\"" + preview + "\" is not a whole number");
+    }
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
+    if (magnitude > limit) {
+        RaiseAtValue(preview + " is outside the signed 32-bit range");
+    }
+    const auto signedMagnitude = static_cast<std::int64_t>(magnitude);
+    return static_cast<std::int32_t>(negative ? -signedMagnitude : signedMagnitude);
+}
+
+std::int32_t SequentialFile::ReadValue() {
+    SkipSeparator();
+    valueLine_ = line_;
+    const std::int32_t value = ParseValue();
+    ++valuesRead_;
+    commaAllowed_ = true;
+    return value;
+}
+
+namespace {
+
+std::map<int, std::unique_ptr<SequentialFile>>& OpenFiles() {
+    static std::map<int, std::unique_ptr<SequentialFile>> files;
+    return files;
+}
+
+std::map<std::string, std::string>& Redirections() {
+    static std::map<std::string, std::string> redirections;
+    return redirections;
+}
+
+SequentialFile& FileAt(int fileNumber) {
+    const auto found = OpenFiles().find(fileNumber);
+    if (found == OpenFiles().end()) {
+        Raise("file number " + std::to_string(fileNumber) + " is not open");
+    }
+    return *found->second;
+}
+
+} // namespace
+
+void RedirectFile(std::string name, std::string path) {
+    Redirections()[std::move(name)] = std::move(path);
+}
+
+void OpenForInput(std::string_view name, int fileNumber) {
+    if (OpenFiles().contains(fileNumber)) {
+        Raise("file number " + std::to_string(fileNumber) + " is already open");
+    }
+    std::string path(name);
+    if (const auto found = Redirections().find(path); found != Redirections().end()) {
+        path = found->second;
+    }
+    OpenFiles()[fileNumber] = std::make_unique<SequentialFile>(std::move(path));
+}
+
+std::int32_t InputValue(int fileNumber) { return FileAt(fileNumber).ReadValue(); }
+
+void ExpectValues(int fileNumber, std::int64_t total) { FileAt(fileNumber).ExpectValues(total); }
+
+const std::string& FilePath(int fileNumber) { return FileAt(fileNumber).Path(); }
+
+void CloseFile(int fileNumber) { OpenFiles().erase(fileNumber); }
+
+void CloseAllFiles() { OpenFiles().clear(); }
+
+} // namespace platform

@@ -1,0 +1,12 @@
+#include "modQuorvale.h"
+
+namespace modQuorvale {
+
+std::int32_t RecordCount = 0;
+platform::IntTable RecordTable;
+std::optional<ListOfLists> OutputLists;
+std::optional<PositionList> NotPlacedList;
+std::optional<PositionList> RejectedList;
+std::optional<ListOfLists> PendingGroups;
+
+} // namespace modQuorvale

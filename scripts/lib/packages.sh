@@ -1,0 +1,21 @@
+# Installs the Debian packages that are not installed yet. Safe to repeat.
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [[ ${#missing[@]} -eq 0 ]] && return 0
+    local sudo=()
+    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# What every build needs.
+ensure_build_packages() {
+    ensure_packages cmake make g++ qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
+        libbenchmark-dev
+}

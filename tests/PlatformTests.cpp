@@ -1,0 +1,103 @@
+#include "platform/Checked.h"
+#include "platform/Collection.h"
+#include "platform/FatalError.h"
+#include "platform/Form.h"
+#include "platform/IntTable.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+using platform::FatalError;
+
+TEST(CheckedArithmetic, RaisesInsteadOfWrapping) {
+    EXPECT_EQ(platform::CheckedAdd(INT32_MAX - 1, 1), INT32_MAX);
+    EXPECT_EQ(platform::CheckedSub(INT32_MIN + 1, 1), INT32_MIN);
+    EXPECT_THROW(platform::CheckedAdd(INT32_MAX, 1), FatalError);
+    EXPECT_THROW(platform::CheckedSub(INT32_MIN, 1), FatalError);
+    EXPECT_THROW(platform::CheckedMul(65536, 32768), FatalError);
+    try {
+        platform::CheckedSub(INT32_MIN, 1, "record count");
+        FAIL();
+    } catch (const FatalError& error) {
+        EXPECT_NE(std::string(error.what()).find("record count"), std::string::npos);
+    }
+}
+
+TEST(IntTable, ChecksBothBoundsAndStartsAtZero) {
+    platform::IntTable table;
+    table.Create(3, 5);
+    EXPECT_EQ(table.Get(2, 4), 0);
+    table.Set(1, 4, -7);
+    EXPECT_EQ(table.Get(1, 4), -7);
+    EXPECT_EQ(table.Get(2, 0), 0);
+    EXPECT_THROW(table.Get(3, 0), FatalError);
+    EXPECT_THROW(table.Get(-1, 0), FatalError);
+    EXPECT_THROW(table.Set(0, 5, 1), FatalError);
+    table.Create(2, 5); // anew: earlier contents are gone
+    EXPECT_EQ(table.Get(1, 4), 0);
+    EXPECT_THROW(table.Get(2, 0), FatalError);
+}
+
+TEST(IntTable, HugeBoundsCostNothingUntilWritten) {
+    platform::IntTable table;
+    table.Create(INT32_MAX, 5);
+    EXPECT_EQ(table.Get(INT32_MAX - 1, 4), 0);
+    table.Set(0, 0, 1);
+    EXPECT_EQ(table.Get(0, 0), 1);
+}
+
+TEST(IntTable, StoresRowByRow) {
+    platform::IntTable table;
+    table.Create(2, 3);
+    table.Set(1, 0, 9);
+    EXPECT_EQ(table.Data()[3], 9);
+}
+
+TEST(Collection, IsOneBasedAndRemoveMovesLaterElementsUp) {
+    platform::Collection<std::int32_t> list;
+    for (std::int32_t value : {10, 20, 30, 40}) {
+        list.Add(value);
+    }
+    EXPECT_EQ(list.Count(), 4);
+    EXPECT_EQ(list.Item(1), 10);
+    list.Remove(2);
+    EXPECT_EQ(list.Items(), (std::vector<std::int32_t>{10, 30, 40}));
+    list.Remove(3);
+    list.Remove(1);
+    EXPECT_EQ(list.Items(), (std::vector<std::int32_t>{30}));
+    EXPECT_THROW(list.Item(0), FatalError);
+    EXPECT_THROW(list.Item(2), FatalError);
+    EXPECT_THROW(list.Remove(2), FatalError);
+}
+
+TEST(Collection, HoldsCollectionsByValue) {
+    platform::Collection<platform::Collection<std::int32_t>> lists;
+    platform::Collection<std::int32_t> inner;
+    inner.Add(1);
+    lists.Add(inner);
+    inner.Add(2);
+    EXPECT_EQ(lists.Item(1).Count(), 1);
+}
+
+TEST(Text, PlainDecimalAndZeroPattern) {
+    EXPECT_EQ(platform::ToDecimal(0), "0");
+    EXPECT_EQ(platform::ToDecimal(-7), "-7");
+    EXPECT_EQ(platform::ToDecimal(INT32_MIN), "-2147483648");
+    EXPECT_EQ(platform::FormatNumber(42, "00000"), "00042");
+    EXPECT_EQ(platform::FormatNumber(0, "00000"), "00000");
+    EXPECT_EQ(platform::FormatNumber(123456, "00000"), "123456");
+    EXPECT_EQ(platform::FormatNumber(-5, "00000"), "-00005");
+}
+
+TEST(ListBox, AppendsLinesInOrder) {
+    platform::ListBox list;
+    list.AddItem("first");
+    list.AddItem(" ");
+    list.AddItem("");
+    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.List(0), "first");
+    EXPECT_EQ(list.List(1), " ");
+    EXPECT_EQ(list.List(2), "");
+    EXPECT_EQ(list.AllLines(), "first\n \n\n");
+    EXPECT_THROW(list.List(3), FatalError);
+}
