@@ -10,8 +10,7 @@ using testing_support::TableRows;
 
 namespace {
 
-const std::vector<Record> ExampleTable{
-    {5, 3, 10, 1}, {50, 2, 11, 2}, {6, 1, 10, 3}, {7, 4, 12, 4}};
+const std::vector<Record> ExampleTable{{5, 3, 10, 1}, {50, 2, 11, 2}, {6, 1, 10, 3}, {7, 4, 12, 4}};
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -101,3 +101,35 @@ TEST(ListBox, AppendsLinesInOrder) {
     EXPECT_EQ(list.AllLines(), "first\n \n\n");
     EXPECT_THROW(list.List(3), FatalError);
 }
+
+#include "frmQuorvale.h"
+#include "platform/FormLayout.h"
+
+TEST(FormLayout, DesignedSizeGivesDesignedGeometry) {
+    const platform::FormDescription form = frmQuorvale::Layout();
+    const auto rects = platform::LayoutForm(form, form.clientWidth, form.clientHeight);
+    ASSERT_EQ(rects.size(), form.controls.size());
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        const auto& c = form.controls[i];
+        EXPECT_EQ(rects[i], (platform::TwipRect{c.left, c.top, c.width, c.height})) << c.name;
+    }
+    // Smaller than designed lays out as designed.
+    EXPECT_EQ(platform::LayoutForm(form, 100, 100), rects);
+}
+
+TEST(FormLayout, FramesShareExtraWidthEquallyAndListsKeepMargins) {
+    const platform::FormDescription form = frmQuorvale::Layout();
+    const auto rects = platform::LayoutForm(form, form.clientWidth + 4000, form.clientHeight + 600);
+    // Frames 1 to 4 are controls 0, 2, 4, 6; each list follows its frame.
+    for (std::size_t frame = 0; frame < 8; frame += 2) {
+        EXPECT_EQ(rects[frame].width, 2385 + 1000);
+        EXPECT_EQ(rects[frame].height, 4425 + 600);
+        EXPECT_EQ(rects[frame].left,
+                  form.controls[frame].left + 1000 * static_cast<int>(frame / 2));
+        EXPECT_EQ(rects[frame + 1].left, 150);
+        EXPECT_EQ(rects[frame].width - rects[frame + 1].width, 2385 - 2085);
+        EXPECT_EQ(rects[frame].height - rects[frame + 1].height, 4425 - 3960);
+    }
+    // The gaps between frames stay as designed.
+    EXPECT_EQ(rects[2].left - (rects[0].left + rects[0].width), 45);
+}

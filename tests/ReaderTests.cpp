@@ -1,5 +1,4 @@
 #include "TestSupport.h"
-
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 
@@ -36,7 +35,9 @@ std::vector<std::int32_t> Values(std::string_view content, int count) {
     return result.values;
 }
 
-std::string ErrorOf(std::string_view content, int count) { return ReadValues(content, count).error; }
+std::string ErrorOf(std::string_view content, int count) {
+    return ReadValues(content, count).error;
+}
 
 using Values3 = std::vector<std::int32_t>;
 
@@ -50,7 +51,10 @@ TEST(SequentialFile, AcceptsEverySeparatorForm) {
     EXPECT_EQ(Values("1\r-2\r3", 3), expected);
     EXPECT_EQ(Values("  1 ,\n -2,\r\n\r\n3,\n", 3), expected);
     EXPECT_EQ(Values("\"1\",\"-2\" \"+3\"", 3), expected);
-    EXPECT_EQ(Values("\xEF\xBB\xBF" "1,-2,3", 3), expected);
+    EXPECT_EQ(Values("\xEF\xBB\xBF"
+                     "1,-2,3",
+                     3),
+              expected);
     EXPECT_EQ(Values("+1,-0002,0003", 3), expected);
 }
 
@@ -62,8 +66,8 @@ TEST(SequentialFile, ReadsTheExtremesOf32Bits) {
 }
 
 TEST(SequentialFile, RejectsWhatIsNotAWholeNumber) {
-    for (const char* bad : {"abc", "1.5", "-", "+", "0x1F", "1e3", "\"5", "5\"", "\"\"", "--1",
-                            "\"5\"6", "12a"}) {
+    for (const char* bad :
+         {"abc", "1.5", "-", "+", "0x1F", "1e3", "\"5", "5\"", "\"\"", "--1", "\"5\"6", "12a"}) {
         const std::string error = ErrorOf(bad, 1);
         EXPECT_NE(error.find("is not a whole number"), std::string::npos) << bad << ": " << error;
     }
@@ -92,7 +96,12 @@ TEST(SequentialFile, LongTokensAreShortenedInTheReport) {
 }
 
 TEST(SequentialFile, BinaryAndUtf16AreErrors) {
-    EXPECT_NE(ErrorOf("\xFF\xFE" "1\0" "2\0", 1).find("UTF-16"), std::string::npos);
+    EXPECT_NE(ErrorOf("\xFF\xFE"
+                      "1\0"
+                      "2\0",
+                      1)
+                  .find("UTF-16"),
+              std::string::npos);
     EXPECT_NE(ErrorOf(std::string_view("1\0,2", 4), 2).find("NUL"), std::string::npos);
     EXPECT_NE(ErrorOf(std::string_view("\0\0\0\0", 4), 1).find("NUL"), std::string::npos);
     EXPECT_NE(ErrorOf("\x01\x80\xFE", 1).find("not a whole number"), std::string::npos);

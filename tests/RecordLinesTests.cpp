@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 #include "frmQuorvale.h"
-
 #include "platform/FatalError.h"
 
 #include <gtest/gtest.h>

@@ -24,8 +24,8 @@ ScratchDir::~ScratchDir() {
 
 fs::path ScratchDir::Write(std::string_view name, std::string_view content) const {
     const fs::path file = path_ / name;
-    std::ofstream(file, std::ios::binary).write(content.data(),
-                                                static_cast<std::streamsize>(content.size()));
+    std::ofstream(file, std::ios::binary)
+        .write(content.data(), static_cast<std::streamsize>(content.size()));
     return file;
 }
 
@@ -68,7 +68,9 @@ std::vector<Record> TableRows() {
     return rows;
 }
 
-std::vector<std::int32_t> Positions(const PositionList& list) { return list.Items(); }
+std::vector<std::int32_t> Positions(const PositionList& list) {
+    return list.Items();
+}
 
 std::vector<std::vector<std::int32_t>> Positions(const ListOfLists& lists) {
     std::vector<std::vector<std::int32_t>> result;

@@ -1,3 +1,5 @@
 #include "frmQuorvale.h"
 
-int main(int argc, char** argv) { platform::ThunRTMain(QuorvaleProject(), argc, argv); }
+int main(int argc, char** argv) {
+    platform::ThunRTMain(QuorvaleProject(), argc, argv);
+}

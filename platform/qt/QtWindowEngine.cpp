@@ -18,7 +18,9 @@ namespace platform {
 
 namespace {
 
-int ToPixels(int twips) { return twips / TwipsPerPixelAt96Dpi; }
+int ToPixels(int twips) {
+    return twips / TwipsPerPixelAt96Dpi;
+}
 
 QRect ToPixels(const ControlDescription& control) {
     return QRect(ToPixels(control.left), ToPixels(control.top), ToPixels(control.width),

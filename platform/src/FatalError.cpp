@@ -5,7 +5,9 @@
 
 namespace platform {
 
-void Raise(const std::string& message) { throw FatalError(message); }
+void Raise(const std::string& message) {
+    throw FatalError(message);
+}
 
 void RaiseOverflow(std::string_view operation, std::int64_t exact, std::string_view context) {
     std::string message;
@@ -22,6 +24,8 @@ void RaiseBadIndex(std::int32_t index, std::int32_t count) {
           std::to_string(count));
 }
 
-void RaiseCollectionFull() { Raise("a collection cannot hold more than 2147483647 elements"); }
+void RaiseCollectionFull() {
+    Raise("a collection cannot hold more than 2147483647 elements");
+}
 
 } // namespace platform

@@ -15,8 +15,12 @@ namespace {
 constexpr std::size_t BlockSize = 1 << 16;
 constexpr std::size_t PreviewLimit = 24;
 
-bool IsBlankOrLineEnd(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool IsSeparator(int c) { return IsBlankOrLineEnd(c) || c == ','; }
+bool IsBlankOrLineEnd(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool IsSeparator(int c) {
+    return IsBlankOrLineEnd(c) || c == ',';
+}
 
 // Shows a token the way a user can read it back, control bytes escaped.
 void AppendVisible(std::string& out, unsigned char c) {
@@ -30,7 +34,9 @@ void AppendVisible(std::string& out, unsigned char c) {
     }
 }
 
-std::string ErrnoText() { return std::strerror(errno); }
+std::string ErrnoText() {
+    return std::strerror(errno);
+}
 
 } // namespace
 
@@ -79,8 +85,8 @@ void SequentialFile::CheckEncoding() {
     }
     const auto size = static_cast<std::size_t>(end_ - next_);
     const auto* bytes = reinterpret_cast<const unsigned char*>(next_);
-    if (size >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) ||
-                      (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+    if (size >= 2 &&
+        ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
         Raise(path_ + ": is UTF-16 text; save it as UTF-8 or plain ASCII");
     }
     if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
@@ -248,14 +254,24 @@ void OpenForInput(std::string_view name, int fileNumber) {
     OpenFiles()[fileNumber] = std::make_unique<SequentialFile>(std::move(path));
 }
 
-std::int32_t InputValue(int fileNumber) { return FileAt(fileNumber).ReadValue(); }
+std::int32_t InputValue(int fileNumber) {
+    return FileAt(fileNumber).ReadValue();
+}
 
-void ExpectValues(int fileNumber, std::int64_t total) { FileAt(fileNumber).ExpectValues(total); }
+void ExpectValues(int fileNumber, std::int64_t total) {
+    FileAt(fileNumber).ExpectValues(total);
+}
 
-const std::string& FilePath(int fileNumber) { return FileAt(fileNumber).Path(); }
+const std::string& FilePath(int fileNumber) {
+    return FileAt(fileNumber).Path();
+}
 
-void CloseFile(int fileNumber) { OpenFiles().erase(fileNumber); }
+void CloseFile(int fileNumber) {
+    OpenFiles().erase(fileNumber);
+}
 
-void CloseAllFiles() { OpenFiles().clear(); }
+void CloseAllFiles() {
+    OpenFiles().clear();
+}
 
 } // namespace platform

@@ -22,7 +22,8 @@ std::int32_t FindSeed() {
 bool IsDuplicate(const PositionList& group, std::int32_t j) {
     for (std::int32_t k = 1; k <= group.Count(); ++k) {
         const std::int32_t member = group.Item(k);
-        if (Field(member, Value1) == Field(j, Value1) && Field(member, Value2) == Field(j, Value2)) {
+        if (Field(member, Value1) == Field(j, Value1) &&
+            Field(member, Value2) == Field(j, Value2)) {
             return true;
         }
     }

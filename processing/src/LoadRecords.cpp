@@ -9,7 +9,9 @@ namespace modQuorvale {
 
 namespace {
 
-std::int32_t InputField() { return platform::InputValue(DataFileNumber); }
+std::int32_t InputField() {
+    return platform::InputValue(DataFileNumber);
+}
 
 } // namespace
 
@@ -17,8 +19,8 @@ void LoadRecords() {
     platform::OpenForInput(DataFileName, DataFileNumber);
     RecordCount = InputField();
     const std::string& path = platform::FilePath(DataFileNumber);
-    const std::int32_t lastPosition =
-        platform::CheckedSub(RecordCount, 1, path + ": record count " + std::to_string(RecordCount));
+    const std::int32_t lastPosition = platform::CheckedSub(
+        RecordCount, 1, path + ": record count " + std::to_string(RecordCount));
     if (RecordCount < 0) {
         platform::Raise(path + ": the record count " + std::to_string(RecordCount) +
                         " is negative");

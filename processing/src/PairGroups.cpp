@@ -10,7 +10,8 @@ std::int32_t Field(std::int32_t position, std::int32_t column) {
 }
 
 bool IsWithinWindow(const PositionList& lead, const PositionList& candidate) {
-    const double d = platform::CheckedSub(Field(candidate.Item(1), Value1), Field(lead.Item(1), Value1));
+    const double d =
+        platform::CheckedSub(Field(candidate.Item(1), Value1), Field(lead.Item(1), Value1));
     return d >= -double{PairWindow} && d <= double{PairWindow};
 }
 

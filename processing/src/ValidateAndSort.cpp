@@ -96,8 +96,7 @@ void SortByValue2() {
 bool IsInRange(std::int32_t position) {
     const std::int32_t value1 = Field(position, Value1);
     const std::int32_t value2 = Field(position, Value2);
-    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min &&
-           value2 <= Value2Max;
+    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
 }
 
 void ValidateAndSort() {

@@ -74,10 +74,10 @@ private:
 // What the program hands to the start routine: itself, its start-up form
 // and the form's load handler.
 struct ProjectDescription {
-    std::string name;    // the executable's name, used in reports
-    std::string title;   // for dialogs
+    std::string name;  // the executable's name, used in reports
+    std::string title; // for dialogs
     std::string version;
-    std::string summary; // one line for --help
+    std::string summary;      // one line for --help
     std::string dataFileName; // the input that an optional FILE argument replaces
     FormDescription startupForm;
     std::function<void(Form&)> load;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/Form.h"
+
+#include <vector>
+
+namespace platform {
+
+struct TwipRect {
+    int left;
+    int top;
+    int width;
+    int height;
+    friend bool operator==(const TwipRect&, const TwipRect&) = default;
+};
+
+// Where every control stands when the form's client area is the given size
+// (in twips), parallel to description.controls; each rectangle is relative to
+// its container. At the designed size this is the designed geometry. A larger
+// client area is shared out equally, in width, among the frames that stand
+// directly on the form, which also grow with the height; a control inside a
+// frame keeps its margins. The form never lays out smaller than designed.
+std::vector<TwipRect> LayoutForm(const FormDescription& description, int clientWidth,
+                                 int clientHeight);
+
+} // namespace platform
