@@ -7,6 +7,7 @@
 #include <QAbstractListModel>
 #include <QApplication>
 #include <QGroupBox>
+#include <QIcon>
 #include <QListView>
 #include <QMessageBox>
 #include <QResizeEvent>
@@ -196,6 +197,10 @@ int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
     if (QApplication::instance() == nullptr) {
         application.emplace(argc, argv);
     }
+    // Ties the window to the installed desktop entry and its icon.
+    const QString name = QString::fromStdString(project.name);
+    QGuiApplication::setDesktopFileName(name);
+    QApplication::setWindowIcon(QIcon::fromTheme(name));
     std::unique_ptr<Form> form;
     const std::unique_ptr<FormWindow> window = LoadAndShow(project, form, dialog);
     if (!window) {
