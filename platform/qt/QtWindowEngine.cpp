@@ -1,17 +1,20 @@
 #include "../src/TextMode.h"
 #include "../src/WindowEngine.h"
+#include "FormWindow.h"
 #include "platform/Form.h"
+#include "platform/FormLayout.h"
 
 #include <QAbstractListModel>
 #include <QApplication>
 #include <QGroupBox>
+#include <QIcon>
 #include <QListView>
 #include <QMessageBox>
-#include <QWidget>
+#include <QResizeEvent>
+#include <QStyledItemDelegate>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <memory>
 #include <optional>
 
 namespace platform {
@@ -22,16 +25,20 @@ int ToPixels(int twips) {
     return twips / TwipsPerPixelAt96Dpi;
 }
 
-QRect ToPixels(const ControlDescription& control) {
-    return QRect(ToPixels(control.left), ToPixels(control.top), ToPixels(control.width),
-                 ToPixels(control.height));
+int ToTwips(int pixels) {
+    return pixels * TwipsPerPixelAt96Dpi;
+}
+
+QRect ToPixels(const TwipRect& rect) {
+    return QRect(ToPixels(rect.left), ToPixels(rect.top), ToPixels(rect.width),
+                 ToPixels(rect.height));
 }
 
 // Presents a list box's lines without copying them into widget items.
 class ListBoxModel : public QAbstractListModel {
 public:
-    explicit ListBoxModel(const ListBox& lines, QObject* parent)
-        : QAbstractListModel(parent), lines_(lines) {}
+    ListBoxModel(const ListBox& lines, QObject* parent)
+        : QAbstractListModel(parent), lines_(lines), longestRow_(FindLongestRow(lines)) {}
 
     int rowCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : lines_.ListCount();
@@ -45,47 +52,59 @@ public:
         return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
     }
 
+    // The row with the most characters: it stands for the widest line, so
+    // that the width is found without measuring every line.
+    int LongestRow() const { return longestRow_; }
+
 private:
+    static int FindLongestRow(const ListBox& lines) {
+        int longest = 0;
+        std::size_t longestSize = 0;
+        for (std::int32_t row = 0; row < lines.ListCount(); ++row) {
+            const std::size_t size = lines.List(row).size();
+            if (size > longestSize) {
+                longest = row;
+                longestSize = size;
+            }
+        }
+        return longest;
+    }
+
     const ListBox& lines_;
+    int longestRow_;
 };
 
-class FormWindow : public QWidget {
+// With uniform item sizes the view asks for one size and uses it for every
+// row. Answering with the longest line's size gives the horizontal scroll
+// bar its full extent.
+class LongestLineDelegate : public QStyledItemDelegate {
 public:
-    FormWindow(const Form& form) {
-        const FormDescription& description = form.Description();
-        setWindowTitle(QString::fromStdString(description.caption));
-        std::map<std::string, QWidget*> containers{{std::string(), this}};
-        std::map<int, QWidget*> tabOrder;
-        for (const auto& control : description.controls) {
-            QWidget* parent = containers.at(control.container);
-            QWidget* widget = nullptr;
-            if (control.kind == ControlKind::Frame) {
-                auto* frame = new QGroupBox(QString::fromStdString(control.caption), parent);
-                frame->setFocusPolicy(Qt::NoFocus);
-                containers[control.name] = frame;
-                widget = frame;
-            } else {
-                auto* list = new QListView(parent);
-                list->setUniformItemSizes(true);
-                list->setSelectionMode(QAbstractItemView::SingleSelection);
-                list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-                list->setModel(new ListBoxModel(form.ListBoxNamed(control.name), list));
-                tabOrder[control.tabIndex] = list;
-                widget = list;
-            }
-            widget->setObjectName(QString::fromStdString(control.name));
-            widget->setGeometry(ToPixels(control));
+    LongestLineDelegate(const ListBoxModel& model, QObject* parent)
+        : QStyledItemDelegate(parent), model_(model) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        if (model_.rowCount(QModelIndex()) == 0) {
+            return QStyledItemDelegate::sizeHint(option, index);
         }
-        QWidget* previous = nullptr;
-        for (const auto& [index, widget] : tabOrder) {
-            if (previous != nullptr) {
-                setTabOrder(previous, widget);
-            }
-            previous = widget;
-        }
-        resize(ToPixels(description.clientWidth), ToPixels(description.clientHeight));
+        return QStyledItemDelegate::sizeHint(option, model_.index(model_.LongestRow()));
     }
+
+private:
+    const ListBoxModel& model_;
 };
+
+QListView* CreateListView(const ListBox& lines, QWidget* parent) {
+    auto* view = new QListView(parent);
+    view->setUniformItemSizes(true);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto* model = new ListBoxModel(lines, view);
+    view->setItemDelegate(new LongestLineDelegate(*model, view));
+    view->setModel(model);
+    return view;
+}
 
 bool HasDisplay() {
     if (std::getenv("QT_QPA_PLATFORM") != nullptr) {
@@ -98,7 +117,75 @@ bool HasDisplay() {
 
 } // namespace
 
+FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
+    setWindowTitle(QString::fromStdString(description_.caption));
+    std::map<std::string, QWidget*> containers{{std::string(), this}};
+    std::map<int, QWidget*> tabOrder;
+    for (const auto& control : description_.controls) {
+        QWidget* parent = containers.at(control.container);
+        QWidget* widget = nullptr;
+        if (control.kind == ControlKind::Frame) {
+            auto* frame = new QGroupBox(QString::fromStdString(control.caption), parent);
+            frame->setFocusPolicy(Qt::NoFocus);
+            containers[control.name] = frame;
+            widget = frame;
+        } else {
+            widget = CreateListView(form.ListBoxNamed(control.name), parent);
+            tabOrder[control.tabIndex] = widget;
+        }
+        widget->setObjectName(QString::fromStdString(control.name));
+        controls_.push_back(widget);
+    }
+    QWidget* previous = nullptr;
+    for (const auto& [index, widget] : tabOrder) {
+        if (previous != nullptr) {
+            setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
+    const QSize designed(ToPixels(description_.clientWidth), ToPixels(description_.clientHeight));
+    setMinimumSize(designed);
+    resize(designed);
+}
+
+void FormWindow::resizeEvent(QResizeEvent* event) {
+    const std::vector<TwipRect> layout =
+        LayoutForm(description_, ToTwips(event->size().width()), ToTwips(event->size().height()));
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        controls_[i]->setGeometry(ToPixels(layout[i]));
+    }
+    QWidget::resizeEvent(event);
+}
+
+void ShowFailureDialog(const QString& title, const QString& message) {
+    QMessageBox::critical(nullptr, title, message);
+}
+
+std::unique_ptr<FormWindow> LoadAndShow(const ProjectDescription& project,
+                                        std::unique_ptr<Form>& form, const FailureDialog& dialog) {
+    try {
+        form = std::make_unique<Form>(project.startupForm);
+        project.load(*form);
+    } catch (const std::exception& error) {
+        const std::string report = DescribeFailure(project, error);
+        std::fprintf(stderr, "%s\n", report.c_str());
+        // The dialog says the same as standard error, without the program's name.
+        const std::string message = report.substr(project.name.size() + 2);
+        dialog(QString::fromStdString(project.title), QString::fromStdString(message));
+        form.reset();
+        return nullptr;
+    }
+    auto window = std::make_unique<FormWindow>(*form);
+    window->show();
+    return window;
+}
+
 int RunFormWindow(const ProjectDescription& project, int argc, char** argv) {
+    return RunFormWindow(project, argc, argv, ShowFailureDialog);
+}
+
+int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
+                  const FailureDialog& dialog) {
     if (!HasDisplay()) {
         std::fprintf(stderr,
                      "%s: no display is available (DISPLAY is not set).\n"
@@ -106,21 +193,20 @@ int RunFormWindow(const ProjectDescription& project, int argc, char** argv) {
                      project.name.c_str(), project.name.c_str());
         return 1;
     }
-    QApplication application(argc, argv);
-    std::optional<Form> form;
-    try {
-        form.emplace(project.startupForm);
-        project.load(*form);
-    } catch (const std::exception& error) {
-        const std::string report = DescribeFailure(project, error);
-        std::fprintf(stderr, "%s\n", report.c_str());
-        QMessageBox::critical(nullptr, QString::fromStdString(project.title),
-                              QString::fromStdString(error.what()));
+    std::optional<QApplication> application;
+    if (QApplication::instance() == nullptr) {
+        application.emplace(argc, argv);
+    }
+    // Ties the window to the installed desktop entry and its icon.
+    const QString name = QString::fromStdString(project.name);
+    QGuiApplication::setDesktopFileName(name);
+    QApplication::setWindowIcon(QIcon::fromTheme(name));
+    std::unique_ptr<Form> form;
+    const std::unique_ptr<FormWindow> window = LoadAndShow(project, form, dialog);
+    if (!window) {
         return 1;
     }
-    FormWindow window(*form);
-    window.show();
-    return application.exec();
+    return QApplication::exec();
 }
 
 } // namespace platform

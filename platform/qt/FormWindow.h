@@ -1,0 +1,49 @@
+#pragma once
+
+// Internal to the platform layer and its own tests and benchmarks: the Qt
+// realisation of a loaded form.
+
+#include "platform/Form.h"
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+// A form as a top-level widget: frames as group boxes, list boxes as list
+// views over the form's lines. The client area has the designed size, which
+// is also the smallest size; enlarging follows LayoutForm.
+class FormWindow : public QWidget {
+public:
+    explicit FormWindow(const Form& form);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    const FormDescription& description_;
+    std::vector<QWidget*> controls_; // parallel to description_.controls
+};
+
+// Shows a fatal error to the user: title and message.
+using FailureDialog = std::function<void(const QString& title, const QString& message)>;
+
+// The modal message box that the program uses.
+void ShowFailureDialog(const QString& title, const QString& message);
+
+// Creates the start-up form and runs its load handler; only when that returns
+// is the window created and shown. On a failure the report goes to standard
+// error and to the dialog, no window is created, and the result is null.
+// Needs a QApplication. The form must outlive the window.
+std::unique_ptr<FormWindow> LoadAndShow(const ProjectDescription& project,
+                                        std::unique_ptr<Form>& form, const FailureDialog& dialog);
+
+// The whole window run: load, show, run until closed. Uses the running
+// QApplication if there is one. Returns the exit status.
+int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
+                  const FailureDialog& dialog);
+
+} // namespace platform

@@ -1,0 +1,31 @@
+# A private X server for checks and screenshots. Sets DISPLAY.
+start_xvfb() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    # Xvfb reports every display number it finds taken; only the result matters.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+    xvfb_pid=$!
+    local number
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+}
+
+stop_xvfb() {
+    [[ -n "${xvfb_pid:-}" ]] && kill "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
+}
+
+# Prints the id of the first top-level window with this name, waiting up to
+# ten seconds for it to appear.
+wait_for_window() {
+    local name=$1 id
+    for _ in $(seq 100); do
+        id=$(xwininfo -root -children 2>/dev/null | awk -v n="\"$name\":" '$2 == n { print $1; exit }')
+        [[ -n "$id" ]] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    echo "no window named $name appeared" >&2
+    return 1
+}
