@@ -145,7 +145,6 @@ std::int32_t SequentialFile::ParseValue() {
     Stage stage = Stage::Start;
     bool quoted = false;
     bool negative = false;
-    bool hasNul = false;
     std::uint64_t magnitude = 0;
     std::string preview;
     std::size_t length = 0;
@@ -155,7 +154,10 @@ std::int32_t SequentialFile::ParseValue() {
         if (length++ < PreviewLimit) {
             AppendVisible(preview, static_cast<unsigned char>(c));
         }
-        hasNul = hasNul || c == 0;
+        // Stop at once: an endless NUL stream (/dev/zero) must not be walked to its end.
+        if (c == 0) {
+            RaiseAtValue("contains NUL bytes; the file looks binary or UTF-16, not text");
+        }
         const bool digit = c >= '0' && c <= '9';
         switch (stage) {
         case Stage::Start:
@@ -192,9 +194,6 @@ std::int32_t SequentialFile::ParseValue() {
 
     if (length > PreviewLimit) {
         preview += "... (" + std::to_string(length) + " characters)";
-    }
-    if (hasNul) {
-        RaiseAtValue("contains NUL bytes; the file looks binary or UTF-16, not text");
     }
     const bool complete = stage == Stage::Closed || (stage == Stage::Digits && !quoted);
     if (!complete) {
