@@ -11,7 +11,11 @@ std::string FormatRecordLine(std::int32_t position) {
     const std::int32_t value1 = RecordTable.Get(position, Value1);
     const std::int32_t value2 = RecordTable.Get(position, Value2);
     const std::int32_t groupKey = RecordTable.Get(position, GroupKey);
-    std::string line = "[" + platform::FormatNumber(position, "00000") + "]   ";
+    std::string line;
+    line.reserve(48);
+    line += '[';
+    platform::AppendPadded(line, position, 5);
+    line += "]   ";
     platform::AppendDecimal(line, value1);
     line += '-';
     platform::AppendDecimal(line, value2);

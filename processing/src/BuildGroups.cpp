@@ -1,61 +1,135 @@
+#include "StableOrder.h"
 #include "modQuorvale.h"
+
+#include <functional>
+#include <queue>
+#include <vector>
+
+// Gives the same groups as growing each group by a scan from its seed, in
+// O(n log n). Groups of different keys never meet, and the seed is always
+// the lowest free row, so each key can be grouped on its own and the groups
+// listed by seed afterwards. Within a key the seed is the earliest free
+// record, and the scan takes the earliest free record of each other
+// (Value1, Value2) pair until the group is full: so a group is the up to
+// five smallest heads of the per-pair queues of free records.
 
 namespace modQuorvale {
 
 namespace {
 
-std::int32_t Field(std::int32_t position, std::int32_t column) {
-    return RecordTable.Get(position, column);
+using detail::OrderKey;
+using detail::StableSortBy;
+
+std::size_t Index(std::int32_t position, std::int32_t column) {
+    return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
 }
 
-// Always from the top: a record passed over as a duplicate may seed later.
-std::int32_t FindSeed() {
-    const std::int32_t lastPosition = RecordCount - 1;
-    for (std::int32_t p = 0; p <= lastPosition; ++p) {
-        if (Field(p, Status) == StatusFree) {
-            return p;
+// The free positions ordered by GroupKey, Value1, Value2, then position.
+std::vector<std::int32_t> FreeByKeyAndPair(const std::int32_t* cells) {
+    std::vector<std::int32_t> positions;
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
+            positions.push_back(p);
         }
     }
-    return -1;
+    for (const std::int32_t column : {Value2, Value1, GroupKey}) {
+        StableSortBy(positions, [&](std::int32_t p) { return OrderKey(cells[Index(p, column)]); });
+    }
+    return positions;
 }
 
-bool IsDuplicate(const PositionList& group, std::int32_t j) {
-    for (std::int32_t k = 1; k <= group.Count(); ++k) {
-        const std::int32_t member = group.Item(k);
-        if (Field(member, Value1) == Field(j, Value1) &&
-            Field(member, Value2) == Field(j, Value2)) {
-            return true;
+bool SamePair(const std::int32_t* cells, std::int32_t a, std::int32_t b) {
+    return cells[Index(a, Value1)] == cells[Index(b, Value1)] &&
+           cells[Index(a, Value2)] == cells[Index(b, Value2)];
+}
+
+// The groups found so far: members in one flat array, and for each seed
+// position the group it opened.
+struct Groups {
+    std::vector<std::int32_t> members;
+    std::vector<std::int32_t> firstMember;
+    std::vector<std::int32_t> groupAtSeed;
+};
+
+// One key's records, ordered by pair and then position, from `begin` to `end`.
+void GroupKeyRecords(const std::int32_t* cells, const std::vector<std::int32_t>& ordered,
+                     std::size_t begin, std::size_t end, Groups& groups) {
+    struct Queue {
+        std::size_t next;
+        std::size_t end;
+    };
+    std::vector<Queue> queues;
+    for (std::size_t k = begin; k < end;) {
+        std::size_t pairEnd = k + 1;
+        while (pairEnd < end && SamePair(cells, ordered[pairEnd], ordered[k])) {
+            ++pairEnd;
+        }
+        queues.push_back({k, pairEnd});
+        k = pairEnd;
+    }
+    // Heads by position; the smallest on top.
+    using Head = std::pair<std::int32_t, std::size_t>;
+    std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
+    for (std::size_t q = 0; q < queues.size(); ++q) {
+        heads.emplace(ordered[queues[q].next], q);
+    }
+    std::vector<std::size_t> taken;
+    while (!heads.empty()) {
+        taken.clear();
+        const auto group = static_cast<std::int32_t>(groups.firstMember.size());
+        groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
+        groups.groupAtSeed[static_cast<std::size_t>(heads.top().first)] = group;
+        while (!heads.empty() && taken.size() < static_cast<std::size_t>(ListSize)) {
+            groups.members.push_back(heads.top().first);
+            taken.push_back(heads.top().second);
+            heads.pop();
+        }
+        // Only now, so that no pair gives two members to one group.
+        for (const std::size_t q : taken) {
+            if (++queues[q].next < queues[q].end) {
+                heads.emplace(ordered[queues[q].next], q);
+            }
         }
     }
-    return false;
-}
-
-void Join(PositionList& group, std::int32_t position) {
-    group.Add(position);
-    RecordTable.Set(position, Status, StatusGrouped);
-}
-
-PositionList GrowGroup(std::int32_t seed) {
-    PositionList group;
-    Join(group, seed);
-    // The size limit is tested before every candidate.
-    for (std::int32_t j = seed + 1; j <= RecordCount - 1 && group.Count() < ListSize; ++j) {
-        if (Field(j, Status) != StatusFree || Field(j, GroupKey) != Field(seed, GroupKey)) {
-            continue;
-        }
-        if (!IsDuplicate(group, j)) {
-            Join(group, j);
-        }
-    }
-    return group;
 }
 
 } // namespace
 
 void BuildGroups() {
     PendingGroups.emplace();
-    for (std::int32_t seed = FindSeed(); seed >= 0; seed = FindSeed()) {
-        PendingGroups->Add(GrowGroup(seed));
+    if (RecordCount <= 0) {
+        return;
+    }
+    std::int32_t* cells = RecordTable.Data();
+    const std::vector<std::int32_t> ordered = FreeByKeyAndPair(cells);
+    Groups groups;
+    groups.groupAtSeed.assign(static_cast<std::size_t>(RecordCount), -1);
+    for (std::size_t begin = 0; begin < ordered.size();) {
+        std::size_t end = begin + 1;
+        while (end < ordered.size() &&
+               cells[Index(ordered[end], GroupKey)] == cells[Index(ordered[begin], GroupKey)]) {
+            ++end;
+        }
+        GroupKeyRecords(cells, ordered, begin, end, groups);
+        begin = end;
+    }
+    groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
+
+    PendingGroups->Reserve(groups.firstMember.size() - 1);
+    for (const std::int32_t groupIndex : groups.groupAtSeed) {
+        if (groupIndex < 0) {
+            continue;
+        }
+        const auto g = static_cast<std::size_t>(groupIndex);
+        PositionList group;
+        group.Reserve(static_cast<std::size_t>(groups.firstMember[g + 1] - groups.firstMember[g]));
+        for (std::int32_t m = groups.firstMember[g]; m < groups.firstMember[g + 1]; ++m) {
+            group.Add(groups.members[static_cast<std::size_t>(m)]);
+        }
+        PendingGroups->Add(std::move(group));
+    }
+    for (const std::int32_t p : ordered) {
+        cells[Index(p, Status)] = StatusGrouped;
     }
 }
 
