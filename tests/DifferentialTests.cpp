@@ -178,8 +178,9 @@ std::int32_t TableSize(std::mt19937& rng) {
 }
 
 std::vector<Record> Build(std::mt19937& rng,
-                          const std::function<Record(std::int32_t, std::int32_t)>& make) {
-    const std::int32_t size = TableSize(rng);
+                          const std::function<Record(std::int32_t, std::int32_t)>& make,
+                          std::optional<std::int32_t> fixedSize = std::nullopt) {
+    const std::int32_t size = fixedSize ? *fixedSize : TableSize(rng);
     std::vector<Record> table;
     for (std::int32_t i = 0; i < size; ++i) {
         Record record = make(i, size);
@@ -253,6 +254,25 @@ std::vector<Record> Alternating(std::mt19937& rng) {
     });
 }
 
+// Value2 5 now and then, with ever longer runs of smaller values between:
+// the k-th record of 5 is followed by about k - 1 smaller ones, so the
+// records of 5 see many rotations between two of them.
+std::vector<Record> GrowingGaps(std::mt19937& rng) {
+    std::int32_t gap = 0;
+    std::int32_t left = 0;
+    const std::int32_t jitter = Uniform(rng, 0, 1);
+    return Build(
+        rng,
+        [&](std::int32_t, std::int32_t) {
+            if (left-- > 0) {
+                return Record{7, Uniform(rng, 1, 4), Uniform(rng, 1, 9)};
+            }
+            left = gap++ + (jitter == 1 ? Uniform(rng, 0, 1) : 0);
+            return Record{7, 5, Uniform(rng, 1, 9)};
+        },
+        Uniform(rng, 150, 400));
+}
+
 std::vector<Record> AllRejected(std::mt19937& rng) {
     return Build(rng, [&](std::int32_t, std::int32_t) {
         return Record{Uniform(rng, 0, 1) == 0 ? 0 : Uniform(rng, 49, 1000), Uniform(rng, -3, 10),
@@ -288,6 +308,7 @@ TEST(Differential, WholeRunMatchesTheReference) {
     RunSeeds("AllValue2Equal", AllValue2Equal, 1000);
     RunSeeds("Decreasing", Decreasing, 1000);
     RunSeeds("Alternating", Alternating, 1000);
+    RunSeeds("GrowingGaps", GrowingGaps, 500);
     RunSeeds("AllRejected", AllRejected, 500);
     RunSeeds("Extremes", Extremes, 1000);
 }

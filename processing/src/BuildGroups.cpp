@@ -1,8 +1,8 @@
 #include "StableOrder.h"
 #include "modQuorvale.h"
 
+#include <algorithm>
 #include <functional>
-#include <queue>
 #include <vector>
 
 // Gives the same groups as growing each group by a scan from its seed, in
@@ -51,43 +51,58 @@ struct Groups {
     std::vector<std::int32_t> groupAtSeed;
 };
 
-// One key's records, ordered by pair and then position, from `begin` to `end`.
-void GroupKeyRecords(const std::int32_t* cells, const std::vector<std::int32_t>& ordered,
-                     std::size_t begin, std::size_t end, Groups& groups) {
+// Queues of one pair's free records, as slices of the ordered positions,
+// and a heap of their heads; kept between keys to save allocations.
+struct PairQueues {
     struct Queue {
         std::size_t next;
         std::size_t end;
     };
+    using Head = std::pair<std::int32_t, std::size_t>; // position, queue
     std::vector<Queue> queues;
+    std::vector<Head> heads; // a min-heap by position
+    std::vector<std::size_t> taken;
+
+    void Push(Head head) {
+        heads.push_back(head);
+        std::push_heap(heads.begin(), heads.end(), std::greater<>());
+    }
+    Head Pop() {
+        std::pop_heap(heads.begin(), heads.end(), std::greater<>());
+        const Head head = heads.back();
+        heads.pop_back();
+        return head;
+    }
+};
+
+// One key's records, ordered by pair and then position, from `begin` to `end`.
+void GroupKeyRecords(const std::int32_t* cells, const std::vector<std::int32_t>& ordered,
+                     std::size_t begin, std::size_t end, Groups& groups, PairQueues& work) {
+    work.queues.clear();
+    work.heads.clear();
     for (std::size_t k = begin; k < end;) {
         std::size_t pairEnd = k + 1;
         while (pairEnd < end && SamePair(cells, ordered[pairEnd], ordered[k])) {
             ++pairEnd;
         }
-        queues.push_back({k, pairEnd});
+        work.Push({ordered[k], work.queues.size()});
+        work.queues.push_back({k, pairEnd});
         k = pairEnd;
     }
-    // Heads by position; the smallest on top.
-    using Head = std::pair<std::int32_t, std::size_t>;
-    std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
-    for (std::size_t q = 0; q < queues.size(); ++q) {
-        heads.emplace(ordered[queues[q].next], q);
-    }
-    std::vector<std::size_t> taken;
-    while (!heads.empty()) {
-        taken.clear();
+    while (!work.heads.empty()) {
+        work.taken.clear();
         const auto group = static_cast<std::int32_t>(groups.firstMember.size());
         groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
-        groups.groupAtSeed[static_cast<std::size_t>(heads.top().first)] = group;
-        while (!heads.empty() && taken.size() < static_cast<std::size_t>(ListSize)) {
-            groups.members.push_back(heads.top().first);
-            taken.push_back(heads.top().second);
-            heads.pop();
+        groups.groupAtSeed[static_cast<std::size_t>(work.heads.front().first)] = group;
+        while (!work.heads.empty() && work.taken.size() < static_cast<std::size_t>(ListSize)) {
+            const PairQueues::Head head = work.Pop();
+            groups.members.push_back(head.first);
+            work.taken.push_back(head.second);
         }
         // Only now, so that no pair gives two members to one group.
-        for (const std::size_t q : taken) {
-            if (++queues[q].next < queues[q].end) {
-                heads.emplace(ordered[queues[q].next], q);
+        for (const std::size_t q : work.taken) {
+            if (++work.queues[q].next < work.queues[q].end) {
+                work.Push({ordered[work.queues[q].next], q});
             }
         }
     }
@@ -103,6 +118,9 @@ void BuildGroups() {
     std::int32_t* cells = RecordTable.Data();
     const std::vector<std::int32_t> ordered = FreeByKeyAndPair(cells);
     Groups groups;
+    PairQueues work;
+    groups.members.reserve(ordered.size());
+    groups.firstMember.reserve(ordered.size() + 1);
     groups.groupAtSeed.assign(static_cast<std::size_t>(RecordCount), -1);
     for (std::size_t begin = 0; begin < ordered.size();) {
         std::size_t end = begin + 1;
@@ -110,7 +128,7 @@ void BuildGroups() {
                cells[Index(ordered[end], GroupKey)] == cells[Index(ordered[begin], GroupKey)]) {
             ++end;
         }
-        GroupKeyRecords(cells, ordered, begin, end, groups);
+        GroupKeyRecords(cells, ordered, begin, end, groups, work);
         begin = end;
     }
     groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));

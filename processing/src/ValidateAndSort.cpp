@@ -93,38 +93,81 @@ void ValidateRecords(std::int32_t* cells) {
 
 // Where the exchange sort puts the records of one Value2 v, given as the
 // positions a1 < a2 < ... < am they had before it. Walking the table in its
-// old order with a list L: a record of value v is appended to L, a record of
-// a smaller value rotates a non-empty L left by one, larger values do
-// nothing; L then is the final order. L is kept as a ring of slots with a
-// head index: rotations just move the head (modulo the length, so the gaps
-// cost nothing), and an append inserts just before the head. The inserts are
-// replayed backwards over free slots to find each record's place in the ring.
-void PlaceEqualValues(const std::vector<std::int32_t>& members,
-                      const std::vector<std::int32_t>& smallerBefore, std::int32_t smallerTotal,
-                      std::int32_t firstFinal, std::vector<std::int32_t>& finalPosition) {
-    const std::size_t count = members.size();
+// old order with a queue L: a record of value v is appended to L, a record of
+// a smaller value rotates a non-empty L left by one (front to back), larger
+// values do nothing; L then is the final order. (The differential tests
+// check this against the exchange sort itself.) Between two appends L has a
+// fixed length k, so only the number of rotations modulo k matters.
+struct EqualValueRun {
+    const std::vector<std::int32_t>& members;
+    std::vector<std::int32_t> rotations; // after each append, modulo the length
+    std::int64_t totalRotations = 0;
+};
+
+EqualValueRun RotationsOf(const std::vector<std::int32_t>& members,
+                          const std::vector<std::int32_t>& smallerBefore,
+                          std::int32_t smallerTotal) {
+    EqualValueRun run{members, std::vector<std::int32_t>(members.size()), 0};
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const std::int32_t gapEnd = k + 1 < members.size()
+                                        ? smallerBefore[static_cast<std::size_t>(members[k + 1])]
+                                        : smallerTotal;
+        const std::int32_t gap = gapEnd - smallerBefore[static_cast<std::size_t>(members[k])];
+        run.rotations[k] = gap % static_cast<std::int32_t>(k + 1);
+        run.totalRotations += run.rotations[k];
+    }
+    return run;
+}
+
+// Plays the queue through; cheap while rotations are few.
+std::vector<std::int32_t> FinalOrderBySimulation(const EqualValueRun& run) {
+    std::vector<std::int32_t> queue;
+    queue.reserve(run.members.size() + static_cast<std::size_t>(run.totalRotations));
+    std::size_t front = 0;
+    for (std::size_t k = 0; k < run.members.size(); ++k) {
+        queue.push_back(run.members[k]);
+        for (std::int32_t r = 0; r < run.rotations[k]; ++r) {
+            queue.push_back(queue[front++]);
+        }
+    }
+    return {queue.begin() + static_cast<std::ptrdiff_t>(front), queue.end()};
+}
+
+// The same in O(m log m) whatever the rotations: L is a ring of slots with a
+// head index; a rotation moves the head, an append inserts just before the
+// head. The inserts are replayed backwards over free slots to find each
+// record's place in the ring.
+std::vector<std::int32_t> FinalOrderByRing(const EqualValueRun& run) {
+    const std::size_t count = run.members.size();
     std::vector<std::int32_t> insertAt(count);
-    std::int64_t head = 0;
+    std::size_t head = 0;
     for (std::size_t k = 0; k < count; ++k) {
-        const auto length = static_cast<std::int64_t>(k + 1);
         insertAt[k] = static_cast<std::int32_t>(head);
-        head = (head + 1) % length;
-        const std::int32_t gapEnd =
-            k + 1 < count ? smallerBefore[static_cast<std::size_t>(members[k + 1])] : smallerTotal;
-        const std::int64_t rotations =
-            gapEnd - smallerBefore[static_cast<std::size_t>(members[k])];
-        head = (head + rotations % length) % length;
+        head = (head + 1 + static_cast<std::size_t>(run.rotations[k])) % (k + 1);
     }
     std::vector<std::int32_t> ring(count);
     FenwickTree freeSlots = FenwickTree::AllOnes(count);
     for (std::size_t k = count; k-- > 0;) {
         const std::size_t slot = freeSlots.FindRank(insertAt[k] + 1);
-        ring[slot] = members[k];
+        ring[slot] = run.members[k];
         freeSlots.Add(slot, -1);
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::int32_t member = ring[(static_cast<std::size_t>(head) + i) % count];
-        finalPosition[static_cast<std::size_t>(member)] = firstFinal + static_cast<std::int32_t>(i);
+    std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(head), ring.end());
+    return ring;
+}
+
+void PlaceEqualValues(const std::vector<std::int32_t>& members,
+                      const std::vector<std::int32_t>& smallerBefore, std::int32_t smallerTotal,
+                      std::vector<std::int32_t>& finalPosition) {
+    const EqualValueRun run = RotationsOf(members, smallerBefore, smallerTotal);
+    constexpr std::int64_t CheapRotationsPerMember = 8;
+    const std::vector<std::int32_t> order =
+        run.totalRotations <= CheapRotationsPerMember * static_cast<std::int64_t>(members.size())
+            ? FinalOrderBySimulation(run)
+            : FinalOrderByRing(run);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        finalPosition[static_cast<std::size_t>(order[i])] =
+            smallerTotal + static_cast<std::int32_t>(i);
     }
 }
 
@@ -161,7 +204,7 @@ std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
         members.assign(byValue.begin() + static_cast<std::ptrdiff_t>(begin),
                        byValue.begin() + static_cast<std::ptrdiff_t>(end));
         const auto smallerTotal = static_cast<std::int32_t>(begin);
-        PlaceEqualValues(members, smallerBefore, smallerTotal, smallerTotal, finalPosition);
+        PlaceEqualValues(members, smallerBefore, smallerTotal, finalPosition);
         begin = end;
     }
     return finalPosition;
