@@ -140,7 +140,8 @@ void BuildGroups() {
         }
         const auto g = static_cast<std::size_t>(groupIndex);
         PositionList group;
-        group.Reserve(static_cast<std::size_t>(groups.firstMember[g + 1] - groups.firstMember[g]));
+        // Room for a whole output list: pairing appends the partner in place.
+        group.Reserve(static_cast<std::size_t>(ListSize));
         for (std::int32_t m = groups.firstMember[g]; m < groups.firstMember[g + 1]; ++m) {
             group.Add(groups.members[static_cast<std::size_t>(m)]);
         }

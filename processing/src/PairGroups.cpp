@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
 #include <numeric>
 #include <vector>
 
@@ -102,68 +103,104 @@ std::vector<std::vector<std::int32_t>> DisjointMasks(std::int32_t lead, bool exa
     return byNeed;
 }
 
-void PairByBuckets(const std::vector<PositionList>& groups, const std::vector<GroupFacts>& facts,
-                   bool exactMasks) {
-    const std::size_t bucketCount = static_cast<std::size_t>(ListSize - 1) * Value1Span * MaskCount;
-    // Each bucket's groups in list order, as slices of one array.
-    std::vector<std::size_t> next(bucketCount + 1, 0);
-    for (const GroupFacts& f : facts) {
-        if (f.size < ListSize) {
-            ++next[BucketOf(f.size, f.value1, f.mask) + 1];
+// Each bucket's groups in list order, as slices of one array, with the
+// earliest remaining group of each bucket kept at hand. A group leaves only
+// as a lead or a partner, and then it is the earliest of its bucket; so
+// removing it just moves that bucket on by one.
+class Buckets {
+public:
+    static constexpr std::int32_t None = INT32_MAX;
+
+    explicit Buckets(const std::vector<GroupFacts>& facts)
+        : facts_(facts), start_(BucketCount + 1, 0), earliest_(BucketCount, None) {
+        for (const GroupFacts& f : facts) {
+            if (f.size < ListSize) {
+                ++start_[BucketOf(f.size, f.value1, f.mask) + 1];
+            }
         }
-    }
-    std::partial_sum(next.begin(), next.end(), next.begin());
-    std::vector<std::size_t> end(next.begin() + 1, next.end());
-    std::vector<std::int32_t> members(next.back());
-    {
-        std::vector<std::size_t> fill(next.begin(), next.end() - 1);
+        std::partial_sum(start_.begin(), start_.end(), start_.begin());
+        next_.assign(start_.begin(), start_.end() - 1);
+        groups_.resize(start_.back());
+        std::vector<std::size_t> fill = next_;
         for (std::size_t g = 0; g < facts.size(); ++g) {
             if (facts[g].size < ListSize) {
-                members[fill[BucketOf(facts[g].size, facts[g].value1, facts[g].mask)]++] =
+                groups_[fill[BucketOf(facts[g].size, facts[g].value1, facts[g].mask)]++] =
                     static_cast<std::int32_t>(g);
             }
         }
+        for (std::size_t b = 0; b < BucketCount; ++b) {
+            earliest_[b] = next_[b] < start_[b + 1] ? groups_[next_[b]] : None;
+        }
     }
+
+    std::int32_t Earliest(std::int32_t size, std::int32_t value1, std::int32_t mask) const {
+        return earliest_[BucketOf(size, value1, mask)];
+    }
+
+    void Remove(std::size_t g) {
+        const GroupFacts& f = facts_[g];
+        if (f.size == ListSize) {
+            return;
+        }
+        const std::size_t b = BucketOf(f.size, f.value1, f.mask);
+        ++next_[b];
+        earliest_[b] = next_[b] < start_[b + 1] ? groups_[next_[b]] : None;
+    }
+
+private:
+    static constexpr std::size_t BucketCount =
+        static_cast<std::size_t>(ListSize - 1) * Value1Span * MaskCount;
+
+    const std::vector<GroupFacts>& facts_;
+    std::vector<std::size_t> start_;
+    std::vector<std::size_t> next_;
+    std::vector<std::int32_t> groups_;
+    std::vector<std::int32_t> earliest_;
+};
+
+void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, bool exactMasks) {
+    Buckets buckets(facts);
     std::array<std::vector<std::vector<std::int32_t>>, MaskCount> disjoint;
     for (std::int32_t mask = 0; mask < MaskCount; ++mask) {
         disjoint[static_cast<std::size_t>(mask)] = DisjointMasks(mask, exactMasks);
     }
-
-    std::vector<char> gone(groups.size(), 0);
-    auto earliestIn = [&](std::size_t bucket) {
-        while (next[bucket] < end[bucket] && gone[static_cast<std::size_t>(members[next[bucket]])]) {
-            ++next[bucket];
-        }
-        return next[bucket] < end[bucket] ? static_cast<std::size_t>(members[next[bucket]])
-                                          : groups.size();
+    std::vector<char> gone(facts.size(), 0);
+    // Groups are moved out: the pending list is released afterwards anyway.
+    auto group = [&](std::size_t g) -> PositionList& {
+        return pending.Item(static_cast<std::int32_t>(g + 1));
     };
-    for (std::size_t g = 0; g < groups.size(); ++g) {
+    for (std::size_t g = 0; g < facts.size(); ++g) {
         if (gone[g]) {
             continue;
         }
         gone[g] = 1;
+        buckets.Remove(g);
         const GroupFacts& lead = facts[g];
         const std::int32_t need = ListSize - lead.size;
         if (need == 0) {
-            EmitPair(groups[g], nullptr);
+            OutputLists->Add(std::move(group(g)));
             continue;
         }
-        std::size_t partner = groups.size();
+        std::int32_t partner = Buckets::None;
         const std::int32_t low = std::max(Value1Min, lead.value1 - PairWindow);
         const std::int32_t high = std::min(Value1Max, lead.value1 + PairWindow);
         const auto& masks =
             disjoint[static_cast<std::size_t>(lead.mask)][static_cast<std::size_t>(need)];
         for (std::int32_t value1 = low; value1 <= high; ++value1) {
             for (const std::int32_t mask : masks) {
-                partner = std::min(partner, earliestIn(BucketOf(need, value1, mask)));
+                partner = std::min(partner, buckets.Earliest(need, value1, mask));
             }
         }
-        if (partner < groups.size()) {
-            gone[partner] = 1;
-            EmitPair(groups[g], &groups[partner]);
-        } else {
-            AppendAll(*NotPlacedList, groups[g]);
+        if (partner == Buckets::None) {
+            AppendAll(*NotPlacedList, group(g));
+            continue;
         }
+        const auto p = static_cast<std::size_t>(partner);
+        gone[p] = 1;
+        buckets.Remove(p);
+        PositionList output = std::move(group(g));
+        AppendAll(output, group(p));
+        OutputLists->Add(std::move(output));
     }
 }
 
@@ -220,7 +257,7 @@ void PairGroups() {
     std::vector<GroupFacts> facts;
     bool exactMasks = true;
     if (CollectFacts(groups, facts, exactMasks)) {
-        PairByBuckets(groups, facts, exactMasks);
+        PairByBuckets(*PendingGroups, facts, exactMasks);
     } else {
         PairByScan(groups);
     }
