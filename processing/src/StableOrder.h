@@ -15,11 +15,11 @@ inline std::uint32_t OrderKey(std::int32_t value) {
     return static_cast<std::uint32_t>(value) ^ 0x80000000u;
 }
 
-// Reorders `positions` stably by key(position), an unsigned 32-bit value:
+// Reorders `positions` stably by keyOf(element), an unsigned 32-bit value:
 // least significant digit first, 11 bits per pass. A pass in which every key
-// has the same digit is skipped, which makes small values cheap.
-template <typename KeyOf>
-void StableSortBy(std::vector<std::int32_t>& positions, KeyOf keyOf) {
+// has the same digit is skipped, which makes small values cheap. Elements
+// that carry their own fields keep the passes free of random table reads.
+template <typename T, typename KeyOf> void StableSortBy(std::vector<T>& positions, KeyOf keyOf) {
     constexpr unsigned DigitBits = 11;
     constexpr std::uint32_t DigitMask = (1u << DigitBits) - 1;
     const std::size_t count = positions.size();
@@ -28,7 +28,7 @@ void StableSortBy(std::vector<std::int32_t>& positions, KeyOf keyOf) {
         keys[i] = keyOf(positions[i]);
     }
     std::vector<std::uint32_t> scratchKeys(count);
-    std::vector<std::int32_t> scratch(count);
+    std::vector<T> scratch(count);
     for (unsigned shift = 0; shift < 32; shift += DigitBits) {
         std::array<std::size_t, DigitMask + 2> start{};
         for (const std::uint32_t key : keys) {

@@ -25,51 +25,52 @@ bool RowInRange(const std::int32_t* cells, std::int32_t position) {
     return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
 }
 
-std::vector<std::int32_t> AllPositions(std::int32_t count) {
-    std::vector<std::int32_t> positions(static_cast<std::size_t>(count));
-    for (std::int32_t p = 0; p < count; ++p) {
-        positions[static_cast<std::size_t>(p)] = p;
-    }
-    return positions;
-}
-
-// What the pass needs to know about one GroupKey: its positions (a slice of
-// the positions ordered by key), where its first in-range record F stands in
-// that slice, and whether a later record has another Value1.
-struct KeyFacts {
-    std::size_t begin;
-    std::size_t end;
-    std::size_t first; // == end when the key has no in-range record
-    bool conflict;
+struct KeyedRecord {
+    std::int32_t key;
+    std::int32_t value1;
+    std::int32_t position;
+    bool inRange;
 };
 
-// A key with a conflict goes down as a whole when the pass reaches F: F and
-// every later record of the key, in increasing position. Records before F
-// are out of range and were rejected on their own. Every other record is
-// rejected only for its range.
-void ValidateRecords(std::int32_t* cells) {
-    std::vector<std::int32_t> byKey = AllPositions(RecordCount);
-    StableSortBy(byKey, [&](std::int32_t p) { return OrderKey(cells[Index(p, GroupKey)]); });
+// What the pass does on reaching a position, besides the range test.
+constexpr std::int32_t RangeTestOnly = -1;
+constexpr std::int32_t AlreadyRejected = -2; // >= 0: reject the key from there
 
-    std::vector<KeyFacts> keys;
-    std::vector<std::int32_t> keyOf(byKey.size());
+// A key with a conflict goes down as a whole when the pass reaches its first
+// in-range record F: F and every later record of the key, in increasing
+// position. Records before F are out of range and were rejected on their
+// own. Every other record is rejected only for its range.
+void ValidateRecords(std::int32_t* cells) {
+    std::vector<KeyedRecord> byKey(static_cast<std::size_t>(RecordCount));
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        byKey[static_cast<std::size_t>(p)] = {cells[Index(p, GroupKey)], cells[Index(p, Value1)], p,
+                                              RowInRange(cells, p)};
+    }
+    StableSortBy(byKey, [](const KeyedRecord& r) { return OrderKey(r.key); });
+
+    std::vector<std::int32_t> action(byKey.size(), RangeTestOnly);
     for (std::size_t begin = 0; begin < byKey.size();) {
-        const std::int32_t key = cells[Index(byKey[begin], GroupKey)];
         std::size_t end = begin;
-        while (end < byKey.size() && cells[Index(byKey[end], GroupKey)] == key) {
+        while (end < byKey.size() && byKey[end].key == byKey[begin].key) {
             ++end;
         }
-        KeyFacts facts{begin, end, end, false};
-        for (std::size_t k = begin; k < end; ++k) {
-            keyOf[static_cast<std::size_t>(byKey[k])] = static_cast<std::int32_t>(keys.size());
-            if (facts.first == end && RowInRange(cells, byKey[k])) {
-                facts.first = k;
-            } else if (facts.first != end) {
-                facts.conflict = facts.conflict || cells[Index(byKey[k], Value1)] !=
-                                                       cells[Index(byKey[facts.first], Value1)];
+        std::size_t first = begin;
+        while (first < end && !byKey[first].inRange) {
+            ++first;
+        }
+        bool conflict = false;
+        if (first < end) {
+            const std::int32_t value1 = byKey[first].value1;
+            for (std::size_t k = first + 1; k < end; ++k) {
+                conflict = conflict || byKey[k].value1 != value1;
             }
         }
-        keys.push_back(facts);
+        if (conflict) {
+            action[static_cast<std::size_t>(byKey[first].position)] = static_cast<std::int32_t>(first);
+            for (std::size_t k = first + 1; k < end; ++k) {
+                action[static_cast<std::size_t>(byKey[k].position)] = AlreadyRejected;
+            }
+        }
         begin = end;
     }
 
@@ -78,14 +79,14 @@ void ValidateRecords(std::int32_t* cells) {
         RejectedList->Add(position);
     };
     for (std::int32_t i = 0; i < RecordCount; ++i) {
-        const KeyFacts& facts = keys[static_cast<std::size_t>(keyOf[static_cast<std::size_t>(i)])];
-        if (facts.conflict && i >= byKey[facts.first]) {
-            if (i == byKey[facts.first]) {
-                for (std::size_t k = facts.first; k < facts.end; ++k) {
-                    reject(byKey[k]);
-                }
+        const std::int32_t what = action[static_cast<std::size_t>(i)];
+        if (what >= 0) {
+            const std::int32_t key = byKey[static_cast<std::size_t>(what)].key;
+            for (auto k = static_cast<std::size_t>(what); k < byKey.size() && byKey[k].key == key;
+                 ++k) {
+                reject(byKey[k].position);
             }
-        } else if (!RowInRange(cells, i)) {
+        } else if (what == RangeTestOnly && !RowInRange(cells, i)) {
             reject(i);
         }
     }
@@ -109,10 +110,8 @@ EqualValueRun RotationsOf(const std::vector<std::int32_t>& members,
                           std::int32_t smallerTotal) {
     EqualValueRun run{members, std::vector<std::int32_t>(members.size()), 0};
     for (std::size_t k = 0; k < members.size(); ++k) {
-        const std::int32_t gapEnd = k + 1 < members.size()
-                                        ? smallerBefore[static_cast<std::size_t>(members[k + 1])]
-                                        : smallerTotal;
-        const std::int32_t gap = gapEnd - smallerBefore[static_cast<std::size_t>(members[k])];
+        const std::int32_t gapEnd = k + 1 < members.size() ? smallerBefore[k + 1] : smallerTotal;
+        const std::int32_t gap = gapEnd - smallerBefore[k];
         run.rotations[k] = gap % static_cast<std::int32_t>(k + 1);
         run.totalRotations += run.rotations[k];
     }
@@ -171,40 +170,51 @@ void PlaceEqualValues(const std::vector<std::int32_t>& members,
     }
 }
 
+struct ValuedRecord {
+    std::uint32_t value2; // in unsigned order
+    std::int32_t position;
+    std::int32_t smallerBefore; // earlier records with a smaller Value2
+};
+
 // The final position of every row under the exchange sort by Value2.
 std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
-    std::vector<std::int32_t> byValue = AllPositions(RecordCount);
-    StableSortBy(byValue, [&](std::int32_t p) { return OrderKey(cells[Index(p, Value2)]); });
-
-    // Dense rank of each row's value, then for each row the number of
-    // earlier rows with a smaller value.
-    std::vector<std::int32_t> rank(byValue.size());
-    std::int32_t ranks = 0;
-    for (std::size_t k = 0; k < byValue.size(); ++k) {
-        if (k > 0 && cells[Index(byValue[k], Value2)] != cells[Index(byValue[k - 1], Value2)]) {
-            ++ranks;
+    std::vector<ValuedRecord> byValue(static_cast<std::size_t>(RecordCount));
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        byValue[static_cast<std::size_t>(p)] = {OrderKey(cells[Index(p, Value2)]), p, 0};
+    }
+    {
+        // Count, for each record, the earlier records of smaller value: a
+        // Fenwick tree over the ranks of the distinct values.
+        std::vector<ValuedRecord> sorted = byValue;
+        StableSortBy(sorted, [](const ValuedRecord& r) { return r.value2; });
+        std::vector<std::uint32_t> distinct;
+        for (const ValuedRecord& r : sorted) {
+            if (distinct.empty() || distinct.back() != r.value2) {
+                distinct.push_back(r.value2);
+            }
         }
-        rank[static_cast<std::size_t>(byValue[k])] = ranks;
+        FenwickTree seen(distinct.size());
+        for (ValuedRecord& r : byValue) {
+            const auto rank = static_cast<std::size_t>(
+                std::lower_bound(distinct.begin(), distinct.end(), r.value2) - distinct.begin());
+            r.smallerBefore = seen.PrefixSum(rank);
+            seen.Add(rank, 1);
+        }
     }
-    std::vector<std::int32_t> smallerBefore(byValue.size());
-    FenwickTree seen(static_cast<std::size_t>(ranks) + 1);
-    for (std::size_t p = 0; p < byValue.size(); ++p) {
-        smallerBefore[p] = seen.PrefixSum(static_cast<std::size_t>(rank[p]));
-        seen.Add(static_cast<std::size_t>(rank[p]), 1);
-    }
+    StableSortBy(byValue, [](const ValuedRecord& r) { return r.value2; });
 
     std::vector<std::int32_t> finalPosition(byValue.size());
     std::vector<std::int32_t> members;
+    std::vector<std::int32_t> smallerBefore;
     for (std::size_t begin = 0; begin < byValue.size();) {
         std::size_t end = begin;
-        while (end < byValue.size() &&
-               cells[Index(byValue[end], Value2)] == cells[Index(byValue[begin], Value2)]) {
-            ++end;
+        members.clear();
+        smallerBefore.clear();
+        for (; end < byValue.size() && byValue[end].value2 == byValue[begin].value2; ++end) {
+            members.push_back(byValue[end].position);
+            smallerBefore.push_back(byValue[end].smallerBefore);
         }
-        members.assign(byValue.begin() + static_cast<std::ptrdiff_t>(begin),
-                       byValue.begin() + static_cast<std::ptrdiff_t>(end));
-        const auto smallerTotal = static_cast<std::int32_t>(begin);
-        PlaceEqualValues(members, smallerBefore, smallerTotal, finalPosition);
+        PlaceEqualValues(members, smallerBefore, static_cast<std::int32_t>(begin), finalPosition);
         begin = end;
     }
     return finalPosition;
