@@ -176,30 +176,46 @@ struct ValuedRecord {
     std::int32_t smallerBefore; // earlier records with a smaller Value2
 };
 
+// The distinct values in increasing order. Usually there are a handful,
+// collected in one pass; past a few dozen they come from a sort.
+std::vector<std::uint32_t> DistinctValues(const std::vector<ValuedRecord>& records) {
+    constexpr std::size_t FewValues = 64;
+    std::vector<std::uint32_t> distinct;
+    for (const ValuedRecord& r : records) {
+        const auto at = std::lower_bound(distinct.begin(), distinct.end(), r.value2);
+        if (at == distinct.end() || *at != r.value2) {
+            if (distinct.size() == FewValues) {
+                std::vector<ValuedRecord> sorted = records;
+                StableSortBy(sorted, [](const ValuedRecord& v) { return v.value2; });
+                distinct.clear();
+                for (const ValuedRecord& v : sorted) {
+                    if (distinct.empty() || distinct.back() != v.value2) {
+                        distinct.push_back(v.value2);
+                    }
+                }
+                return distinct;
+            }
+            distinct.insert(at, r.value2);
+        }
+    }
+    return distinct;
+}
+
 // The final position of every row under the exchange sort by Value2.
 std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
     std::vector<ValuedRecord> byValue(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         byValue[static_cast<std::size_t>(p)] = {OrderKey(cells[Index(p, Value2)]), p, 0};
     }
-    {
-        // Count, for each record, the earlier records of smaller value: a
-        // Fenwick tree over the ranks of the distinct values.
-        std::vector<ValuedRecord> sorted = byValue;
-        StableSortBy(sorted, [](const ValuedRecord& r) { return r.value2; });
-        std::vector<std::uint32_t> distinct;
-        for (const ValuedRecord& r : sorted) {
-            if (distinct.empty() || distinct.back() != r.value2) {
-                distinct.push_back(r.value2);
-            }
-        }
-        FenwickTree seen(distinct.size());
-        for (ValuedRecord& r : byValue) {
-            const auto rank = static_cast<std::size_t>(
-                std::lower_bound(distinct.begin(), distinct.end(), r.value2) - distinct.begin());
-            r.smallerBefore = seen.PrefixSum(rank);
-            seen.Add(rank, 1);
-        }
+    // Count, for each record, the earlier records of smaller value: a
+    // Fenwick tree over the ranks of the distinct values.
+    const std::vector<std::uint32_t> distinct = DistinctValues(byValue);
+    FenwickTree seen(distinct.size());
+    for (ValuedRecord& r : byValue) {
+        const auto rank = static_cast<std::size_t>(
+            std::lower_bound(distinct.begin(), distinct.end(), r.value2) - distinct.begin());
+        r.smallerBefore = seen.PrefixSum(rank);
+        seen.Add(rank, 1);
     }
     StableSortBy(byValue, [](const ValuedRecord& r) { return r.value2; });
 
