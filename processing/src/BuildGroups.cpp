@@ -24,23 +24,30 @@ std::size_t Index(std::int32_t position, std::int32_t column) {
     return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
 }
 
-// The free positions ordered by GroupKey, Value1, Value2, then position.
-std::vector<std::int32_t> FreeByKeyAndPair(const std::int32_t* cells) {
-    std::vector<std::int32_t> positions;
+struct FreeRecord {
+    std::int32_t key;
+    std::int32_t value1;
+    std::int32_t value2;
+    std::int32_t position;
+};
+
+// The free records ordered by GroupKey, Value1, Value2, then position.
+std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
+    std::vector<FreeRecord> records;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
-            positions.push_back(p);
+            records.push_back(
+                {cells[Index(p, GroupKey)], cells[Index(p, Value1)], cells[Index(p, Value2)], p});
         }
     }
-    for (const std::int32_t column : {Value2, Value1, GroupKey}) {
-        StableSortBy(positions, [&](std::int32_t p) { return OrderKey(cells[Index(p, column)]); });
-    }
-    return positions;
+    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value2); });
+    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value1); });
+    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.key); });
+    return records;
 }
 
-bool SamePair(const std::int32_t* cells, std::int32_t a, std::int32_t b) {
-    return cells[Index(a, Value1)] == cells[Index(b, Value1)] &&
-           cells[Index(a, Value2)] == cells[Index(b, Value2)];
+bool SamePair(const FreeRecord& a, const FreeRecord& b) {
+    return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
 // The groups found so far: members in one flat array, and for each seed
@@ -76,16 +83,16 @@ struct PairQueues {
 };
 
 // One key's records, ordered by pair and then position, from `begin` to `end`.
-void GroupKeyRecords(const std::int32_t* cells, const std::vector<std::int32_t>& ordered,
+void GroupKeyRecords(const std::vector<FreeRecord>& ordered,
                      std::size_t begin, std::size_t end, Groups& groups, PairQueues& work) {
     work.queues.clear();
     work.heads.clear();
     for (std::size_t k = begin; k < end;) {
         std::size_t pairEnd = k + 1;
-        while (pairEnd < end && SamePair(cells, ordered[pairEnd], ordered[k])) {
+        while (pairEnd < end && SamePair(ordered[pairEnd], ordered[k])) {
             ++pairEnd;
         }
-        work.Push({ordered[k], work.queues.size()});
+        work.Push({ordered[k].position, work.queues.size()});
         work.queues.push_back({k, pairEnd});
         k = pairEnd;
     }
@@ -102,7 +109,7 @@ void GroupKeyRecords(const std::int32_t* cells, const std::vector<std::int32_t>&
         // Only now, so that no pair gives two members to one group.
         for (const std::size_t q : work.taken) {
             if (++work.queues[q].next < work.queues[q].end) {
-                work.Push({ordered[work.queues[q].next], q});
+                work.Push({ordered[work.queues[q].next].position, q});
             }
         }
     }
@@ -116,7 +123,7 @@ void BuildGroups() {
         return;
     }
     std::int32_t* cells = RecordTable.Data();
-    const std::vector<std::int32_t> ordered = FreeByKeyAndPair(cells);
+    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
     Groups groups;
     PairQueues work;
     groups.members.reserve(ordered.size());
@@ -124,11 +131,10 @@ void BuildGroups() {
     groups.groupAtSeed.assign(static_cast<std::size_t>(RecordCount), -1);
     for (std::size_t begin = 0; begin < ordered.size();) {
         std::size_t end = begin + 1;
-        while (end < ordered.size() &&
-               cells[Index(ordered[end], GroupKey)] == cells[Index(ordered[begin], GroupKey)]) {
+        while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
             ++end;
         }
-        GroupKeyRecords(cells, ordered, begin, end, groups, work);
+        GroupKeyRecords(ordered, begin, end, groups, work);
         begin = end;
     }
     groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
@@ -147,8 +153,10 @@ void BuildGroups() {
         }
         PendingGroups->Add(std::move(group));
     }
-    for (const std::int32_t p : ordered) {
-        cells[Index(p, Status)] = StatusGrouped;
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
+            cells[Index(p, Status)] = StatusGrouped;
+        }
     }
 }
 
