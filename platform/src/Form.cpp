@@ -15,6 +15,11 @@ void ListBox::AddItem(std::string_view text) {
     ends_.push_back(text_.size() - 1);
 }
 
+void ListBox::Reserve(std::size_t lines, std::size_t bytes) {
+    text_.reserve(text_.size() + bytes + lines);
+    ends_.reserve(ends_.size() + lines);
+}
+
 std::string_view ListBox::List(std::int32_t index) const {
     if (index < 0 || index >= ListCount()) {
         Raise("list index " + std::to_string(index) + " is outside 0 to " +

@@ -207,10 +207,39 @@ std::int32_t SequentialFile::ParseValue() {
     return static_cast<std::int32_t>(negative ? -signedMagnitude : signedMagnitude);
 }
 
+// The common case without the state machine: an optional minus sign and at
+// most ten digits, followed by a separator inside the current block. Anything
+// else (a quote, a plus sign, a value that ends the block or is too big) is
+// left to ParseValue, which reads it afresh and reports it.
+bool SequentialFile::TryParsePlainValue(std::int32_t& value) {
+    const char* p = next_;
+    const bool negative = p < end_ && *p == '-';
+    p += negative ? 1 : 0;
+    const char* digits = p;
+    std::int64_t magnitude = 0;
+    while (p < end_ && *p >= '0' && *p <= '9' && p - digits < 10) {
+        magnitude = magnitude * 10 + (*p - '0');
+        ++p;
+    }
+    if (p == digits || p == end_ || !IsSeparator(static_cast<unsigned char>(*p))) {
+        return false;
+    }
+    const std::int64_t signedValue = negative ? -magnitude : magnitude;
+    if (signedValue < INT32_MIN || signedValue > INT32_MAX) {
+        return false;
+    }
+    value = static_cast<std::int32_t>(signedValue);
+    next_ = p;
+    return true;
+}
+
 std::int32_t SequentialFile::ReadValue() {
     SkipSeparator();
     valueLine_ = line_;
-    const std::int32_t value = ParseValue();
+    std::int32_t value = 0;
+    if (!TryParsePlainValue(value)) {
+        value = ParseValue();
+    }
     ++valuesRead_;
     commaAllowed_ = true;
     return value;

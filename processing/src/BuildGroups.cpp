@@ -1,61 +1,162 @@
+#include "StableOrder.h"
 #include "modQuorvale.h"
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+// Gives the same groups as growing each group by a scan from its seed, in
+// O(n log n). Groups of different keys never meet, and the seed is always
+// the lowest free row, so each key can be grouped on its own and the groups
+// listed by seed afterwards. Within a key the seed is the earliest free
+// record, and the scan takes the earliest free record of each other
+// (Value1, Value2) pair until the group is full: so a group is the up to
+// five smallest heads of the per-pair queues of free records.
 
 namespace modQuorvale {
 
 namespace {
 
-std::int32_t Field(std::int32_t position, std::int32_t column) {
-    return RecordTable.Get(position, column);
+using detail::OrderKey;
+using detail::StableSortBy;
+
+std::size_t Index(std::int32_t position, std::int32_t column) {
+    return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
 }
 
-// Always from the top: a record passed over as a duplicate may seed later.
-std::int32_t FindSeed() {
-    const std::int32_t lastPosition = RecordCount - 1;
-    for (std::int32_t p = 0; p <= lastPosition; ++p) {
-        if (Field(p, Status) == StatusFree) {
-            return p;
+struct FreeRecord {
+    std::int32_t key;
+    std::int32_t value1;
+    std::int32_t value2;
+    std::int32_t position;
+};
+
+// The free records ordered by GroupKey, Value1, Value2, then position.
+std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
+    std::vector<FreeRecord> records;
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
+            records.push_back(
+                {cells[Index(p, GroupKey)], cells[Index(p, Value1)], cells[Index(p, Value2)], p});
         }
     }
-    return -1;
+    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value2); });
+    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value1); });
+    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.key); });
+    return records;
 }
 
-bool IsDuplicate(const PositionList& group, std::int32_t j) {
-    for (std::int32_t k = 1; k <= group.Count(); ++k) {
-        const std::int32_t member = group.Item(k);
-        if (Field(member, Value1) == Field(j, Value1) &&
-            Field(member, Value2) == Field(j, Value2)) {
-            return true;
+bool SamePair(const FreeRecord& a, const FreeRecord& b) {
+    return a.value1 == b.value1 && a.value2 == b.value2;
+}
+
+// The groups found so far: members in one flat array, and for each seed
+// position the group it opened.
+struct Groups {
+    std::vector<std::int32_t> members;
+    std::vector<std::int32_t> firstMember;
+    std::vector<std::int32_t> groupAtSeed;
+};
+
+// Queues of one pair's free records, as slices of the ordered positions,
+// and a heap of their heads; kept between keys to save allocations.
+struct PairQueues {
+    struct Queue {
+        std::size_t next;
+        std::size_t end;
+    };
+    using Head = std::pair<std::int32_t, std::size_t>; // position, queue
+    std::vector<Queue> queues;
+    std::vector<Head> heads; // a min-heap by position
+    std::vector<std::size_t> taken;
+
+    void Push(Head head) {
+        heads.push_back(head);
+        std::push_heap(heads.begin(), heads.end(), std::greater<>());
+    }
+    Head Pop() {
+        std::pop_heap(heads.begin(), heads.end(), std::greater<>());
+        const Head head = heads.back();
+        heads.pop_back();
+        return head;
+    }
+};
+
+// One key's records, ordered by pair and then position, from `begin` to `end`.
+void GroupKeyRecords(const std::vector<FreeRecord>& ordered,
+                     std::size_t begin, std::size_t end, Groups& groups, PairQueues& work) {
+    work.queues.clear();
+    work.heads.clear();
+    for (std::size_t k = begin; k < end;) {
+        std::size_t pairEnd = k + 1;
+        while (pairEnd < end && SamePair(ordered[pairEnd], ordered[k])) {
+            ++pairEnd;
+        }
+        work.Push({ordered[k].position, work.queues.size()});
+        work.queues.push_back({k, pairEnd});
+        k = pairEnd;
+    }
+    while (!work.heads.empty()) {
+        work.taken.clear();
+        const auto group = static_cast<std::int32_t>(groups.firstMember.size());
+        groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
+        groups.groupAtSeed[static_cast<std::size_t>(work.heads.front().first)] = group;
+        while (!work.heads.empty() && work.taken.size() < static_cast<std::size_t>(ListSize)) {
+            const PairQueues::Head head = work.Pop();
+            groups.members.push_back(head.first);
+            work.taken.push_back(head.second);
+        }
+        // Only now, so that no pair gives two members to one group.
+        for (const std::size_t q : work.taken) {
+            if (++work.queues[q].next < work.queues[q].end) {
+                work.Push({ordered[work.queues[q].next].position, q});
+            }
         }
     }
-    return false;
-}
-
-void Join(PositionList& group, std::int32_t position) {
-    group.Add(position);
-    RecordTable.Set(position, Status, StatusGrouped);
-}
-
-PositionList GrowGroup(std::int32_t seed) {
-    PositionList group;
-    Join(group, seed);
-    // The size limit is tested before every candidate.
-    for (std::int32_t j = seed + 1; j <= RecordCount - 1 && group.Count() < ListSize; ++j) {
-        if (Field(j, Status) != StatusFree || Field(j, GroupKey) != Field(seed, GroupKey)) {
-            continue;
-        }
-        if (!IsDuplicate(group, j)) {
-            Join(group, j);
-        }
-    }
-    return group;
 }
 
 } // namespace
 
 void BuildGroups() {
     PendingGroups.emplace();
-    for (std::int32_t seed = FindSeed(); seed >= 0; seed = FindSeed()) {
-        PendingGroups->Add(GrowGroup(seed));
+    if (RecordCount <= 0) {
+        return;
+    }
+    std::int32_t* cells = RecordTable.Data();
+    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
+    Groups groups;
+    PairQueues work;
+    groups.members.reserve(ordered.size());
+    groups.firstMember.reserve(ordered.size() + 1);
+    groups.groupAtSeed.assign(static_cast<std::size_t>(RecordCount), -1);
+    for (std::size_t begin = 0; begin < ordered.size();) {
+        std::size_t end = begin + 1;
+        while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
+            ++end;
+        }
+        GroupKeyRecords(ordered, begin, end, groups, work);
+        begin = end;
+    }
+    groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
+
+    PendingGroups->Reserve(groups.firstMember.size() - 1);
+    for (const std::int32_t groupIndex : groups.groupAtSeed) {
+        if (groupIndex < 0) {
+            continue;
+        }
+        const auto g = static_cast<std::size_t>(groupIndex);
+        PositionList group;
+        // Room for a whole output list: pairing appends the partner in place.
+        group.Reserve(static_cast<std::size_t>(ListSize));
+        for (std::int32_t m = groups.firstMember[g]; m < groups.firstMember[g + 1]; ++m) {
+            group.Add(groups.members[static_cast<std::size_t>(m)]);
+        }
+        PendingGroups->Add(std::move(group));
+    }
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
+            cells[Index(p, Status)] = StatusGrouped;
+        }
     }
 }
 

@@ -1,24 +1,237 @@
 #include "modQuorvale.h"
 #include "platform/Checked.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <climits>
+#include <numeric>
+#include <vector>
+
+// Gives the same output lists and NotPlacedList as scanning the pending
+// groups behind every lead, in time linear in the number of groups. Every
+// group that leads has all groups before it gone, so the first qualifying
+// partner is the earliest remaining group among the buckets that fit:
+// buckets keyed by size, first Value1 and the set of Value2, each holding
+// its groups in list order. That needs what validation guarantees (Value1
+// 1 to 48, Value2 1 to 7, sizes 1 to 5); state that breaks it is paired by
+// the scan itself.
+
 namespace modQuorvale {
 
 namespace {
+
+constexpr std::int32_t MaskCount = 1 << (Value2Max - Value2Min + 1);
+constexpr std::int32_t Value1Span = Value1Max - Value1Min + 1;
 
 std::int32_t Field(std::int32_t position, std::int32_t column) {
     return RecordTable.Get(position, column);
 }
 
-bool IsWithinWindow(const PositionList& lead, const PositionList& candidate) {
+void AppendAll(PositionList& target, const PositionList& source) {
+    for (const std::int32_t position : source.Items()) {
+        target.Add(position);
+    }
+}
+
+void EmitPair(const PositionList& lead, const PositionList* partner) {
+    PositionList output;
+    output.Reserve(static_cast<std::size_t>(ListSize));
+    AppendAll(output, lead);
+    if (partner != nullptr) {
+        AppendAll(output, *partner);
+    }
+    OutputLists->Add(std::move(output));
+}
+
+struct GroupFacts {
+    std::int32_t size;
+    std::int32_t value1; // of the first member
+    std::int32_t mask;   // bit v - Value2Min for each member's Value2 v
+};
+
+constexpr std::size_t PrefetchDistance = 8;
+
+void PrefetchRows(const std::int32_t* cells, const PositionList& group) {
+    for (const std::int32_t position : group.Items()) {
+        if (position >= 0 && position < RecordCount) {
+            __builtin_prefetch(cells + static_cast<std::size_t>(position) * FieldCount);
+        }
+    }
+}
+
+// The facts the buckets need, or false when a group falls outside them.
+bool CollectFacts(const std::vector<PositionList>& groups, std::vector<GroupFacts>& facts,
+                  bool& exactMasks) {
+    exactMasks = true;
+    facts.reserve(groups.size());
+    const std::int32_t* cells = RecordTable.Data();
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        // The members lie all over the table: ask for a later group's rows
+        // early so that their memory latency overlaps this group's work.
+        if (g + PrefetchDistance < groups.size()) {
+            PrefetchRows(cells, groups[g + PrefetchDistance]);
+        }
+        const PositionList& group = groups[g];
+        GroupFacts f{group.Count(), 0, 0};
+        if (f.size < 1 || f.size > ListSize) {
+            return false;
+        }
+        if (f.size < ListSize) {
+            f.value1 = Field(group.Item(1), Value1);
+            if (f.value1 < Value1Min || f.value1 > Value1Max) {
+                return false;
+            }
+            for (const std::int32_t position : group.Items()) {
+                const std::int32_t value2 = Field(position, Value2);
+                if (value2 < Value2Min || value2 > Value2Max) {
+                    return false;
+                }
+                f.mask |= 1 << (value2 - Value2Min);
+            }
+            exactMasks = exactMasks && std::popcount(static_cast<unsigned>(f.mask)) == f.size;
+        }
+        facts.push_back(f);
+    }
+    return true;
+}
+
+std::size_t BucketOf(std::int32_t size, std::int32_t value1, std::int32_t mask) {
+    return (static_cast<std::size_t>(size - 1) * Value1Span +
+            static_cast<std::size_t>(value1 - Value1Min)) *
+               MaskCount +
+           static_cast<std::size_t>(mask);
+}
+
+// For each Value2 set, the sets that share nothing with it; with exact
+// masks only those with as many values as the need.
+std::vector<std::vector<std::int32_t>> DisjointMasks(std::int32_t lead, bool exact) {
+    std::vector<std::vector<std::int32_t>> byNeed(ListSize);
+    for (std::int32_t mask = 1; mask < MaskCount; ++mask) {
+        if ((mask & lead) != 0) {
+            continue;
+        }
+        for (std::int32_t need = 1; need < ListSize; ++need) {
+            if (!exact || std::popcount(static_cast<unsigned>(mask)) == need) {
+                byNeed[static_cast<std::size_t>(need)].push_back(mask);
+            }
+        }
+    }
+    return byNeed;
+}
+
+// Each bucket's groups in list order, as slices of one array, with the
+// earliest remaining group of each bucket kept at hand. A group leaves only
+// as a lead or a partner, and then it is the earliest of its bucket; so
+// removing it just moves that bucket on by one.
+class Buckets {
+public:
+    static constexpr std::int32_t None = INT32_MAX;
+
+    explicit Buckets(const std::vector<GroupFacts>& facts)
+        : facts_(facts), start_(BucketCount + 1, 0), earliest_(BucketCount, None) {
+        for (const GroupFacts& f : facts) {
+            if (f.size < ListSize) {
+                ++start_[BucketOf(f.size, f.value1, f.mask) + 1];
+            }
+        }
+        std::partial_sum(start_.begin(), start_.end(), start_.begin());
+        next_.assign(start_.begin(), start_.end() - 1);
+        groups_.resize(start_.back());
+        std::vector<std::size_t> fill = next_;
+        for (std::size_t g = 0; g < facts.size(); ++g) {
+            if (facts[g].size < ListSize) {
+                groups_[fill[BucketOf(facts[g].size, facts[g].value1, facts[g].mask)]++] =
+                    static_cast<std::int32_t>(g);
+            }
+        }
+        for (std::size_t b = 0; b < BucketCount; ++b) {
+            earliest_[b] = next_[b] < start_[b + 1] ? groups_[next_[b]] : None;
+        }
+    }
+
+    std::int32_t Earliest(std::int32_t size, std::int32_t value1, std::int32_t mask) const {
+        return earliest_[BucketOf(size, value1, mask)];
+    }
+
+    void Remove(std::size_t g) {
+        const GroupFacts& f = facts_[g];
+        if (f.size == ListSize) {
+            return;
+        }
+        const std::size_t b = BucketOf(f.size, f.value1, f.mask);
+        ++next_[b];
+        earliest_[b] = next_[b] < start_[b + 1] ? groups_[next_[b]] : None;
+    }
+
+private:
+    static constexpr std::size_t BucketCount =
+        static_cast<std::size_t>(ListSize - 1) * Value1Span * MaskCount;
+
+    const std::vector<GroupFacts>& facts_;
+    std::vector<std::size_t> start_;
+    std::vector<std::size_t> next_;
+    std::vector<std::int32_t> groups_;
+    std::vector<std::int32_t> earliest_;
+};
+
+void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, bool exactMasks) {
+    Buckets buckets(facts);
+    std::array<std::vector<std::vector<std::int32_t>>, MaskCount> disjoint;
+    for (std::int32_t mask = 0; mask < MaskCount; ++mask) {
+        disjoint[static_cast<std::size_t>(mask)] = DisjointMasks(mask, exactMasks);
+    }
+    std::vector<char> gone(facts.size(), 0);
+    // Groups are moved out: the pending list is released afterwards anyway.
+    auto group = [&](std::size_t g) -> PositionList& {
+        return pending.Item(static_cast<std::int32_t>(g + 1));
+    };
+    for (std::size_t g = 0; g < facts.size(); ++g) {
+        if (gone[g]) {
+            continue;
+        }
+        gone[g] = 1;
+        buckets.Remove(g);
+        const GroupFacts& lead = facts[g];
+        const std::int32_t need = ListSize - lead.size;
+        if (need == 0) {
+            OutputLists->Add(std::move(group(g)));
+            continue;
+        }
+        std::int32_t partner = Buckets::None;
+        const std::int32_t low = std::max(Value1Min, lead.value1 - PairWindow);
+        const std::int32_t high = std::min(Value1Max, lead.value1 + PairWindow);
+        const auto& masks =
+            disjoint[static_cast<std::size_t>(lead.mask)][static_cast<std::size_t>(need)];
+        for (std::int32_t value1 = low; value1 <= high; ++value1) {
+            for (const std::int32_t mask : masks) {
+                partner = std::min(partner, buckets.Earliest(need, value1, mask));
+            }
+        }
+        if (partner == Buckets::None) {
+            AppendAll(*NotPlacedList, group(g));
+            continue;
+        }
+        const auto p = static_cast<std::size_t>(partner);
+        gone[p] = 1;
+        buckets.Remove(p);
+        PositionList output = std::move(group(g));
+        AppendAll(output, group(p));
+        OutputLists->Add(std::move(output));
+    }
+}
+
+// The scan as first written, for state outside what the buckets cover.
+bool WithinWindow(const PositionList& lead, const PositionList& candidate) {
     const double d =
         platform::CheckedSub(Field(candidate.Item(1), Value1), Field(lead.Item(1), Value1));
     return d >= -double{PairWindow} && d <= double{PairWindow};
 }
 
 bool SharesValue2(const PositionList& lead, const PositionList& candidate) {
-    for (std::int32_t a = 1; a <= lead.Count(); ++a) {
-        for (std::int32_t b = 1; b <= candidate.Count(); ++b) {
-            if (Field(lead.Item(a), Value2) == Field(candidate.Item(b), Value2)) {
+    for (const std::int32_t a : lead.Items()) {
+        for (const std::int32_t b : candidate.Items()) {
+            if (Field(a, Value2) == Field(b, Value2)) {
                 return true;
             }
         }
@@ -26,51 +239,44 @@ bool SharesValue2(const PositionList& lead, const PositionList& candidate) {
     return false;
 }
 
-// The index of the first group behind the lead that completes it, or 0.
-std::int32_t FindPartner(const PositionList& lead, std::int32_t need) {
-    for (std::int32_t index = 2; index <= PendingGroups->Count(); ++index) {
-        const PositionList& candidate = PendingGroups->Item(index);
-        if (candidate.Count() == need && IsWithinWindow(lead, candidate) &&
-            !SharesValue2(lead, candidate)) {
-            return index;
+void PairByScan(const std::vector<PositionList>& groups) {
+    std::vector<char> gone(groups.size(), 0);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (gone[g]) {
+            continue;
+        }
+        gone[g] = 1;
+        const PositionList& lead = groups[g];
+        const std::int32_t need = ListSize - lead.Count();
+        if (need == 0) {
+            EmitPair(lead, nullptr);
+            continue;
+        }
+        std::size_t partner = g + 1;
+        while (partner < groups.size() &&
+               (gone[partner] || groups[partner].Count() != need ||
+                !WithinWindow(lead, groups[partner]) || SharesValue2(lead, groups[partner]))) {
+            ++partner;
+        }
+        if (partner < groups.size()) {
+            gone[partner] = 1;
+            EmitPair(lead, &groups[partner]);
+        } else {
+            AppendAll(*NotPlacedList, lead);
         }
     }
-    return 0;
-}
-
-void AppendAll(PositionList& target, const PositionList& source) {
-    for (std::int32_t k = 1; k <= source.Count(); ++k) {
-        target.Add(source.Item(k));
-    }
-}
-
-void PairLead() {
-    const PositionList& lead = PendingGroups->Item(1);
-    const std::int32_t need = ListSize - lead.Count();
-    if (need == 0) {
-        OutputLists->Add(lead);
-        PendingGroups->Remove(1);
-        return;
-    }
-    const std::int32_t partnerIndex = FindPartner(lead, need);
-    if (partnerIndex == 0) {
-        AppendAll(*NotPlacedList, lead);
-        PendingGroups->Remove(1);
-        return;
-    }
-    PositionList output = lead;
-    AppendAll(output, PendingGroups->Item(partnerIndex));
-    OutputLists->Add(std::move(output));
-    // The partner first, so that index 1 still holds the lead.
-    PendingGroups->Remove(partnerIndex);
-    PendingGroups->Remove(1);
 }
 
 } // namespace
 
 void PairGroups() {
-    while (PendingGroups->Count() > 0) {
-        PairLead();
+    const std::vector<PositionList>& groups = PendingGroups->Items();
+    std::vector<GroupFacts> facts;
+    bool exactMasks = true;
+    if (CollectFacts(groups, facts, exactMasks)) {
+        PairByBuckets(*PendingGroups, facts, exactMasks);
+    } else {
+        PairByScan(groups);
     }
     PendingGroups.reset();
 }

@@ -1,90 +1,252 @@
+#include "StableOrder.h"
 #include "modQuorvale.h"
 
+#include <algorithm>
 #include <vector>
+
+// Gives the same table, statuses and RejectedList as the plain procedure
+// (scan later rows for a conflict, exchange sort by Value2), in O(n log n).
 
 namespace modQuorvale {
 
 namespace {
 
-std::int32_t Field(std::int32_t position, std::int32_t column) {
-    return RecordTable.Get(position, column);
+using detail::FenwickTree;
+using detail::OrderKey;
+using detail::StableSortBy;
+
+std::size_t Index(std::int32_t position, std::int32_t column) {
+    return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
 }
 
-void Reject(std::int32_t position) {
-    RecordTable.Set(position, Status, StatusRejected);
-    RejectedList->Add(position);
+bool RowInRange(const std::int32_t* cells, std::int32_t position) {
+    const std::int32_t value1 = cells[Index(position, Value1)];
+    const std::int32_t value2 = cells[Index(position, Value2)];
+    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
 }
 
-// A later free record of the same key with another Value1. Out-of-range
-// records count: they have not been visited yet and are still free.
-bool HasConflictAfter(std::int32_t i) {
-    const std::int32_t lastPosition = RecordCount - 1;
-    for (std::int32_t j = i + 1; j <= lastPosition; ++j) {
-        if (Field(j, Status) == StatusFree && Field(j, GroupKey) == Field(i, GroupKey) &&
-            Field(j, Value1) != Field(i, Value1)) {
-            return true;
-        }
-    }
-    return false;
-}
+struct KeyedRecord {
+    std::int32_t key;
+    std::int32_t value1;
+    std::int32_t position;
+    bool inRange;
+};
 
-void RejectKey(std::int32_t key) {
-    const std::int32_t lastPosition = RecordCount - 1;
-    for (std::int32_t j = 0; j <= lastPosition; ++j) {
-        if (Field(j, Status) == StatusFree && Field(j, GroupKey) == key) {
-            Reject(j);
-        }
-    }
-}
+// What the pass does on reaching a position, besides the range test.
+constexpr std::int32_t RangeTestOnly = -1;
+constexpr std::int32_t AlreadyRejected = -2; // >= 0: reject the key from there
 
-void ValidateRecords() {
-    const std::int32_t lastPosition = RecordCount - 1;
-    for (std::int32_t i = 0; i <= lastPosition; ++i) {
-        if (Field(i, Status) != StatusFree) {
-            continue;
-        }
-        if (!IsInRange(i)) {
-            Reject(i);
-        } else if (HasConflictAfter(i)) {
-            RejectKey(Field(i, GroupKey));
-        }
-    }
-}
-
-void ExchangeRows(std::int32_t i, std::int32_t j, std::vector<std::int32_t>& identity) {
-    std::int32_t buffer[FieldCount];
-    for (std::int32_t column = 0; column < FieldCount; ++column) {
-        buffer[column] = Field(i, column);
-    }
-    for (std::int32_t column = 0; column < FieldCount; ++column) {
-        RecordTable.Set(i, column, Field(j, column));
-    }
-    for (std::int32_t column = 0; column < FieldCount; ++column) {
-        RecordTable.Set(j, column, buffer[column]);
-    }
-    std::swap(identity[static_cast<std::size_t>(i)], identity[static_cast<std::size_t>(j)]);
-}
-
-// Exchange sort by Value2; unstable for equal values. RejectedList follows its
-// records: each row carries the position it had before the sort, and the
-// entries are translated once at the end instead of at every exchange.
-void SortByValue2() {
-    std::vector<std::int32_t> identity(static_cast<std::size_t>(RecordCount));
+// A key with a conflict goes down as a whole when the pass reaches its first
+// in-range record F: F and every later record of the key, in increasing
+// position. Records before F are out of range and were rejected on their
+// own. Every other record is rejected only for its range.
+void ValidateRecords(std::int32_t* cells) {
+    std::vector<KeyedRecord> byKey(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        identity[static_cast<std::size_t>(p)] = p;
+        byKey[static_cast<std::size_t>(p)] = {cells[Index(p, GroupKey)], cells[Index(p, Value1)], p,
+                                              RowInRange(cells, p)};
     }
-    const std::int32_t lastPosition = RecordCount - 1;
-    for (std::int32_t i = 0; i <= lastPosition - 1; ++i) {
-        for (std::int32_t j = i + 1; j <= lastPosition; ++j) {
-            if (Field(j, Value2) < Field(i, Value2)) {
-                ExchangeRows(i, j, identity);
+    StableSortBy(byKey, [](const KeyedRecord& r) { return OrderKey(r.key); });
+
+    std::vector<std::int32_t> action(byKey.size(), RangeTestOnly);
+    for (std::size_t begin = 0; begin < byKey.size();) {
+        std::size_t end = begin;
+        while (end < byKey.size() && byKey[end].key == byKey[begin].key) {
+            ++end;
+        }
+        std::size_t first = begin;
+        while (first < end && !byKey[first].inRange) {
+            ++first;
+        }
+        bool conflict = false;
+        if (first < end) {
+            const std::int32_t value1 = byKey[first].value1;
+            for (std::size_t k = first + 1; k < end; ++k) {
+                conflict = conflict || byKey[k].value1 != value1;
             }
         }
+        if (conflict) {
+            action[static_cast<std::size_t>(byKey[first].position)] = static_cast<std::int32_t>(first);
+            for (std::size_t k = first + 1; k < end; ++k) {
+                action[static_cast<std::size_t>(byKey[k].position)] = AlreadyRejected;
+            }
+        }
+        begin = end;
     }
-    std::vector<std::int32_t> finalPosition(identity.size());
+
+    auto reject = [&](std::int32_t position) {
+        cells[Index(position, Status)] = StatusRejected;
+        RejectedList->Add(position);
+    };
+    for (std::int32_t i = 0; i < RecordCount; ++i) {
+        const std::int32_t what = action[static_cast<std::size_t>(i)];
+        if (what >= 0) {
+            const std::int32_t key = byKey[static_cast<std::size_t>(what)].key;
+            for (auto k = static_cast<std::size_t>(what); k < byKey.size() && byKey[k].key == key;
+                 ++k) {
+                reject(byKey[k].position);
+            }
+        } else if (what == RangeTestOnly && !RowInRange(cells, i)) {
+            reject(i);
+        }
+    }
+}
+
+// Where the exchange sort puts the records of one Value2 v, given as the
+// positions a1 < a2 < ... < am they had before it. Walking the table in its
+// old order with a queue L: a record of value v is appended to L, a record of
+// a smaller value rotates a non-empty L left by one (front to back), larger
+// values do nothing; L then is the final order. (The differential tests
+// check this against the exchange sort itself.) Between two appends L has a
+// fixed length k, so only the number of rotations modulo k matters.
+struct EqualValueRun {
+    const std::vector<std::int32_t>& members;
+    std::vector<std::int32_t> rotations; // after each append, modulo the length
+    std::int64_t totalRotations = 0;
+};
+
+EqualValueRun RotationsOf(const std::vector<std::int32_t>& members,
+                          const std::vector<std::int32_t>& smallerBefore,
+                          std::int32_t smallerTotal) {
+    EqualValueRun run{members, std::vector<std::int32_t>(members.size()), 0};
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const std::int32_t gapEnd = k + 1 < members.size() ? smallerBefore[k + 1] : smallerTotal;
+        const std::int32_t gap = gapEnd - smallerBefore[k];
+        run.rotations[k] = gap % static_cast<std::int32_t>(k + 1);
+        run.totalRotations += run.rotations[k];
+    }
+    return run;
+}
+
+// Plays the queue through; cheap while rotations are few.
+std::vector<std::int32_t> FinalOrderBySimulation(const EqualValueRun& run) {
+    std::vector<std::int32_t> queue;
+    queue.reserve(run.members.size() + static_cast<std::size_t>(run.totalRotations));
+    std::size_t front = 0;
+    for (std::size_t k = 0; k < run.members.size(); ++k) {
+        queue.push_back(run.members[k]);
+        for (std::int32_t r = 0; r < run.rotations[k]; ++r) {
+            queue.push_back(queue[front++]);
+        }
+    }
+    return {queue.begin() + static_cast<std::ptrdiff_t>(front), queue.end()};
+}
+
+// The same in O(m log m) whatever the rotations: L is a ring of slots with a
+// head index; a rotation moves the head, an append inserts just before the
+// head. The inserts are replayed backwards over free slots to find each
+// record's place in the ring.
+std::vector<std::int32_t> FinalOrderByRing(const EqualValueRun& run) {
+    const std::size_t count = run.members.size();
+    std::vector<std::int32_t> insertAt(count);
+    std::size_t head = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        insertAt[k] = static_cast<std::int32_t>(head);
+        head = (head + 1 + static_cast<std::size_t>(run.rotations[k])) % (k + 1);
+    }
+    std::vector<std::int32_t> ring(count);
+    FenwickTree freeSlots = FenwickTree::AllOnes(count);
+    for (std::size_t k = count; k-- > 0;) {
+        const std::size_t slot = freeSlots.FindRank(insertAt[k] + 1);
+        ring[slot] = run.members[k];
+        freeSlots.Add(slot, -1);
+    }
+    std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(head), ring.end());
+    return ring;
+}
+
+void PlaceEqualValues(const std::vector<std::int32_t>& members,
+                      const std::vector<std::int32_t>& smallerBefore, std::int32_t smallerTotal,
+                      std::vector<std::int32_t>& finalPosition) {
+    const EqualValueRun run = RotationsOf(members, smallerBefore, smallerTotal);
+    constexpr std::int64_t CheapRotationsPerMember = 8;
+    const std::vector<std::int32_t> order =
+        run.totalRotations <= CheapRotationsPerMember * static_cast<std::int64_t>(members.size())
+            ? FinalOrderBySimulation(run)
+            : FinalOrderByRing(run);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        finalPosition[static_cast<std::size_t>(order[i])] =
+            smallerTotal + static_cast<std::int32_t>(i);
+    }
+}
+
+struct ValuedRecord {
+    std::uint32_t value2; // in unsigned order
+    std::int32_t position;
+    std::int32_t smallerBefore; // earlier records with a smaller Value2
+};
+
+// The distinct values in increasing order. Usually there are a handful,
+// collected in one pass; past a few dozen they come from a sort.
+std::vector<std::uint32_t> DistinctValues(const std::vector<ValuedRecord>& records) {
+    constexpr std::size_t FewValues = 64;
+    std::vector<std::uint32_t> distinct;
+    for (const ValuedRecord& r : records) {
+        const auto at = std::lower_bound(distinct.begin(), distinct.end(), r.value2);
+        if (at == distinct.end() || *at != r.value2) {
+            if (distinct.size() == FewValues) {
+                std::vector<ValuedRecord> sorted = records;
+                StableSortBy(sorted, [](const ValuedRecord& v) { return v.value2; });
+                distinct.clear();
+                for (const ValuedRecord& v : sorted) {
+                    if (distinct.empty() || distinct.back() != v.value2) {
+                        distinct.push_back(v.value2);
+                    }
+                }
+                return distinct;
+            }
+            distinct.insert(at, r.value2);
+        }
+    }
+    return distinct;
+}
+
+// The final position of every row under the exchange sort by Value2.
+std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
+    std::vector<ValuedRecord> byValue(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        finalPosition[static_cast<std::size_t>(identity[static_cast<std::size_t>(p)])] = p;
+        byValue[static_cast<std::size_t>(p)] = {OrderKey(cells[Index(p, Value2)]), p, 0};
     }
+    // Count, for each record, the earlier records of smaller value: a
+    // Fenwick tree over the ranks of the distinct values.
+    const std::vector<std::uint32_t> distinct = DistinctValues(byValue);
+    FenwickTree seen(distinct.size());
+    for (ValuedRecord& r : byValue) {
+        const auto rank = static_cast<std::size_t>(
+            std::lower_bound(distinct.begin(), distinct.end(), r.value2) - distinct.begin());
+        r.smallerBefore = seen.PrefixSum(rank);
+        seen.Add(rank, 1);
+    }
+    StableSortBy(byValue, [](const ValuedRecord& r) { return r.value2; });
+
+    std::vector<std::int32_t> finalPosition(byValue.size());
+    std::vector<std::int32_t> members;
+    std::vector<std::int32_t> smallerBefore;
+    for (std::size_t begin = 0; begin < byValue.size();) {
+        std::size_t end = begin;
+        members.clear();
+        smallerBefore.clear();
+        for (; end < byValue.size() && byValue[end].value2 == byValue[begin].value2; ++end) {
+            members.push_back(byValue[end].position);
+            smallerBefore.push_back(byValue[end].smallerBefore);
+        }
+        PlaceEqualValues(members, smallerBefore, static_cast<std::int32_t>(begin), finalPosition);
+        begin = end;
+    }
+    return finalPosition;
+}
+
+// Moves every row, all five fields, to its final position; RejectedList
+// follows its records.
+void SortByValue2(std::int32_t* cells) {
+    const std::vector<std::int32_t> finalPosition = ExchangeSortOrder(cells);
+    std::vector<std::int32_t> sorted(finalPosition.size() * FieldCount);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        std::copy_n(cells + Index(p, 0), FieldCount,
+                    sorted.begin() +
+                        static_cast<std::ptrdiff_t>(Index(finalPosition[static_cast<std::size_t>(p)], 0)));
+    }
+    std::copy(sorted.begin(), sorted.end(), cells);
     for (std::int32_t k = 1; k <= RejectedList->Count(); ++k) {
         std::int32_t& entry = RejectedList->Item(k);
         entry = finalPosition[static_cast<std::size_t>(entry)];
@@ -94,8 +256,8 @@ void SortByValue2() {
 } // namespace
 
 bool IsInRange(std::int32_t position) {
-    const std::int32_t value1 = Field(position, Value1);
-    const std::int32_t value2 = Field(position, Value2);
+    const std::int32_t value1 = RecordTable.Get(position, Value1);
+    const std::int32_t value2 = RecordTable.Get(position, Value2);
     return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
 }
 
@@ -103,8 +265,12 @@ void ValidateAndSort() {
     OutputLists.emplace();
     NotPlacedList.emplace();
     RejectedList.emplace();
-    ValidateRecords();
-    SortByValue2();
+    if (RecordCount <= 0) {
+        return;
+    }
+    std::int32_t* cells = RecordTable.Data();
+    ValidateRecords(cells);
+    SortByValue2(cells);
 }
 
 } // namespace modQuorvale

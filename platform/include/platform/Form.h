@@ -45,6 +45,9 @@ class ListBox {
 public:
     // Appends the text as the new last line.
     void AddItem(std::string_view text);
+    // Makes room for that many more lines of about that many bytes in all,
+    // so that a long fill does not keep regrowing the buffer.
+    void Reserve(std::size_t lines, std::size_t bytes);
 
     std::int32_t ListCount() const { return static_cast<std::int32_t>(ends_.size()); }
     // The line at a 0-based index, without its newline.

@@ -18,4 +18,9 @@ std::string FormatNumber(std::int32_t value, std::string_view pattern);
 void AppendDecimal(std::string& out, std::int32_t value);
 void AppendPadded(std::string& out, std::int32_t value, int minDigits);
 
+// The same into a character buffer with room for at least 12 + minDigits
+// characters; return the end of what was written.
+char* WriteDecimal(char* out, std::int32_t value);
+char* WritePadded(char* out, std::int32_t value, int minDigits);
+
 } // namespace platform

@@ -1,0 +1,346 @@
+// The fast stages against the plain reference stages on many seeded random
+// tables: after every stage the whole module state must be the same. Each
+// stage starts from the reference's state, so a fault shows at its stage.
+
+#include "Reference.h"
+#include "TestSupport.h"
+#include "modQuorvale.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace modQuorvale;
+using testing_support::Positions;
+using testing_support::Record;
+using testing_support::SetTable;
+using testing_support::TableRows;
+
+using Lists = std::vector<std::vector<std::int32_t>>;
+
+struct State {
+    std::vector<Record> rows;
+    std::optional<Lists> outputLists;
+    std::optional<std::vector<std::int32_t>> notPlaced;
+    std::optional<std::vector<std::int32_t>> rejected;
+    std::optional<Lists> pendingGroups;
+    friend bool operator==(const State&, const State&) = default;
+};
+
+template <typename List, typename Out> std::optional<Out> Snapshot(const std::optional<List>& list) {
+    return list ? std::optional<Out>(Positions(*list)) : std::nullopt;
+}
+
+State Capture() {
+    return {TableRows(), Snapshot<ListOfLists, Lists>(OutputLists),
+            Snapshot<PositionList, std::vector<std::int32_t>>(NotPlacedList),
+            Snapshot<PositionList, std::vector<std::int32_t>>(RejectedList),
+            Snapshot<ListOfLists, Lists>(PendingGroups)};
+}
+
+PositionList MakeList(const std::vector<std::int32_t>& positions) {
+    PositionList list;
+    for (const std::int32_t p : positions) {
+        list.Add(p);
+    }
+    return list;
+}
+
+ListOfLists MakeList(const Lists& lists) {
+    ListOfLists result;
+    for (const auto& list : lists) {
+        result.Add(MakeList(list));
+    }
+    return result;
+}
+
+template <typename List, typename Source>
+void RestoreList(std::optional<List>& target, const std::optional<Source>& source) {
+    target = source ? std::optional<List>(MakeList(*source)) : std::nullopt;
+}
+
+void Restore(const State& state) {
+    SetTable(state.rows);
+    RestoreList(OutputLists, state.outputLists);
+    RestoreList(NotPlacedList, state.notPlaced);
+    RestoreList(RejectedList, state.rejected);
+    RestoreList(PendingGroups, state.pendingGroups);
+}
+
+std::string Describe(const std::optional<std::vector<std::int32_t>>& list) {
+    if (!list) {
+        return "(none)";
+    }
+    std::ostringstream out;
+    for (const std::int32_t p : *list) {
+        out << p << ' ';
+    }
+    return out.str();
+}
+
+std::string Describe(const std::optional<Lists>& lists) {
+    if (!lists) {
+        return "(none)";
+    }
+    std::ostringstream out;
+    for (const auto& list : *lists) {
+        out << '(' << Describe(std::optional(list)) << ')';
+    }
+    return out.str();
+}
+
+template <typename T>
+void Compare(std::ostringstream& out, const char* name, const T& expected, const T& actual) {
+    if (out.tellp() == 0 && expected != actual) {
+        out << name << ": expected " << Describe(expected) << " got " << Describe(actual);
+    }
+}
+
+// The first field that differs, in words.
+std::string Difference(const State& expected, const State& actual) {
+    std::ostringstream out;
+    for (std::size_t p = 0; p < expected.rows.size() && p < actual.rows.size(); ++p) {
+        const Record& e = expected.rows[p];
+        const Record& a = actual.rows[p];
+        if (!(e == a)) {
+            out << "row " << p << ": expected " << e.value1 << ',' << e.value2 << ','
+                << e.groupKey << ',' << e.spare << ',' << e.status << " got " << a.value1 << ','
+                << a.value2 << ',' << a.groupKey << ',' << a.spare << ',' << a.status;
+            return out.str();
+        }
+    }
+    if (expected.rows.size() != actual.rows.size()) {
+        return "row count differs";
+    }
+    Compare(out, "RejectedList", expected.rejected, actual.rejected);
+    Compare(out, "PendingGroups", expected.pendingGroups, actual.pendingGroups);
+    Compare(out, "OutputLists", expected.outputLists, actual.outputLists);
+    Compare(out, "NotPlacedList", expected.notPlaced, actual.notPlaced);
+    return out.str();
+}
+
+struct Stage {
+    const char* name;
+    void (*reference)();
+    void (*fast)();
+};
+
+const Stage Stages[] = {
+    {"ValidateAndSort", reference::ValidateAndSort, ValidateAndSort},
+    {"BuildGroups", reference::BuildGroups, BuildGroups},
+    {"PairGroups", reference::PairGroups, PairGroups},
+};
+
+// Runs every stage both ways from the same state; "" when all agree.
+std::string CompareStages(const std::vector<Record>& table, std::size_t firstStage = 0) {
+    Restore({table, {}, {}, {}, {}});
+    if (firstStage > 0) {
+        // The caller's table stands for validated state: lists exist.
+        OutputLists.emplace();
+        NotPlacedList.emplace();
+        RejectedList.emplace();
+    }
+    State before = Capture();
+    for (std::size_t s = firstStage; s < std::size(Stages); ++s) {
+        Restore(before);
+        Stages[s].reference();
+        const State expected = Capture();
+        Restore(before);
+        Stages[s].fast();
+        const State actual = Capture();
+        if (const std::string difference = Difference(expected, actual); !difference.empty()) {
+            std::ostringstream out;
+            out << "after " << Stages[s].name << ": " << difference;
+            return out.str();
+        }
+        before = expected;
+    }
+    return "";
+}
+
+using Generator = std::function<std::vector<Record>(std::mt19937&)>;
+
+std::int32_t Uniform(std::mt19937& rng, std::int32_t low, std::int32_t high) {
+    return std::uniform_int_distribution<std::int32_t>(low, high)(rng);
+}
+
+// Mostly small tables, now and then a larger one.
+std::int32_t TableSize(std::mt19937& rng) {
+    return Uniform(rng, 0, 99) < 3 ? Uniform(rng, 200, 400) : Uniform(rng, 0, 160);
+}
+
+std::vector<Record> Build(std::mt19937& rng,
+                          const std::function<Record(std::int32_t, std::int32_t)>& make,
+                          std::optional<std::int32_t> fixedSize = std::nullopt) {
+    const std::int32_t size = fixedSize ? *fixedSize : TableSize(rng);
+    std::vector<Record> table;
+    for (std::int32_t i = 0; i < size; ++i) {
+        Record record = make(i, size);
+        record.spare = i;
+        record.status = StatusFree;
+        table.push_back(record);
+    }
+    return table;
+}
+
+// Realistic: mostly in range, keys shared by a handful of records.
+std::vector<Record> Realistic(std::mt19937& rng) {
+    const std::int32_t keys = Uniform(rng, 1, 40);
+    std::vector<std::int32_t> keyValue1(static_cast<std::size_t>(keys) + 1);
+    for (auto& v : keyValue1) {
+        v = Uniform(rng, 1, 48);
+    }
+    return Build(rng, [&](std::int32_t, std::int32_t) {
+        const std::int32_t key = Uniform(rng, 0, keys);
+        const std::int32_t value1 =
+            Uniform(rng, 0, 9) == 0 ? Uniform(rng, -2, 52) : keyValue1[static_cast<std::size_t>(key)];
+        return Record{value1, Uniform(rng, 0, 19) == 0 ? Uniform(rng, -1, 9) : Uniform(rng, 1, 7),
+                      key};
+    });
+}
+
+std::vector<Record> FewKeys(std::mt19937& rng) {
+    return Build(rng, [&](std::int32_t, std::int32_t) {
+        return Record{Uniform(rng, 5, 6), Uniform(rng, 0, 8), Uniform(rng, 1, 3)};
+    });
+}
+
+// A few distinct records repeated many times.
+std::vector<Record> ManyTwins(std::mt19937& rng) {
+    std::vector<Record> templates;
+    for (std::int32_t t = Uniform(rng, 1, 6); t > 0; --t) {
+        templates.push_back({Uniform(rng, 10, 12), Uniform(rng, 1, 7), Uniform(rng, 1, 2)});
+    }
+    return Build(rng, [&](std::int32_t, std::int32_t) {
+        return templates[static_cast<std::size_t>(
+            Uniform(rng, 0, static_cast<std::int32_t>(templates.size()) - 1))];
+    });
+}
+
+std::vector<Record> AllValue2Equal(std::mt19937& rng) {
+    const std::int32_t value2 = Uniform(rng, 0, 8);
+    return Build(rng, [&](std::int32_t, std::int32_t) {
+        return Record{Uniform(rng, 1, 3), value2, Uniform(rng, 1, 20)};
+    });
+}
+
+// Strictly decreasing Value2, most of it out of range and all distinct.
+std::vector<Record> Decreasing(std::mt19937& rng) {
+    const std::int32_t step = Uniform(rng, 1, 3);
+    return Build(rng, [&](std::int32_t i, std::int32_t size) {
+        return Record{Uniform(rng, 1, 48), (size - i) * step - 20, Uniform(rng, 1, 10)};
+    });
+}
+
+// Value2 cycling through a short pattern, sometimes with an outlier.
+std::vector<Record> Alternating(std::mt19937& rng) {
+    std::vector<std::int32_t> pattern;
+    for (std::int32_t k = Uniform(rng, 2, 4); k > 0; --k) {
+        pattern.push_back(Uniform(rng, 1, 7));
+    }
+    return Build(rng, [&](std::int32_t i, std::int32_t) {
+        const std::int32_t value2 = Uniform(rng, 0, 29) == 0
+                                        ? Uniform(rng, -5, 15)
+                                        : pattern[static_cast<std::size_t>(i) % pattern.size()];
+        return Record{8 + i % 2, value2, i % 5};
+    });
+}
+
+// Value2 5 now and then, with ever longer runs of smaller values between:
+// the k-th record of 5 is followed by about k - 1 smaller ones, so the
+// records of 5 see many rotations between two of them.
+std::vector<Record> GrowingGaps(std::mt19937& rng) {
+    std::int32_t gap = 0;
+    std::int32_t left = 0;
+    const std::int32_t jitter = Uniform(rng, 0, 1);
+    return Build(
+        rng,
+        [&](std::int32_t, std::int32_t) {
+            if (left-- > 0) {
+                return Record{7, Uniform(rng, 1, 4), Uniform(rng, 1, 9)};
+            }
+            left = gap++ + (jitter == 1 ? Uniform(rng, 0, 1) : 0);
+            return Record{7, 5, Uniform(rng, 1, 9)};
+        },
+        Uniform(rng, 150, 400));
+}
+
+std::vector<Record> AllRejected(std::mt19937& rng) {
+    return Build(rng, [&](std::int32_t, std::int32_t) {
+        return Record{Uniform(rng, 0, 1) == 0 ? 0 : Uniform(rng, 49, 1000), Uniform(rng, -3, 10),
+                      Uniform(rng, 1, 5)};
+    });
+}
+
+// Anything a signed 32-bit field can hold.
+std::vector<Record> Extremes(std::mt19937& rng) {
+    const std::int32_t pick[] = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, 7, 8, 48, 49, INT32_MAX};
+    auto any = [&] {
+        return Uniform(rng, 0, 1) == 0 ? pick[Uniform(rng, 0, 9)] : Uniform(rng, INT32_MIN, INT32_MAX);
+    };
+    return Build(rng, [&](std::int32_t, std::int32_t) {
+        return Record{Uniform(rng, 0, 1) == 0 ? Uniform(rng, 1, 48) : any(),
+                      Uniform(rng, 0, 1) == 0 ? Uniform(rng, 1, 7) : any(), Uniform(rng, -2, 2)};
+    });
+}
+
+void RunSeeds(const char* name, const Generator& generate, std::uint32_t seeds,
+              std::size_t firstStage = 0) {
+    for (std::uint32_t seed = 1; seed <= seeds; ++seed) {
+        std::mt19937 rng(seed);
+        const std::string difference = CompareStages(generate(rng), firstStage);
+        ASSERT_EQ(difference, "") << name << " seed " << seed;
+    }
+}
+
+TEST(Differential, WholeRunMatchesTheReference) {
+    RunSeeds("Realistic", Realistic, 3000);
+    RunSeeds("FewKeys", FewKeys, 1000);
+    RunSeeds("ManyTwins", ManyTwins, 1000);
+    RunSeeds("AllValue2Equal", AllValue2Equal, 1000);
+    RunSeeds("Decreasing", Decreasing, 1000);
+    RunSeeds("Alternating", Alternating, 1000);
+    RunSeeds("GrowingGaps", GrowingGaps, 500);
+    RunSeeds("AllRejected", AllRejected, 500);
+    RunSeeds("Extremes", Extremes, 1000);
+}
+
+// Grouping and pairing on tables that validation would never leave: free
+// records of one key with different Value1, out-of-range values, statuses
+// already set. The stages must still agree, group for group.
+std::vector<Record> Unvalidated(std::mt19937& rng) {
+    return Build(rng, [&](std::int32_t, std::int32_t) {
+        Record record{Uniform(rng, 1, 30), Uniform(rng, 0, 9), Uniform(rng, 1, 6)};
+        return record;
+    });
+}
+
+TEST(Differential, GroupingAndPairingOfUnvalidatedTables) {
+    for (std::uint32_t seed = 1; seed <= 1000; ++seed) {
+        std::mt19937 rng(seed);
+        std::vector<Record> table = Unvalidated(rng);
+        for (Record& record : table) {
+            record.status = Uniform(rng, 0, 4) == 0 ? StatusRejected : StatusFree;
+        }
+        ASSERT_EQ(CompareStages(table, 1), "") << "Unvalidated seed " << seed;
+    }
+}
+
+// The comparison itself must notice a wrong order.
+TEST(Differential, ComparisonSeesAChangedRow) {
+    const std::vector<Record> table = {{5, 2, 1}, {5, 1, 1}};
+    Restore({table, {}, {}, {}, {}});
+    const State before = Capture();
+    RecordTable.Set(0, Spare, 99);
+    EXPECT_NE(Difference(before, Capture()), "");
+}
+
+} // namespace
