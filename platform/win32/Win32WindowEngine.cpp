@@ -19,7 +19,7 @@ namespace platform {
 
 namespace {
 
-constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD FormExStyle = WS_EX_CONTROLPARENT;
 constexpr UINT DesignDpi = 96;
 
