@@ -1,0 +1,25 @@
+# Cross-build for 32-bit Windows with Debian's g++-mingw-w64-i686:
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(QUORVALE_MINGW_PREFIX i686-w64-mingw32)
+# The posix thread model: GoogleTest needs std::mutex.
+set(CMAKE_C_COMPILER ${QUORVALE_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUORVALE_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUORVALE_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${QUORVALE_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# One self-contained .exe: no libgcc, libstdc++ or winpthread DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Tests are listed and run through Wine.
+find_program(QUORVALE_WINE wine)
+if(QUORVALE_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORVALE_WINE})
+endif()

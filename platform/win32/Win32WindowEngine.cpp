@@ -1,0 +1,376 @@
+#include "../src/TextMode.h"
+#include "../src/WindowEngine.h"
+#include "platform/Form.h"
+#include "platform/FormLayout.h"
+
+// commctrl.h needs the types of windows.h.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD FormExStyle = WS_EX_CONTROLPARENT;
+constexpr UINT DesignDpi = 96;
+
+std::wstring Widen(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+// The per-monitor DPI functions exist from Windows 10 on; older systems fall
+// back to the system DPI.
+struct DpiFunctions {
+    UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
+    BOOL(WINAPI* adjustWindowRectExForDpi)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
+
+    DpiFunctions() {
+        if (const HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+            getDpiForWindow = reinterpret_cast<decltype(getDpiForWindow)>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+            adjustWindowRectExForDpi = reinterpret_cast<decltype(adjustWindowRectExForDpi)>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "AdjustWindowRectExForDpi")));
+        }
+    }
+};
+
+const DpiFunctions& Dpi() {
+    static const DpiFunctions functions;
+    return functions;
+}
+
+UINT DpiOf(HWND window) {
+    if (Dpi().getDpiForWindow != nullptr) {
+        if (const UINT dpi = Dpi().getDpiForWindow(window); dpi != 0) {
+            return dpi;
+        }
+    }
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : DesignDpi;
+}
+
+int TwipsToPixels(int twips, UINT dpi) {
+    return MulDiv(twips, static_cast<int>(dpi), TwipsPerInch);
+}
+
+int PixelsToTwips(int pixels, UINT dpi) {
+    return MulDiv(pixels, TwipsPerInch, static_cast<int>(dpi));
+}
+
+// The outer window size that gives a client area of the given twips.
+SIZE OuterSize(int clientWidth, int clientHeight, UINT dpi) {
+    RECT rect{0, 0, TwipsToPixels(clientWidth, dpi), TwipsToPixels(clientHeight, dpi)};
+    if (Dpi().adjustWindowRectExForDpi != nullptr) {
+        Dpi().adjustWindowRectExForDpi(&rect, FormStyle, FALSE, FormExStyle, dpi);
+    } else {
+        AdjustWindowRectEx(&rect, FormStyle, FALSE, FormExStyle);
+    }
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// The window frmQuorvale and its controls. Every control is a direct child of
+// the form, so that the list views' notifications reach it; a list box's
+// place inside its frame is added up here.
+class FormWindow {
+public:
+    explicit FormWindow(const Form& form) : form_(form) {}
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
+    ~FormWindow() {
+        if (font_ != nullptr) {
+            DeleteObject(font_);
+        }
+    }
+
+    HWND Create(HINSTANCE instance);
+    HWND Handle() const { return window_; }
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls(HINSTANCE instance);
+    void UpdateFont();
+    void Arrange();
+    void ShowLine(NMLVDISPINFOW& info) const;
+
+    const Form& form_;
+    HWND window_ = nullptr;
+    HFONT font_ = nullptr;
+    UINT dpi_ = DesignDpi;
+    std::vector<HWND> controls_; // parallel to the description's controls
+    std::map<HWND, const ListBox*> lines_;
+    HWND lastFocus_ = nullptr;
+};
+
+HWND FormWindow::Create(HINSTANCE instance) {
+    const FormDescription& description = form_.Description();
+    const std::wstring className = Widen(description.name);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = Procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));     // IDI_APPLICATION
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = className.c_str();
+    RegisterClassExW(&windowClass);
+
+    window_ = CreateWindowExW(FormExStyle, className.c_str(), Widen(description.caption).c_str(),
+                              FormStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                              nullptr, nullptr, instance, this);
+    if (window_ == nullptr) {
+        return nullptr;
+    }
+    dpi_ = DpiOf(window_);
+    UpdateFont();
+    CreateControls(instance);
+    const SIZE size = OuterSize(description.clientWidth, description.clientHeight, dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Arrange();
+    return window_;
+}
+
+void FormWindow::UpdateFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    // The system metrics are for the system DPI; scale to this window's.
+    const HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    metrics.lfMessageFont.lfHeight =
+        MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi_), systemDpi);
+    const HFONT previous = font_;
+    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    for (const HWND control : controls_) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    }
+    if (previous != nullptr) {
+        DeleteObject(previous);
+    }
+}
+
+void FormWindow::CreateControls(HINSTANCE instance) {
+    const auto& controls = form_.Description().controls;
+    controls_.assign(controls.size(), nullptr);
+    // The dialog manager tabs through the children in creation order.
+    std::multimap<int, std::size_t> byTabIndex;
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        byTabIndex.emplace(controls[i].tabIndex, i);
+    }
+    for (const auto& [tabIndex, i] : byTabIndex) {
+        const ControlDescription& control = controls[i];
+        HWND handle = nullptr;
+        if (control.kind == ControlKind::Frame) {
+            handle = CreateWindowExW(0, L"BUTTON", Widen(control.caption).c_str(),
+                                     WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 0, window_,
+                                     nullptr, instance, nullptr);
+        } else {
+            // Owner data: the view asks for the lines it shows, so a million
+            // lines cost nothing up front.
+            handle = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                                     WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS |
+                                         LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
+                                         LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+                                     0, 0, 0, 0, window_, nullptr, instance, nullptr);
+            ListView_SetExtendedListViewStyle(handle, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+            LVCOLUMNW column{};
+            column.mask = LVCF_WIDTH;
+            ListView_InsertColumn(handle, 0, &column);
+            const ListBox& lines = form_.ListBoxNamed(control.name);
+            ListView_SetItemCountEx(handle, lines.ListCount(), LVSICF_NOINVALIDATEALL);
+            lines_[handle] = &lines;
+        }
+        SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        controls_[i] = handle;
+    }
+    // Frames go to the bottom so that they never paint over their lists.
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        if (controls[i].kind == ControlKind::Frame) {
+            SetWindowPos(controls_[i], HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+}
+
+void FormWindow::Arrange() {
+    RECT client{};
+    GetClientRect(window_, &client);
+    const FormDescription& description = form_.Description();
+    const std::vector<TwipRect> rects = LayoutForm(description, PixelsToTwips(client.right, dpi_),
+                                                   PixelsToTwips(client.bottom, dpi_));
+    std::map<std::string, std::pair<int, int>> origins; // container -> twips from the client
+    origins[std::string()] = {0, 0};
+    HDWP positions = BeginDeferWindowPos(static_cast<int>(rects.size()));
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        const ControlDescription& control = description.controls[i];
+        const auto [originLeft, originTop] = origins.at(control.container);
+        const int left = originLeft + rects[i].left;
+        const int top = originTop + rects[i].top;
+        origins[control.name] = {left, top};
+        // Convert the edges, not the sizes, so that neighbours never drift.
+        const int x = TwipsToPixels(left, dpi_);
+        const int y = TwipsToPixels(top, dpi_);
+        const int width = TwipsToPixels(left + rects[i].width, dpi_) - x;
+        const int height = TwipsToPixels(top + rects[i].height, dpi_) - y;
+        positions = DeferWindowPos(positions, controls_[i], nullptr, x, y, width, height,
+                                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    EndDeferWindowPos(positions);
+    for (const auto& [list, lines] : lines_) {
+        RECT listClient{};
+        GetClientRect(list, &listClient);
+        ListView_SetColumnWidth(list, 0, listClient.right);
+    }
+}
+
+void FormWindow::ShowLine(NMLVDISPINFOW& info) const {
+    if ((info.item.mask & LVIF_TEXT) == 0 || info.item.cchTextMax <= 0) {
+        return;
+    }
+    const ListBox* lines = lines_.at(info.hdr.hwndFrom);
+    const std::string_view line = lines->List(info.item.iItem);
+    const int length = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
+                                           info.item.pszText, info.item.cchTextMax - 1);
+    info.item.pszText[length] = L'\0';
+}
+
+LRESULT CALLBACK FormWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<FormWindow*>(create->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self != nullptr ? self->OnMessage(message, wParam, lParam)
+                           : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        if (!controls_.empty()) {
+            Arrange();
+        }
+        return 0;
+    case WM_GETMINMAXINFO: {
+        // Never smaller than designed.
+        const FormDescription& description = form_.Description();
+        const SIZE size = OuterSize(description.clientWidth, description.clientHeight, dpi_);
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = {size.cx, size.cy};
+        return 0;
+    }
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wParam);
+        UpdateFont();
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->code == LVN_GETDISPINFOW && lines_.count(header->hwndFrom) != 0) {
+            ShowLine(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+        }
+        return 0;
+    }
+    case WM_ACTIVATE:
+        // Give the focus back to the list that had it, as a dialog does.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            lastFocus_ = GetFocus();
+        } else if (lastFocus_ != nullptr) {
+            SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+// A console that exists only for this process (started from Explorer) is
+// no use to a window; one shared with a shell keeps its output.
+void ReleaseOwnConsole() {
+    DWORD processes[2];
+    if (GetConsoleProcessList(processes, 2) == 1) {
+        FreeConsole();
+    }
+}
+
+int RunMessageLoop(HWND window) {
+    MSG message;
+    BOOL result;
+    while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
+        if (result == -1) {
+            return 1;
+        }
+        // Tab and Shift+Tab move between the lists in their tab order.
+        if (!IsDialogMessageW(window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
+
+int RunFormWindow(const ProjectDescription& project, int /*argc*/, char** /*argv*/) {
+    std::optional<Form> form;
+    try {
+        form.emplace(project.startupForm);
+        project.load(*form);
+    } catch (const std::exception& error) {
+        const std::string report = DescribeFailure(project, error);
+        std::fprintf(stderr, "%s\n", report.c_str());
+        std::fflush(stderr);
+        const std::string message = report.substr(project.name.size() + 2);
+        MessageBoxW(nullptr, Widen(message).c_str(), Widen(project.title).c_str(),
+                    MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+        return 1;
+    }
+    ReleaseOwnConsole();
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    FormWindow window(*form);
+    if (window.Create(instance) == nullptr) {
+        std::fprintf(stderr, "%s: cannot create the window (error %lu)\n", project.name.c_str(),
+                     GetLastError());
+        return 1;
+    }
+    ShowWindow(window.Handle(), SW_SHOWDEFAULT);
+    UpdateWindow(window.Handle());
+    SetFocus(GetNextDlgTabItem(window.Handle(), nullptr, FALSE));
+    return RunMessageLoop(window.Handle());
+}
+
+} // namespace platform
