@@ -83,8 +83,8 @@ struct PairQueues {
 };
 
 // One key's records, ordered by pair and then position, from `begin` to `end`.
-void GroupKeyRecords(const std::vector<FreeRecord>& ordered,
-                     std::size_t begin, std::size_t end, Groups& groups, PairQueues& work) {
+void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, std::size_t end,
+                     Groups& groups, PairQueues& work) {
     work.queues.clear();
     work.heads.clear();
     for (std::size_t k = begin; k < end;) {

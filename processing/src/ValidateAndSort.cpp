@@ -66,7 +66,8 @@ void ValidateRecords(std::int32_t* cells) {
             }
         }
         if (conflict) {
-            action[static_cast<std::size_t>(byKey[first].position)] = static_cast<std::int32_t>(first);
+            action[static_cast<std::size_t>(byKey[first].position)] =
+                static_cast<std::int32_t>(first);
             for (std::size_t k = first + 1; k < end; ++k) {
                 action[static_cast<std::size_t>(byKey[k].position)] = AlreadyRejected;
             }
@@ -243,8 +244,8 @@ void SortByValue2(std::int32_t* cells) {
     std::vector<std::int32_t> sorted(finalPosition.size() * FieldCount);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         std::copy_n(cells + Index(p, 0), FieldCount,
-                    sorted.begin() +
-                        static_cast<std::ptrdiff_t>(Index(finalPosition[static_cast<std::size_t>(p)], 0)));
+                    sorted.begin() + static_cast<std::ptrdiff_t>(
+                                         Index(finalPosition[static_cast<std::size_t>(p)], 0)));
     }
     std::copy(sorted.begin(), sorted.end(), cells);
     for (std::int32_t k = 1; k <= RejectedList->Count(); ++k) {
