@@ -127,8 +127,10 @@ class Buckets {
 public:
     static constexpr std::int32_t None = INT32_MAX;
 
+    // The bucket heads live on between runs, all None, so that a small run
+    // does not pay for clearing every bucket; the destructor restores that.
     explicit Buckets(const std::vector<GroupFacts>& facts)
-        : facts_(facts), earliest_(BucketCount, None), nextInBucket_(facts.size(), None) {
+        : facts_(facts), earliest_(Heads()), nextInBucket_(facts.size(), None) {
         for (std::size_t g = facts.size(); g-- > 0;) {
             if (facts[g].size < ListSize) {
                 std::int32_t& first =
@@ -138,6 +140,16 @@ public:
             }
         }
     }
+
+    ~Buckets() {
+        for (const GroupFacts& f : facts_) {
+            if (f.size < ListSize) {
+                earliest_[BucketOf(f.size, f.value1, f.mask)] = None;
+            }
+        }
+    }
+    Buckets(const Buckets&) = delete;
+    Buckets& operator=(const Buckets&) = delete;
 
     std::int32_t Earliest(std::int32_t size, std::int32_t value1, std::int32_t mask) const {
         return earliest_[BucketOf(size, value1, mask)];
@@ -154,8 +166,13 @@ private:
     static constexpr std::size_t BucketCount =
         static_cast<std::size_t>(ListSize - 1) * Value1Span * MaskCount;
 
+    static std::vector<std::int32_t>& Heads() {
+        static std::vector<std::int32_t> heads(BucketCount, None);
+        return heads;
+    }
+
     const std::vector<GroupFacts>& facts_;
-    std::vector<std::int32_t> earliest_;
+    std::vector<std::int32_t>& earliest_;
     std::vector<std::int32_t> nextInBucket_;
 };
 
