@@ -1,3 +1,4 @@
+#include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
 
@@ -17,12 +18,9 @@ namespace modQuorvale {
 
 namespace {
 
+using detail::Index;
 using detail::OrderKey;
 using detail::StableSortBy;
-
-std::size_t Index(std::int32_t position, std::int32_t column) {
-    return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
-}
 
 struct FreeRecord {
     std::int32_t key;
@@ -122,7 +120,7 @@ void BuildGroups() {
     if (RecordCount <= 0) {
         return;
     }
-    std::int32_t* cells = RecordTable.Data();
+    std::int32_t* cells = detail::TableCells();
     const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
     Groups groups;
     PairQueues work;

@@ -5,7 +5,6 @@
 #include <array>
 #include <bit>
 #include <climits>
-#include <numeric>
 #include <vector>
 
 // Gives the same output lists and NotPlacedList as scanning the pending

@@ -1,3 +1,4 @@
+#include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
 
@@ -12,12 +13,9 @@ namespace modQuorvale {
 namespace {
 
 using detail::FenwickTree;
+using detail::Index;
 using detail::OrderKey;
 using detail::StableSortBy;
-
-std::size_t Index(std::int32_t position, std::int32_t column) {
-    return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
-}
 
 bool RowInRange(const std::int32_t* cells, std::int32_t position) {
     const std::int32_t value1 = cells[Index(position, Value1)];
@@ -269,7 +267,7 @@ void ValidateAndSort() {
     if (RecordCount <= 0) {
         return;
     }
-    std::int32_t* cells = RecordTable.Data();
+    std::int32_t* cells = detail::TableCells();
     ValidateRecords(cells);
     SortByValue2(cells);
 }
