@@ -9,7 +9,6 @@
 #include "platform/SequentialFile.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -167,11 +166,15 @@ void Fast_BuildGroups(benchmark::State& s) {
 void Literal_PairGroups(benchmark::State& s) {
     RunStage<&StageInputs::beforePairs>(s, reference::PairGroups);
 }
-void Fast_PairGroups(benchmark::State& s) { RunStage<&StageInputs::beforePairs>(s, PairGroups); }
+void Fast_PairGroups(benchmark::State& s) {
+    RunStage<&StageInputs::beforePairs>(s, PairGroups);
+}
 void Literal_WholeRun(benchmark::State& s) {
     RunWhole(s, reference::ValidateAndSort, reference::BuildGroups, reference::PairGroups);
 }
-void Fast_WholeRun(benchmark::State& s) { RunWhole(s, ValidateAndSort, BuildGroups, PairGroups); }
+void Fast_WholeRun(benchmark::State& s) {
+    RunWhole(s, ValidateAndSort, BuildGroups, PairGroups);
+}
 
 // Loading and filling alone, to see that they do not dominate.
 void Fast_LoadRecords(benchmark::State& state) {

@@ -1,3 +1,4 @@
+#include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
 
@@ -17,12 +18,9 @@ namespace modQuorvale {
 
 namespace {
 
+using detail::Index;
 using detail::OrderKey;
 using detail::StableSortBy;
-
-std::size_t Index(std::int32_t position, std::int32_t column) {
-    return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
-}
 
 struct FreeRecord {
     std::int32_t key;
@@ -83,8 +81,8 @@ struct PairQueues {
 };
 
 // One key's records, ordered by pair and then position, from `begin` to `end`.
-void GroupKeyRecords(const std::vector<FreeRecord>& ordered,
-                     std::size_t begin, std::size_t end, Groups& groups, PairQueues& work) {
+void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, std::size_t end,
+                     Groups& groups, PairQueues& work) {
     work.queues.clear();
     work.heads.clear();
     for (std::size_t k = begin; k < end;) {
@@ -122,7 +120,7 @@ void BuildGroups() {
     if (RecordCount <= 0) {
         return;
     }
-    std::int32_t* cells = RecordTable.Data();
+    std::int32_t* cells = detail::TableCells();
     const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
     Groups groups;
     PairQueues work;

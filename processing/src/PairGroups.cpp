@@ -5,7 +5,6 @@
 #include <array>
 #include <bit>
 #include <climits>
-#include <numeric>
 #include <vector>
 
 // Gives the same output lists and NotPlacedList as scanning the pending
@@ -120,35 +119,36 @@ std::vector<std::vector<std::int32_t>> DisjointMasks(std::int32_t lead, bool exa
     return byNeed;
 }
 
-// Each bucket's groups in list order, as slices of one array, with the
-// earliest remaining group of each bucket kept at hand. A group leaves only
-// as a lead or a partner, and then it is the earliest of its bucket; so
-// removing it just moves that bucket on by one.
+// For each bucket its earliest remaining group, and for each group the next
+// one of its bucket. A group leaves only as a lead or a partner, and then it
+// is the earliest of its bucket; so removing it just moves that bucket on.
 class Buckets {
 public:
     static constexpr std::int32_t None = INT32_MAX;
 
+    // The bucket heads live on between runs, all None, so that a small run
+    // does not pay for clearing every bucket; the destructor restores that.
     explicit Buckets(const std::vector<GroupFacts>& facts)
-        : facts_(facts), start_(BucketCount + 1, 0), earliest_(BucketCount, None) {
-        for (const GroupFacts& f : facts) {
-            if (f.size < ListSize) {
-                ++start_[BucketOf(f.size, f.value1, f.mask) + 1];
-            }
-        }
-        std::partial_sum(start_.begin(), start_.end(), start_.begin());
-        next_.assign(start_.begin(), start_.end() - 1);
-        groups_.resize(start_.back());
-        std::vector<std::size_t> fill = next_;
-        for (std::size_t g = 0; g < facts.size(); ++g) {
+        : facts_(facts), earliest_(Heads()), nextInBucket_(facts.size(), None) {
+        for (std::size_t g = facts.size(); g-- > 0;) {
             if (facts[g].size < ListSize) {
-                groups_[fill[BucketOf(facts[g].size, facts[g].value1, facts[g].mask)]++] =
-                    static_cast<std::int32_t>(g);
+                std::int32_t& first =
+                    earliest_[BucketOf(facts[g].size, facts[g].value1, facts[g].mask)];
+                nextInBucket_[g] = first;
+                first = static_cast<std::int32_t>(g);
             }
-        }
-        for (std::size_t b = 0; b < BucketCount; ++b) {
-            earliest_[b] = next_[b] < start_[b + 1] ? groups_[next_[b]] : None;
         }
     }
+
+    ~Buckets() {
+        for (const GroupFacts& f : facts_) {
+            if (f.size < ListSize) {
+                earliest_[BucketOf(f.size, f.value1, f.mask)] = None;
+            }
+        }
+    }
+    Buckets(const Buckets&) = delete;
+    Buckets& operator=(const Buckets&) = delete;
 
     std::int32_t Earliest(std::int32_t size, std::int32_t value1, std::int32_t mask) const {
         return earliest_[BucketOf(size, value1, mask)];
@@ -156,31 +156,43 @@ public:
 
     void Remove(std::size_t g) {
         const GroupFacts& f = facts_[g];
-        if (f.size == ListSize) {
-            return;
+        if (f.size < ListSize) {
+            earliest_[BucketOf(f.size, f.value1, f.mask)] = nextInBucket_[g];
         }
-        const std::size_t b = BucketOf(f.size, f.value1, f.mask);
-        ++next_[b];
-        earliest_[b] = next_[b] < start_[b + 1] ? groups_[next_[b]] : None;
     }
 
 private:
     static constexpr std::size_t BucketCount =
         static_cast<std::size_t>(ListSize - 1) * Value1Span * MaskCount;
 
+    static std::vector<std::int32_t>& Heads() {
+        static std::vector<std::int32_t> heads(BucketCount, None);
+        return heads;
+    }
+
     const std::vector<GroupFacts>& facts_;
-    std::vector<std::size_t> start_;
-    std::vector<std::size_t> next_;
-    std::vector<std::int32_t> groups_;
-    std::vector<std::int32_t> earliest_;
+    std::vector<std::int32_t>& earliest_;
+    std::vector<std::int32_t> nextInBucket_;
 };
+
+using MaskTable = std::array<std::vector<std::vector<std::int32_t>>, MaskCount>;
+
+const MaskTable& DisjointMaskTable(bool exact) {
+    static const auto table = [] {
+        std::array<MaskTable, 2> byExactness;
+        for (std::int32_t mask = 0; mask < MaskCount; ++mask) {
+            for (const bool e : {false, true}) {
+                byExactness[e ? 1 : 0][static_cast<std::size_t>(mask)] = DisjointMasks(mask, e);
+            }
+        }
+        return byExactness;
+    }();
+    return table[exact ? 1 : 0];
+}
 
 void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, bool exactMasks) {
     Buckets buckets(facts);
-    std::array<std::vector<std::vector<std::int32_t>>, MaskCount> disjoint;
-    for (std::int32_t mask = 0; mask < MaskCount; ++mask) {
-        disjoint[static_cast<std::size_t>(mask)] = DisjointMasks(mask, exactMasks);
-    }
+    const auto& disjoint = DisjointMaskTable(exactMasks);
     std::vector<char> gone(facts.size(), 0);
     // Groups are moved out: the pending list is released afterwards anyway.
     auto group = [&](std::size_t g) -> PositionList& {

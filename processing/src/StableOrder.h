@@ -3,6 +3,7 @@
 // Helpers shared by the stages: a stable, linear-time ordering of positions
 // by a 32-bit key, and a Fenwick tree for counting and slot searches.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <utility>
@@ -23,6 +24,13 @@ template <typename T, typename KeyOf> void StableSortBy(std::vector<T>& position
     constexpr unsigned DigitBits = 11;
     constexpr std::uint32_t DigitMask = (1u << DigitBits) - 1;
     const std::size_t count = positions.size();
+    // Below this a comparison sort beats the passes' fixed cost.
+    constexpr std::size_t SmallCount = 256;
+    if (count < SmallCount) {
+        std::stable_sort(positions.begin(), positions.end(),
+                         [&](const T& a, const T& b) { return keyOf(a) < keyOf(b); });
+        return;
+    }
     std::vector<std::uint32_t> keys(count);
     for (std::size_t i = 0; i < count; ++i) {
         keys[i] = keyOf(positions[i]);

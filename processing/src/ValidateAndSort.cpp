@@ -1,3 +1,4 @@
+#include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
 
@@ -12,12 +13,9 @@ namespace modQuorvale {
 namespace {
 
 using detail::FenwickTree;
+using detail::Index;
 using detail::OrderKey;
 using detail::StableSortBy;
-
-std::size_t Index(std::int32_t position, std::int32_t column) {
-    return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
-}
 
 bool RowInRange(const std::int32_t* cells, std::int32_t position) {
     const std::int32_t value1 = cells[Index(position, Value1)];
@@ -66,7 +64,8 @@ void ValidateRecords(std::int32_t* cells) {
             }
         }
         if (conflict) {
-            action[static_cast<std::size_t>(byKey[first].position)] = static_cast<std::int32_t>(first);
+            action[static_cast<std::size_t>(byKey[first].position)] =
+                static_cast<std::int32_t>(first);
             for (std::size_t k = first + 1; k < end; ++k) {
                 action[static_cast<std::size_t>(byKey[k].position)] = AlreadyRejected;
             }
@@ -243,8 +242,8 @@ void SortByValue2(std::int32_t* cells) {
     std::vector<std::int32_t> sorted(finalPosition.size() * FieldCount);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         std::copy_n(cells + Index(p, 0), FieldCount,
-                    sorted.begin() +
-                        static_cast<std::ptrdiff_t>(Index(finalPosition[static_cast<std::size_t>(p)], 0)));
+                    sorted.begin() + static_cast<std::ptrdiff_t>(
+                                         Index(finalPosition[static_cast<std::size_t>(p)], 0)));
     }
     std::copy(sorted.begin(), sorted.end(), cells);
     for (std::int32_t k = 1; k <= RejectedList->Count(); ++k) {
@@ -268,7 +267,7 @@ void ValidateAndSort() {
     if (RecordCount <= 0) {
         return;
     }
-    std::int32_t* cells = RecordTable.Data();
+    std::int32_t* cells = detail::TableCells();
     ValidateRecords(cells);
     SortByValue2(cells);
 }
