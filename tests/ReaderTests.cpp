@@ -2,6 +2,7 @@
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using testing_support::ScratchDir;
@@ -105,6 +106,23 @@ TEST(SequentialFile, BinaryAndUtf16AreErrors) {
     EXPECT_NE(ErrorOf(std::string_view("1\0,2", 4), 2).find("NUL"), std::string::npos);
     EXPECT_NE(ErrorOf(std::string_view("\0\0\0\0", 4), 1).find("NUL"), std::string::npos);
     EXPECT_NE(ErrorOf("\x01\x80\xFE", 1).find("not a whole number"), std::string::npos);
+}
+
+TEST(SequentialFile, RejectedFilesAreClosed) {
+    // A caller that survives the error (a test, a fuzzer) must not run out of
+    // descriptors; the UTF-16 check raises from the constructor.
+    const auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = openDescriptors();
+    for (int i = 0; i < 20; ++i) {
+        ErrorOf("\xFF\xFE"
+                "1\0",
+                1);
+        ErrorOf("1 x", 2);
+    }
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST(SequentialFile, ReadsNothingBeyondWhatIsAsked) {

@@ -46,7 +46,7 @@ SequentialFile::SequentialFile(std::string path) : path_(std::move(path)) {
         Raise(path_ + ": is a directory, not a data file");
     }
     errno = 0;
-    file_ = std::fopen(path_.c_str(), "rb");
+    file_.reset(std::fopen(path_.c_str(), "rb"));
     if (file_ == nullptr) {
         Raise(path_ + ": cannot open for reading: " + ErrnoText());
     }
@@ -55,20 +55,16 @@ SequentialFile::SequentialFile(std::string path) : path_(std::move(path)) {
     CheckEncoding();
 }
 
-SequentialFile::~SequentialFile() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-    }
-}
+SequentialFile::~SequentialFile() = default;
 
 bool SequentialFile::Refill() {
     if (eof_) {
         return false;
     }
     errno = 0;
-    const std::size_t count = std::fread(buffer_.get(), 1, BlockSize, file_);
+    const std::size_t count = std::fread(buffer_.get(), 1, BlockSize, file_.get());
     if (count == 0) {
-        if (std::ferror(file_)) {
+        if (std::ferror(file_.get())) {
             Raise(path_ + ": read error: " + ErrnoText());
         }
         eof_ = true;

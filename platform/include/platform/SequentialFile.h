@@ -46,7 +46,12 @@ private:
     [[noreturn]] void RaiseShort() const;
 
     std::string path_;
-    std::FILE* file_ = nullptr;
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    // Owned by a member so that a constructor that raises (UTF-16) still
+    // closes the file.
+    std::unique_ptr<std::FILE, FileCloser> file_;
     std::unique_ptr<char[]> buffer_;
     const char* next_ = nullptr;
     const char* end_ = nullptr;
