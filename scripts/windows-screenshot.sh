@@ -9,8 +9,9 @@ source "$root/scripts/lib/packages.sh"
 ensure_packages xvfb xauth x11-utils imagemagick
 exe="${1:-$root/build-windows}/app/quorvale.exe"
 [[ -f "$exe" ]] || { echo "build the Windows target first (scripts/stages/40-windows.sh)"; exit 1; }
+exe=$(realpath "$exe")
 
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX WINEDEBUG=-all
 WINEPREFIX=$(mktemp -d)
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX" "$work"' EXIT
