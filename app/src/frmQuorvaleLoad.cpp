@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace frmQuorvale {
@@ -24,7 +25,8 @@ char* WriteRecordLine(char* line, std::int32_t position) {
     char* out = line;
     *out++ = '[';
     out = platform::WritePadded(out, position, 5);
-    out = std::copy_n("]   ", 4, out);
+    std::memcpy(out, "]   ", 4);
+    out += 4;
     out = platform::WriteDecimal(out, value1);
     *out++ = '-';
     out = platform::WriteDecimal(out, value2);
@@ -32,18 +34,24 @@ char* WriteRecordLine(char* line, std::int32_t position) {
     return platform::WriteDecimal(out, groupKey);
 }
 
-// Typical line length, to size the list buffers once.
-constexpr std::size_t TypicalLineLength = 24;
+// About how long a record line is, to size a list's buffer once: the
+// position's digits plus the brackets, blanks and typical fields.
+std::size_t TypicalLineLength(std::size_t lines) {
+    std::size_t positionDigits = 5;
+    for (std::size_t limit = 100000; limit < lines; limit *= 10) {
+        ++positionDigits;
+    }
+    return positionDigits + 18;
+}
 
 class LineWriter {
 public:
     explicit LineWriter(platform::ListBox& list, std::size_t expectedLines) : list_(list) {
-        list_.Reserve(expectedLines, expectedLines * TypicalLineLength);
+        list_.Reserve(expectedLines, expectedLines * TypicalLineLength(expectedLines));
     }
     void AddRecord(std::int32_t position) {
-        char line[LongestLine];
-        const char* end = WriteRecordLine(line, position);
-        list_.AddItem(std::string_view(line, static_cast<std::size_t>(end - line)));
+        list_.AddItemWritten(LongestLine,
+                             [position](char* line) { return WriteRecordLine(line, position); });
     }
     void AddText(std::string_view text) { list_.AddItem(text); }
 
@@ -61,10 +69,32 @@ std::string FormatRecordLine(std::int32_t position) {
 
 namespace {
 
+// Output and rejected records lie scattered over the table: asking for
+// rows this many records ahead keeps the fill from waiting on each one.
+constexpr std::size_t PrefetchDistance = 16;
+// Output lists are fetched in two steps: a list's positions, then its rows.
+constexpr std::int32_t PrefetchListsPositions = 8;
+constexpr std::int32_t PrefetchListsRows = 4;
+
+void PrefetchOutputList(std::int32_t k, std::int32_t count) {
+    if (k + PrefetchListsPositions <= count) {
+        platform::Prefetch(OutputLists->Item(k + PrefetchListsPositions).Items().data());
+    }
+    if (k + PrefetchListsRows <= count) {
+        for (const std::int32_t position : OutputLists->Item(k + PrefetchListsRows).Items()) {
+            RecordTable.PrefetchRow(position);
+        }
+    }
+}
+
 void FillPositions(platform::ListBox& list, const PositionList& positions) {
-    LineWriter writer(list, positions.Items().size());
-    for (const std::int32_t position : positions.Items()) {
-        writer.AddRecord(position);
+    const std::vector<std::int32_t>& items = positions.Items();
+    LineWriter writer(list, items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i + PrefetchDistance < items.size()) {
+            RecordTable.PrefetchRow(items[i + PrefetchDistance]);
+        }
+        writer.AddRecord(items[i]);
     }
 }
 
@@ -81,6 +111,7 @@ void FillOutput(platform::ListBox& list) {
     LineWriter writer(list, static_cast<std::size_t>(count) * (ListSize + 2));
     std::string header;
     for (std::int32_t k = 1; k <= count; ++k) {
+        PrefetchOutputList(k, count);
         header = "Output List ";
         platform::AppendDecimal(header, k);
         writer.AddText(header);

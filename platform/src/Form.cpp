@@ -7,16 +7,26 @@
 namespace platform {
 
 void ListBox::AddItem(std::string_view text) {
-    if (ends_.size() >= static_cast<std::size_t>(INT32_MAX)) {
-        Raise("a list box cannot hold more than 2147483647 lines");
-    }
-    text_.append(text);
-    text_.push_back('\n');
-    ends_.push_back(text_.size() - 1);
+    AddItemWritten(text.size(),
+                   [&](char* out) { return std::copy(text.begin(), text.end(), out); });
+}
+
+void ListBox::RaiseTooManyLines() {
+    Raise("a list box cannot hold more than 2147483647 lines");
+}
+
+void ListBox::Grow(std::size_t atLeast) {
+    const std::size_t capacity = std::max(size_ + atLeast, capacity_ * 2);
+    auto text = std::make_unique_for_overwrite<char[]>(capacity);
+    std::copy_n(text_.get(), size_, text.get());
+    text_ = std::move(text);
+    capacity_ = capacity;
 }
 
 void ListBox::Reserve(std::size_t lines, std::size_t bytes) {
-    text_.reserve(text_.size() + bytes + lines);
+    if (capacity_ - size_ < bytes + lines) {
+        Grow(bytes + lines);
+    }
     ends_.reserve(ends_.size() + lines);
 }
 
@@ -27,7 +37,7 @@ std::string_view ListBox::List(std::int32_t index) const {
     }
     const auto i = static_cast<std::size_t>(index);
     const std::size_t begin = i == 0 ? 0 : ends_[i - 1] + 1;
-    return std::string_view(text_).substr(begin, ends_[i] - begin);
+    return AllLines().substr(begin, ends_[i] - begin);
 }
 
 Form::Form(FormDescription description)

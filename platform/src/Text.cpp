@@ -8,42 +8,14 @@ namespace platform {
 
 void AppendDecimal(std::string& out, std::int32_t value) {
     char digits[12];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, result.ptr);
+    out.append(digits, WriteDecimal(digits, value));
 }
 
 void AppendPadded(std::string& out, std::int32_t value, int minDigits) {
-    char digits[12];
-    if (value < 0) {
-        out.push_back('-');
-    }
-    const std::uint32_t magnitude =
-        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    const auto result = std::to_chars(digits, digits + sizeof digits, magnitude);
-    const auto length = static_cast<int>(result.ptr - digits);
-    if (length < minDigits) {
-        out.append(static_cast<std::size_t>(minDigits - length), '0');
-    }
-    out.append(digits, result.ptr);
-}
-
-char* WriteDecimal(char* out, std::int32_t value) {
-    return std::to_chars(out, out + 12, value).ptr;
-}
-
-char* WritePadded(char* out, std::int32_t value, int minDigits) {
-    if (value < 0) {
-        *out++ = '-';
-    }
-    const std::uint32_t magnitude =
-        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    char digits[12];
-    const auto result = std::to_chars(digits, digits + sizeof digits, magnitude);
-    const auto length = static_cast<int>(result.ptr - digits);
-    for (int i = length; i < minDigits; ++i) {
-        *out++ = '0';
-    }
-    return std::copy(digits, result.ptr, out);
+    const std::size_t at = out.size();
+    out.resize(at + 12 + static_cast<std::size_t>(std::max(minDigits, 0)));
+    const char* end = WritePadded(out.data() + at, value, minDigits);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 std::string ToDecimal(std::int32_t value) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,12 @@ class ListBox {
 public:
     // Appends the text as the new last line.
     void AddItem(std::string_view text);
+    // Appends a line of at most maxLength bytes that write(begin) puts in
+    // place and whose end it returns. Long fills save a copy per line.
+    template <typename Write> void AddItemWritten(std::size_t maxLength, Write write) {
+        char* begin = PrepareLine(maxLength);
+        FinishLine(write(begin));
+    }
     // Makes room for that many more lines of about that many bytes in all,
     // so that a long fill does not keep regrowing the buffer.
     void Reserve(std::size_t lines, std::size_t bytes);
@@ -53,10 +60,33 @@ public:
     // The line at a 0-based index, without its newline.
     std::string_view List(std::int32_t index) const;
     // Every line, each followed by a newline.
-    std::string_view AllLines() const { return text_; }
+    std::string_view AllLines() const { return {text_.get(), size_}; }
 
 private:
-    std::string text_;
+    // Room for a line and its newline at the end of the text.
+    char* PrepareLine(std::size_t maxLength) {
+        if (ends_.size() >= MaxLines) {
+            RaiseTooManyLines();
+        }
+        if (capacity_ - size_ <= maxLength) {
+            Grow(maxLength + 1);
+        }
+        return text_.get() + size_;
+    }
+    void FinishLine(char* end) {
+        *end = '\n';
+        size_ = static_cast<std::size_t>(end - text_.get());
+        ends_.push_back(size_);
+        ++size_;
+    }
+    void Grow(std::size_t atLeast);
+    [[noreturn]] static void RaiseTooManyLines();
+
+    static constexpr std::size_t MaxLines = INT32_MAX;
+    // Not a std::string: that would clear every byte before it is written.
+    std::unique_ptr<char[]> text_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
     std::vector<std::size_t> ends_;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,8 +21,27 @@ void AppendDecimal(std::string& out, std::int32_t value);
 void AppendPadded(std::string& out, std::int32_t value, int minDigits);
 
 // The same into a character buffer with room for at least 12 + minDigits
-// characters; return the end of what was written.
-char* WriteDecimal(char* out, std::int32_t value);
-char* WritePadded(char* out, std::int32_t value, int minDigits);
+// characters; return the end of what was written. Inline: list filling
+// calls them millions of times.
+inline char* WriteDecimal(char* out, std::int32_t value) {
+    return std::to_chars(out, out + 12, value).ptr;
+}
+
+inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
+    if (value < 0) {
+        *out++ = '-';
+    }
+    const std::uint32_t magnitude =
+        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    int length = 1;
+    for (std::uint64_t limit = 10; length < 10 && magnitude >= limit; limit *= 10) {
+        ++length;
+    }
+    for (int i = length; i < minDigits; ++i) {
+        *out++ = '0';
+    }
+    // Digits straight into place: a copy from a scratch buffer is a call.
+    return std::to_chars(out, out + length, magnitude).ptr;
+}
 
 } // namespace platform
