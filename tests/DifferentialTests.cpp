@@ -331,6 +331,32 @@ TEST(Differential, ExtremeValues) {
     RunSeeds("Extremes", Extremes, 1000);
 }
 
+// Tables large enough for the stages to split their work over two threads,
+// keys shared by about four records as in real files.
+std::vector<Record> LargeRealistic(std::mt19937& rng) {
+    const std::int32_t size = Uniform(rng, 5000, 6000);
+    std::vector<std::int32_t> keyValue1(static_cast<std::size_t>(size / 4) + 1);
+    for (auto& v : keyValue1) {
+        v = Uniform(rng, 1, 48);
+    }
+    return Build(
+        rng,
+        [&](std::int32_t, std::int32_t) {
+            const std::int32_t key = Uniform(rng, 0, size / 4);
+            const std::int32_t value1 = Uniform(rng, 0, 49) == 0
+                                            ? Uniform(rng, 0, 49)
+                                            : keyValue1[static_cast<std::size_t>(key)];
+            const std::int32_t value2 =
+                Uniform(rng, 0, 49) == 0 ? Uniform(rng, -1, 9) : Uniform(rng, 1, 7);
+            return Record{value1, value2, key};
+        },
+        size);
+}
+
+TEST(Differential, LargeRealisticTables) {
+    RunSeeds("LargeRealistic", LargeRealistic, 4);
+}
+
 // Grouping and pairing on tables that validation would never leave: free
 // records of one key with different Value1, out-of-range values, statuses
 // already set. The stages must still agree, group for group.

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "frmQuorvale.h"
 #include "platform/FatalError.h"
+#include "platform/SequentialFile.h"
 
 #include <gtest/gtest.h>
 
@@ -105,4 +106,28 @@ TEST(FillLists, PositionOutsideTheTableIsFatal) {
     RejectedList.emplace();
     platform::Form form(frmQuorvale::Layout());
     EXPECT_THROW(frmQuorvale::FillLists(form), platform::FatalError);
+}
+
+// Form_Load fills two lists while the groups are built on a large table; the
+// lines must be those of the stages followed by FillLists.
+TEST(FormLoad, LargeTableGivesTheLinesOfTheStagesInTurn) {
+    testing_support::ScratchDir dir;
+    std::string content = "9000\n";
+    for (int i = 0; i < 9000; ++i) {
+        const int key = (i * 7919) % 2300;
+        const int value1 = i % 97 == 0 ? 60 : 1 + key % 48;
+        content += std::to_string(value1) + "," + std::to_string(1 + (i * 31) % 9) + "," +
+                   std::to_string(key) + ",0\n";
+    }
+    platform::RedirectFile(DataFileName, dir.Write("Data.txt", content).string());
+    platform::Form loaded(frmQuorvale::Layout());
+    frmQuorvale::Form_Load(loaded);
+    platform::Form inTurn(frmQuorvale::Layout());
+    frmQuorvale::FillLists(inTurn);
+
+    for (const char* list : {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"}) {
+        EXPECT_GT(loaded.ListBoxNamed(list).ListCount(), 0) << list;
+        EXPECT_EQ(loaded.ListBoxNamed(list).AllLines(), inTurn.ListBoxNamed(list).AllLines())
+            << list;
+    }
 }

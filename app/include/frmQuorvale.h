@@ -12,8 +12,8 @@ namespace frmQuorvale {
 
 platform::FormDescription Layout();
 
-// Runs the four stages, then fills lstInput, lstOutput, lstNotPlaced and
-// lstErrors in that order.
+// Runs the four stages and fills lstInput, lstOutput, lstNotPlaced and
+// lstErrors, with the same lines as the stages followed by FillLists.
 void Form_Load(platform::Form& form);
 
 // The second half of the load: fills the four lists from the module state.

@@ -1,5 +1,6 @@
 #include "frmQuorvale.h"
 #include "modQuorvale.h"
+#include "platform/Concurrent.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -127,9 +128,24 @@ void FillOutput(platform::ListBox& list) {
 void Form_Load(platform::Form& form) {
     LoadRecords();
     ValidateAndSort();
-    BuildGroups();
-    PairGroups();
-    FillLists(form);
+    // lstInput and lstErrors show only what validation settles: the rows'
+    // shown fields and RejectedList. Grouping and pairing change neither, so
+    // on a large table those two lists fill meanwhile.
+    platform::ListBox& input = form.ListBoxNamed("lstInput");
+    platform::ListBox& errors = form.ListBoxNamed("lstErrors");
+    constexpr std::int32_t ParallelRecords = 4096;
+    platform::RunAlongside(
+        RecordCount >= ParallelRecords,
+        [] {
+            BuildGroups();
+            PairGroups();
+        },
+        [&] {
+            FillInput(input);
+            FillPositions(errors, *RejectedList);
+        });
+    FillOutput(form.ListBoxNamed("lstOutput"));
+    FillPositions(form.ListBoxNamed("lstNotPlaced"), *NotPlacedList);
 }
 
 void FillLists(platform::Form& form) {

@@ -28,7 +28,11 @@ void IntTable::Grow(std::size_t index) {
 }
 
 void IntTable::Materialise() const {
-    cells_.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_), 0);
+    // Once full, leave the vector alone: other threads may be reading it.
+    const std::size_t total = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);
+    if (cells_.size() != total) {
+        cells_.resize(total, 0);
+    }
 }
 
 std::int32_t* IntTable::Data() {

@@ -29,6 +29,36 @@ struct FreeRecord {
     std::int32_t position;
 };
 
+// By Value1, then Value2. After validation both span a short range, and one
+// pass over a combined key does; otherwise one pass each.
+void SortByPair(std::vector<FreeRecord>& records) {
+    if (records.empty()) {
+        return;
+    }
+    std::int32_t low1 = records.front().value1;
+    std::int32_t high1 = low1;
+    std::int32_t low2 = records.front().value2;
+    std::int32_t high2 = low2;
+    for (const FreeRecord& r : records) {
+        low1 = std::min(low1, r.value1);
+        high1 = std::max(high1, r.value1);
+        low2 = std::min(low2, r.value2);
+        high2 = std::max(high2, r.value2);
+    }
+    const std::uint64_t span1 = static_cast<std::uint64_t>(std::int64_t{high1} - low1) + 1;
+    const std::uint64_t span2 = static_cast<std::uint64_t>(std::int64_t{high2} - low2) + 1;
+    if (span1 * span2 <= std::uint64_t{UINT32_MAX}) {
+        StableSortBy(records, [=](const FreeRecord& r) {
+            return static_cast<std::uint32_t>(
+                static_cast<std::uint64_t>(std::int64_t{r.value1} - low1) * span2 +
+                static_cast<std::uint64_t>(std::int64_t{r.value2} - low2));
+        });
+        return;
+    }
+    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value2); });
+    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value1); });
+}
+
 // The free records ordered by GroupKey, Value1, Value2, then position.
 std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
     std::vector<FreeRecord> records;
@@ -38,8 +68,7 @@ std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
                 {cells[Index(p, GroupKey)], cells[Index(p, Value1)], cells[Index(p, Value2)], p});
         }
     }
-    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value2); });
-    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value1); });
+    SortByPair(records);
     StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.key); });
     return records;
 }

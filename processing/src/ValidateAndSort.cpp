@@ -1,8 +1,10 @@
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
+#include "platform/Concurrent.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 // Gives the same table, statuses and RejectedList as the plain procedure
@@ -99,14 +101,13 @@ void ValidateRecords(std::int32_t* cells) {
 // check this against the exchange sort itself.) Between two appends L has a
 // fixed length k, so only the number of rotations modulo k matters.
 struct EqualValueRun {
-    const std::vector<std::int32_t>& members;
+    std::span<const std::int32_t> members;
     std::vector<std::int32_t> rotations; // after each append, modulo the length
     std::int64_t totalRotations = 0;
 };
 
-EqualValueRun RotationsOf(const std::vector<std::int32_t>& members,
-                          const std::vector<std::int32_t>& smallerBefore,
-                          std::int32_t smallerTotal) {
+EqualValueRun RotationsOf(std::span<const std::int32_t> members,
+                          std::span<const std::int32_t> smallerBefore, std::int32_t smallerTotal) {
     EqualValueRun run{members, std::vector<std::int32_t>(members.size()), 0};
     for (std::size_t k = 0; k < members.size(); ++k) {
         const std::int32_t gapEnd = k + 1 < members.size() ? smallerBefore[k + 1] : smallerTotal;
@@ -154,8 +155,8 @@ std::vector<std::int32_t> FinalOrderByRing(const EqualValueRun& run) {
     return ring;
 }
 
-void PlaceEqualValues(const std::vector<std::int32_t>& members,
-                      const std::vector<std::int32_t>& smallerBefore, std::int32_t smallerTotal,
+void PlaceEqualValues(std::span<const std::int32_t> members,
+                      std::span<const std::int32_t> smallerBefore, std::int32_t smallerTotal,
                       std::vector<std::int32_t>& finalPosition) {
     const EqualValueRun run = RotationsOf(members, smallerBefore, smallerTotal);
     constexpr std::int64_t CheapRotationsPerMember = 8;
@@ -169,76 +170,106 @@ void PlaceEqualValues(const std::vector<std::int32_t>& members,
     }
 }
 
-struct ValuedRecord {
-    std::uint32_t value2; // in unsigned order
-    std::int32_t position;
-    std::int32_t smallerBefore; // earlier records with a smaller Value2
+// Each row's Value2 as its rank among the distinct values, 0 for the
+// smallest. Usually the values span a short range and a table of it does;
+// otherwise the values are sorted once.
+struct Value2Ranks {
+    std::vector<std::int32_t> rankOf; // by position
+    std::size_t distinct = 0;
 };
 
-// The distinct values in increasing order. Usually there are a handful,
-// collected in one pass; past a few dozen they come from a sort.
-std::vector<std::uint32_t> DistinctValues(const std::vector<ValuedRecord>& records) {
-    constexpr std::size_t FewValues = 64;
-    std::vector<std::uint32_t> distinct;
-    for (const ValuedRecord& r : records) {
-        const auto at = std::lower_bound(distinct.begin(), distinct.end(), r.value2);
-        if (at == distinct.end() || *at != r.value2) {
-            if (distinct.size() == FewValues) {
-                std::vector<ValuedRecord> sorted = records;
-                StableSortBy(sorted, [](const ValuedRecord& v) { return v.value2; });
-                distinct.clear();
-                for (const ValuedRecord& v : sorted) {
-                    if (distinct.empty() || distinct.back() != v.value2) {
-                        distinct.push_back(v.value2);
-                    }
-                }
-                return distinct;
-            }
-            distinct.insert(at, r.value2);
-        }
+Value2Ranks RanksBySpan(const std::int32_t* cells, std::int32_t low, std::size_t span) {
+    std::vector<std::int32_t> rankOfValue(span, 0);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        rankOfValue[static_cast<std::size_t>(cells[Index(p, Value2)] - low)] = 1;
     }
-    return distinct;
+    Value2Ranks ranks;
+    for (std::int32_t& rank : rankOfValue) {
+        const bool present = rank != 0;
+        rank = static_cast<std::int32_t>(ranks.distinct);
+        ranks.distinct += present ? 1 : 0;
+    }
+    ranks.rankOf.resize(static_cast<std::size_t>(RecordCount));
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        ranks.rankOf[static_cast<std::size_t>(p)] =
+            rankOfValue[static_cast<std::size_t>(cells[Index(p, Value2)] - low)];
+    }
+    return ranks;
+}
+
+Value2Ranks RanksBySorting(const std::int32_t* cells) {
+    struct ValuedPosition {
+        std::uint32_t value2; // in unsigned order
+        std::int32_t position;
+    };
+    std::vector<ValuedPosition> byValue(static_cast<std::size_t>(RecordCount));
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        byValue[static_cast<std::size_t>(p)] = {OrderKey(cells[Index(p, Value2)]), p};
+    }
+    StableSortBy(byValue, [](const ValuedPosition& v) { return v.value2; });
+    Value2Ranks ranks;
+    ranks.rankOf.resize(byValue.size());
+    for (std::size_t i = 0; i < byValue.size(); ++i) {
+        ranks.distinct += i == 0 || byValue[i].value2 != byValue[i - 1].value2 ? 1 : 0;
+        ranks.rankOf[static_cast<std::size_t>(byValue[i].position)] =
+            static_cast<std::int32_t>(ranks.distinct - 1);
+    }
+    return ranks;
+}
+
+Value2Ranks RanksOfValue2(const std::int32_t* cells) {
+    std::int32_t low = cells[Index(0, Value2)];
+    std::int32_t high = low;
+    for (std::int32_t p = 1; p < RecordCount; ++p) {
+        low = std::min(low, cells[Index(p, Value2)]);
+        high = std::max(high, cells[Index(p, Value2)]);
+    }
+    constexpr std::int64_t ShortSpan = 1 << 16;
+    const std::int64_t span = std::int64_t{high} - low + 1;
+    return span <= ShortSpan ? RanksBySpan(cells, low, static_cast<std::size_t>(span))
+                             : RanksBySorting(cells);
 }
 
 // The final position of every row under the exchange sort by Value2.
 std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
-    std::vector<ValuedRecord> byValue(static_cast<std::size_t>(RecordCount));
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        byValue[static_cast<std::size_t>(p)] = {OrderKey(cells[Index(p, Value2)]), p, 0};
+    const Value2Ranks ranks = RanksOfValue2(cells);
+    // Rows grouped by value, in position order, each with its count of
+    // earlier rows of smaller value: a counting sort by rank, and a
+    // Fenwick tree over the ranks.
+    std::vector<std::int32_t> runStart(ranks.distinct + 1, 0);
+    for (const std::int32_t rank : ranks.rankOf) {
+        ++runStart[static_cast<std::size_t>(rank) + 1];
     }
-    // Count, for each record, the earlier records of smaller value: a
-    // Fenwick tree over the ranks of the distinct values.
-    const std::vector<std::uint32_t> distinct = DistinctValues(byValue);
-    FenwickTree seen(distinct.size());
-    for (ValuedRecord& r : byValue) {
-        const auto rank = static_cast<std::size_t>(
-            std::lower_bound(distinct.begin(), distinct.end(), r.value2) - distinct.begin());
-        r.smallerBefore = seen.PrefixSum(rank);
+    for (std::size_t r = 1; r < runStart.size(); ++r) {
+        runStart[r] += runStart[r - 1];
+    }
+    std::vector<std::int32_t> members(ranks.rankOf.size());
+    std::vector<std::int32_t> smallerBefore(ranks.rankOf.size());
+    std::vector<std::int32_t> fill(runStart.begin(), runStart.end() - 1);
+    FenwickTree seen(ranks.distinct);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        const auto rank = static_cast<std::size_t>(ranks.rankOf[static_cast<std::size_t>(p)]);
+        const auto at = static_cast<std::size_t>(fill[rank]++);
+        members[at] = p;
+        smallerBefore[at] = seen.PrefixSum(rank);
         seen.Add(rank, 1);
     }
-    StableSortBy(byValue, [](const ValuedRecord& r) { return r.value2; });
 
-    std::vector<std::int32_t> finalPosition(byValue.size());
-    std::vector<std::int32_t> members;
-    std::vector<std::int32_t> smallerBefore;
-    for (std::size_t begin = 0; begin < byValue.size();) {
-        std::size_t end = begin;
-        members.clear();
-        smallerBefore.clear();
-        for (; end < byValue.size() && byValue[end].value2 == byValue[begin].value2; ++end) {
-            members.push_back(byValue[end].position);
-            smallerBefore.push_back(byValue[end].smallerBefore);
-        }
-        PlaceEqualValues(members, smallerBefore, static_cast<std::int32_t>(begin), finalPosition);
-        begin = end;
+    std::vector<std::int32_t> finalPosition(members.size());
+    const std::span<const std::int32_t> allMembers(members);
+    const std::span<const std::int32_t> allSmaller(smallerBefore);
+    for (std::size_t r = 0; r < ranks.distinct; ++r) {
+        const auto begin = static_cast<std::size_t>(runStart[r]);
+        const auto length = static_cast<std::size_t>(runStart[r + 1]) - begin;
+        PlaceEqualValues(allMembers.subspan(begin, length), allSmaller.subspan(begin, length),
+                         runStart[r], finalPosition);
     }
     return finalPosition;
 }
 
 // Moves every row, all five fields, to its final position; RejectedList
 // follows its records.
-void SortByValue2(std::int32_t* cells) {
-    const std::vector<std::int32_t> finalPosition = ExchangeSortOrder(cells);
+void MoveRows(std::int32_t* cells, const std::vector<std::int32_t>& finalPosition) {
     std::vector<std::int32_t> sorted(finalPosition.size() * FieldCount);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         std::copy_n(cells + Index(p, 0), FieldCount,
@@ -268,8 +299,13 @@ void ValidateAndSort() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    ValidateRecords(cells);
-    SortByValue2(cells);
+    std::vector<std::int32_t> finalPosition;
+    // The order depends on Value2 alone, which validation only reads; on a
+    // large table the two are worked out side by side.
+    platform::RunAlongside(
+        RecordCount >= detail::ParallelRecords, [&] { ValidateRecords(cells); },
+        [&] { finalPosition = ExchangeSortOrder(cells); });
+    MoveRows(cells, finalPosition);
 }
 
 } // namespace modQuorvale
