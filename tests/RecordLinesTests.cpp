@@ -119,6 +119,7 @@ TEST(FormLoad, LargeTableGivesTheLinesOfTheStagesInTurn) {
         content += std::to_string(value1) + "," + std::to_string(1 + (i * 31) % 9) + "," +
                    std::to_string(key) + ",0\n";
     }
+    platform::CloseAllFiles(); // as the start routine leaves things after a failed load
     platform::RedirectFile(DataFileName, dir.Write("Data.txt", content).string());
     platform::Form loaded(frmQuorvale::Layout());
     frmQuorvale::Form_Load(loaded);

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <climits>
 #include <vector>
 
@@ -43,6 +42,19 @@ void EmitPair(const PositionList& lead, const PositionList* partner) {
     OutputLists->Add(std::move(output));
 }
 
+// Values in a Value2 set, from a table: without a popcount instruction in
+// the baseline target, std::popcount is a library call.
+std::int32_t ValueCount(std::int32_t mask) {
+    static constexpr auto counts = [] {
+        std::array<std::int8_t, MaskCount> table{};
+        for (std::size_t m = 1; m < table.size(); ++m) {
+            table[m] = static_cast<std::int8_t>(table[m >> 1] + (m & 1));
+        }
+        return table;
+    }();
+    return counts[static_cast<std::size_t>(mask)];
+}
+
 struct GroupFacts {
     std::int32_t size;
     std::int32_t value1; // of the first member
@@ -51,11 +63,9 @@ struct GroupFacts {
 
 constexpr std::size_t PrefetchDistance = 8;
 
-void PrefetchRows(const std::int32_t* cells, const PositionList& group) {
+void PrefetchRows(const PositionList& group) {
     for (const std::int32_t position : group.Items()) {
-        if (position >= 0 && position < RecordCount) {
-            __builtin_prefetch(cells + static_cast<std::size_t>(position) * FieldCount);
-        }
+        RecordTable.PrefetchRow(position);
     }
 }
 
@@ -64,12 +74,11 @@ bool CollectFacts(const std::vector<PositionList>& groups, std::vector<GroupFact
                   bool& exactMasks) {
     exactMasks = true;
     facts.reserve(groups.size());
-    const std::int32_t* cells = RecordTable.Data();
     for (std::size_t g = 0; g < groups.size(); ++g) {
         // The members lie all over the table: ask for a later group's rows
         // early so that their memory latency overlaps this group's work.
         if (g + PrefetchDistance < groups.size()) {
-            PrefetchRows(cells, groups[g + PrefetchDistance]);
+            PrefetchRows(groups[g + PrefetchDistance]);
         }
         const PositionList& group = groups[g];
         GroupFacts f{group.Count(), 0, 0};
@@ -88,18 +97,23 @@ bool CollectFacts(const std::vector<PositionList>& groups, std::vector<GroupFact
                 }
                 f.mask |= 1 << (value2 - Value2Min);
             }
-            exactMasks = exactMasks && std::popcount(static_cast<unsigned>(f.mask)) == f.size;
+            exactMasks = exactMasks && ValueCount(f.mask) == f.size;
         }
         facts.push_back(f);
     }
     return true;
 }
 
+// Buckets by size, Value2 set and first Value1, Value1 innermost and padded
+// by the window on both sides: the buckets a lead may draw on then form
+// rows of 2 * PairWindow + 1 neighbours, scanned without bounds.
+constexpr std::int32_t WindowWidth = 2 * PairWindow + 1;
+constexpr std::int32_t PaddedSpan = Value1Span + 2 * PairWindow;
+
 std::size_t BucketOf(std::int32_t size, std::int32_t value1, std::int32_t mask) {
-    return (static_cast<std::size_t>(size - 1) * Value1Span +
-            static_cast<std::size_t>(value1 - Value1Min)) *
-               MaskCount +
-           static_cast<std::size_t>(mask);
+    return (static_cast<std::size_t>(size - 1) * MaskCount + static_cast<std::size_t>(mask)) *
+               PaddedSpan +
+           static_cast<std::size_t>(value1 - Value1Min + PairWindow);
 }
 
 // For each Value2 set, the sets that share nothing with it; with exact
@@ -111,7 +125,7 @@ std::vector<std::vector<std::int32_t>> DisjointMasks(std::int32_t lead, bool exa
             continue;
         }
         for (std::int32_t need = 1; need < ListSize; ++need) {
-            if (!exact || std::popcount(static_cast<unsigned>(mask)) == need) {
+            if (!exact || ValueCount(mask) == need) {
                 byNeed[static_cast<std::size_t>(need)].push_back(mask);
             }
         }
@@ -136,6 +150,7 @@ public:
                     earliest_[BucketOf(facts[g].size, facts[g].value1, facts[g].mask)];
                 nextInBucket_[g] = first;
                 first = static_cast<std::int32_t>(g);
+                ++groupsOfSet_[SetOf(facts[g].size, facts[g].mask)];
             }
         }
     }
@@ -150,20 +165,35 @@ public:
     Buckets(const Buckets&) = delete;
     Buckets& operator=(const Buckets&) = delete;
 
-    std::int32_t Earliest(std::int32_t size, std::int32_t value1, std::int32_t mask) const {
-        return earliest_[BucketOf(size, value1, mask)];
+    // The earliest group of that size and Value2 set whose Value1 lies
+    // within the window around value1.
+    std::int32_t EarliestNear(std::int32_t size, std::int32_t value1, std::int32_t mask) const {
+        if (groupsOfSet_[SetOf(size, mask)] == 0) {
+            return None; // the usual case for most sets
+        }
+        const std::int32_t* row = earliest_.data() + BucketOf(size, value1 - PairWindow, mask);
+        std::int32_t earliest = None;
+        for (std::int32_t i = 0; i < WindowWidth; ++i) {
+            earliest = std::min(earliest, row[i]);
+        }
+        return earliest;
     }
 
     void Remove(std::size_t g) {
         const GroupFacts& f = facts_[g];
         if (f.size < ListSize) {
             earliest_[BucketOf(f.size, f.value1, f.mask)] = nextInBucket_[g];
+            --groupsOfSet_[SetOf(f.size, f.mask)];
         }
     }
 
 private:
     static constexpr std::size_t BucketCount =
-        static_cast<std::size_t>(ListSize - 1) * Value1Span * MaskCount;
+        static_cast<std::size_t>(ListSize - 1) * MaskCount * PaddedSpan;
+
+    static std::size_t SetOf(std::int32_t size, std::int32_t mask) {
+        return static_cast<std::size_t>(size - 1) * MaskCount + static_cast<std::size_t>(mask);
+    }
 
     static std::vector<std::int32_t>& Heads() {
         static std::vector<std::int32_t> heads(BucketCount, None);
@@ -173,6 +203,8 @@ private:
     const std::vector<GroupFacts>& facts_;
     std::vector<std::int32_t>& earliest_;
     std::vector<std::int32_t> nextInBucket_;
+    // Remaining groups per size and Value2 set, whatever their Value1.
+    std::array<std::int32_t, static_cast<std::size_t>(ListSize - 1) * MaskCount> groupsOfSet_{};
 };
 
 using MaskTable = std::array<std::vector<std::vector<std::int32_t>>, MaskCount>;
@@ -194,6 +226,7 @@ void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, b
     Buckets buckets(facts);
     const auto& disjoint = DisjointMaskTable(exactMasks);
     std::vector<char> gone(facts.size(), 0);
+    OutputLists->Reserve(OutputLists->Items().size() + facts.size());
     // Groups are moved out: the pending list is released afterwards anyway.
     auto group = [&](std::size_t g) -> PositionList& {
         return pending.Item(static_cast<std::int32_t>(g + 1));
@@ -211,14 +244,9 @@ void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, b
             continue;
         }
         std::int32_t partner = Buckets::None;
-        const std::int32_t low = std::max(Value1Min, lead.value1 - PairWindow);
-        const std::int32_t high = std::min(Value1Max, lead.value1 + PairWindow);
-        const auto& masks =
-            disjoint[static_cast<std::size_t>(lead.mask)][static_cast<std::size_t>(need)];
-        for (std::int32_t value1 = low; value1 <= high; ++value1) {
-            for (const std::int32_t mask : masks) {
-                partner = std::min(partner, buckets.Earliest(need, value1, mask));
-            }
+        for (const std::int32_t mask :
+             disjoint[static_cast<std::size_t>(lead.mask)][static_cast<std::size_t>(need)]) {
+            partner = std::min(partner, buckets.EarliestNear(need, lead.value1, mask));
         }
         if (partner == Buckets::None) {
             AppendAll(*NotPlacedList, group(g));
@@ -228,6 +256,8 @@ void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, b
         gone[p] = 1;
         buckets.Remove(p);
         PositionList output = std::move(group(g));
+        // Free when the group was built with room for five, as it usually is.
+        output.Reserve(static_cast<std::size_t>(ListSize));
         AppendAll(output, group(p));
         OutputLists->Add(std::move(output));
     }
