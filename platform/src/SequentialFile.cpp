@@ -253,12 +253,25 @@ std::map<std::string, std::string>& Redirections() {
     return redirections;
 }
 
+// The file last looked up: a load reads millions of values from one file.
+int lastNumber = 0;
+SequentialFile* lastFile = nullptr;
+
+void ForgetLastFile() {
+    lastFile = nullptr;
+}
+
 SequentialFile& FileAt(int fileNumber) {
+    if (lastFile != nullptr && lastNumber == fileNumber) {
+        return *lastFile;
+    }
     const auto found = OpenFiles().find(fileNumber);
     if (found == OpenFiles().end()) {
         Raise("file number " + std::to_string(fileNumber) + " is not open");
     }
-    return *found->second;
+    lastNumber = fileNumber;
+    lastFile = found->second.get();
+    return *lastFile;
 }
 
 } // namespace
@@ -291,10 +304,12 @@ const std::string& FilePath(int fileNumber) {
 }
 
 void CloseFile(int fileNumber) {
+    ForgetLastFile();
     OpenFiles().erase(fileNumber);
 }
 
 void CloseAllFiles() {
+    ForgetLastFile();
     OpenFiles().clear();
 }
 
