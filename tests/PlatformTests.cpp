@@ -102,6 +102,27 @@ TEST(ListBox, AppendsLinesInOrder) {
     EXPECT_THROW(list.List(3), FatalError);
 }
 
+// Growing the buffer past a reservation, and one list appended to another,
+// must keep every line where it was.
+TEST(ListBox, KeepsLinesAcrossGrowthAndAppending) {
+    platform::ListBox first;
+    first.Reserve(1, 2);
+    platform::ListBox second;
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        const std::string line(static_cast<std::size_t>(i % 40), static_cast<char>('a' + i % 26));
+        (i < 100 ? first : second).AddItem(line);
+        expected += line + "\n";
+    }
+    first.AddItems(second);
+    first.AddItems(platform::ListBox());
+    ASSERT_EQ(first.ListCount(), 300);
+    EXPECT_EQ(first.AllLines(), expected);
+    EXPECT_EQ(first.List(99), std::string(19, 'v'));
+    EXPECT_EQ(first.List(100), std::string(20, 'w'));
+    EXPECT_EQ(first.List(299), std::string(19, 'n'));
+}
+
 #include "frmQuorvale.h"
 #include "platform/FormLayout.h"
 

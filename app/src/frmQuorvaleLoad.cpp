@@ -37,9 +37,9 @@ char* WriteRecordLine(char* line, std::int32_t position) {
 
 // About how long a record line is, to size a list's buffer once: the
 // position's digits plus the brackets, blanks and typical fields.
-std::size_t TypicalLineLength(std::size_t lines) {
+std::size_t TypicalLineLength() {
     std::size_t positionDigits = 5;
-    for (std::size_t limit = 100000; limit < lines; limit *= 10) {
+    for (std::int64_t limit = 100000; limit < RecordCount; limit *= 10) {
         ++positionDigits;
     }
     return positionDigits + 18;
@@ -48,7 +48,7 @@ std::size_t TypicalLineLength(std::size_t lines) {
 class LineWriter {
 public:
     explicit LineWriter(platform::ListBox& list, std::size_t expectedLines) : list_(list) {
-        list_.Reserve(expectedLines, expectedLines * TypicalLineLength(expectedLines));
+        list_.Reserve(expectedLines, expectedLines * TypicalLineLength());
     }
     void AddRecord(std::int32_t position) {
         list_.AddItemWritten(LongestLine,
@@ -107,11 +107,13 @@ void FillInput(platform::ListBox& list) {
     }
 }
 
-void FillOutput(platform::ListBox& list) {
+// Output lists first to last, numbered from 1 in OutputLists.
+void FillOutput(platform::ListBox& list, std::int32_t first, std::int32_t last) {
     const std::int32_t count = OutputLists->Count();
-    LineWriter writer(list, static_cast<std::size_t>(count) * (ListSize + 2));
+    LineWriter writer(list,
+                      static_cast<std::size_t>(std::max(last - first + 1, 0)) * (ListSize + 2));
     std::string header;
-    for (std::int32_t k = 1; k <= count; ++k) {
+    for (std::int32_t k = first; k <= last; ++k) {
         PrefetchOutputList(k, count);
         header = "Output List ";
         platform::AppendDecimal(header, k);
@@ -121,6 +123,10 @@ void FillOutput(platform::ListBox& list) {
         }
         writer.AddText(" ");
     }
+}
+
+void FillOutput(platform::ListBox& list) {
+    FillOutput(list, 1, OutputLists->Count());
 }
 
 } // namespace
@@ -134,8 +140,9 @@ void Form_Load(platform::Form& form) {
     platform::ListBox& input = form.ListBoxNamed("lstInput");
     platform::ListBox& errors = form.ListBoxNamed("lstErrors");
     constexpr std::int32_t ParallelRecords = 4096;
+    const bool parallel = RecordCount >= ParallelRecords;
     platform::RunAlongside(
-        RecordCount >= ParallelRecords,
+        parallel,
         [] {
             BuildGroups();
             PairGroups();
@@ -144,8 +151,23 @@ void Form_Load(platform::Form& form) {
             FillInput(input);
             FillPositions(errors, *RejectedList);
         });
-    FillOutput(form.ListBoxNamed("lstOutput"));
-    FillPositions(form.ListBoxNamed("lstNotPlaced"), *NotPlacedList);
+    // Then the later output lists and lstNotPlaced beside the earlier ones.
+    platform::ListBox& output = form.ListBoxNamed("lstOutput");
+    platform::ListBox& notPlaced = form.ListBoxNamed("lstNotPlaced");
+    const std::int32_t outputs = OutputLists->Count();
+    const std::int32_t half = outputs / 2;
+    platform::ListBox laterOutput;
+    // Room for both halves at once, so that appending the later one copies
+    // only it.
+    const auto outputLines = static_cast<std::size_t>(outputs) * (ListSize + 2);
+    output.Reserve(outputLines, outputLines * TypicalLineLength());
+    platform::RunAlongside(
+        parallel, [&] { FillOutput(output, 1, half); },
+        [&] {
+            FillOutput(laterOutput, half + 1, outputs);
+            FillPositions(notPlaced, *NotPlacedList);
+        });
+    output.AddItems(laterOutput);
 }
 
 void FillLists(platform::Form& form) {

@@ -23,6 +23,18 @@ void ListBox::Grow(std::size_t atLeast) {
     capacity_ = capacity;
 }
 
+void ListBox::AddItems(const ListBox& other) {
+    if (other.ends_.size() > MaxLines - ends_.size()) {
+        RaiseTooManyLines();
+    }
+    Reserve(other.ends_.size(), other.size_);
+    std::copy_n(other.text_.get(), other.size_, text_.get() + size_);
+    for (const std::size_t end : other.ends_) {
+        ends_.push_back(size_ + end);
+    }
+    size_ += other.size_;
+}
+
 void ListBox::Reserve(std::size_t lines, std::size_t bytes) {
     if (capacity_ - size_ < bytes + lines) {
         Grow(bytes + lines);

@@ -12,6 +12,12 @@ void IntTable::Create(std::int32_t rows, std::int32_t columns) {
     columns_ = std::max(columns, 0);
     cells_.clear();
     cells_.shrink_to_fit();
+    // Address space only, no memory until written: saves the copies of
+    // regrowing while a table of ordinary size is filled, and stays small
+    // for a count that the file cannot back.
+    constexpr std::size_t ReservedCells = std::size_t{1} << 23;
+    cells_.reserve(std::min(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_),
+                            ReservedCells));
 }
 
 void IntTable::RaiseOutOfBounds(std::int32_t row, std::int32_t column) const {

@@ -52,6 +52,8 @@ public:
         char* begin = PrepareLine(maxLength);
         FinishLine(write(begin));
     }
+    // Appends every line of another list box.
+    void AddItems(const ListBox& other);
     // Makes room for that many more lines of about that many bytes in all,
     // so that a long fill does not keep regrowing the buffer.
     void Reserve(std::size_t lines, std::size_t bytes);
