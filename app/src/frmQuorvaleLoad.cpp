@@ -131,16 +131,17 @@ void FillOutput(platform::ListBox& list) {
 
 } // namespace
 
-void Form_Load(platform::Form& form) {
-    LoadRecords();
-    ValidateAndSort();
-    // lstInput and lstErrors show only what validation settles: the rows'
-    // shown fields and RejectedList. Grouping and pairing change neither, so
-    // on a large table those two lists fill meanwhile.
+namespace {
+
+// From this many records on, the load spreads its work over two threads.
+constexpr std::int32_t ParallelRecords = 4096;
+
+// lstInput and lstErrors show only what validation settles: the rows' shown
+// fields and RejectedList. Grouping and pairing change neither, so on a
+// large table those two lists fill meanwhile.
+void GroupAndPairBesideInputAndErrors(platform::Form& form, bool parallel) {
     platform::ListBox& input = form.ListBoxNamed("lstInput");
     platform::ListBox& errors = form.ListBoxNamed("lstErrors");
-    constexpr std::int32_t ParallelRecords = 4096;
-    const bool parallel = RecordCount >= ParallelRecords;
     platform::RunAlongside(
         parallel,
         [] {
@@ -151,16 +152,19 @@ void Form_Load(platform::Form& form) {
             FillInput(input);
             FillPositions(errors, *RejectedList);
         });
-    // Then the later output lists and lstNotPlaced beside the earlier ones.
+}
+
+// The later half of the output lists and lstNotPlaced beside the earlier
+// half, which then takes the later one on.
+void FillOutputAndNotPlaced(platform::Form& form, bool parallel) {
     platform::ListBox& output = form.ListBoxNamed("lstOutput");
     platform::ListBox& notPlaced = form.ListBoxNamed("lstNotPlaced");
     const std::int32_t outputs = OutputLists->Count();
     const std::int32_t half = outputs / 2;
-    platform::ListBox laterOutput;
-    // Room for both halves at once, so that appending the later one copies
-    // only it.
+    // Room for both halves at once, so that appending copies only the later.
     const auto outputLines = static_cast<std::size_t>(outputs) * (ListSize + 2);
     output.Reserve(outputLines, outputLines * TypicalLineLength());
+    platform::ListBox laterOutput;
     platform::RunAlongside(
         parallel, [&] { FillOutput(output, 1, half); },
         [&] {
@@ -168,6 +172,16 @@ void Form_Load(platform::Form& form) {
             FillPositions(notPlaced, *NotPlacedList);
         });
     output.AddItems(laterOutput);
+}
+
+} // namespace
+
+void Form_Load(platform::Form& form) {
+    LoadRecords();
+    ValidateAndSort();
+    const bool parallel = RecordCount >= ParallelRecords;
+    GroupAndPairBesideInputAndErrors(form, parallel);
+    FillOutputAndNotPlaced(form, parallel);
 }
 
 void FillLists(platform::Form& form) {
