@@ -229,8 +229,41 @@ bool SequentialFile::TryParsePlainValue(std::int32_t& value) {
     return true;
 }
 
+// The common separator: one comma, blank, tab or LF with the next value
+// starting right after it, inside the current block. Anything else goes
+// through SkipSeparator.
+bool SequentialFile::TrySkipPlainSeparator() {
+    if (end_ - next_ < 2) {
+        return false;
+    }
+    const char after = next_[1];
+    if (!((after >= '0' && after <= '9') || after == '-')) {
+        return false;
+    }
+    switch (*next_) {
+    case ',':
+        if (!commaAllowed_) {
+            return false;
+        }
+        commaAllowed_ = false;
+        break;
+    case '\n':
+        ++line_;
+        break;
+    case ' ':
+    case '\t':
+        break;
+    default:
+        return false;
+    }
+    ++next_;
+    return true;
+}
+
 std::int32_t SequentialFile::ReadValue() {
-    SkipSeparator();
+    if (!TrySkipPlainSeparator()) {
+        SkipSeparator();
+    }
     valueLine_ = line_;
     std::int32_t value = 0;
     if (!TryParsePlainValue(value)) {
