@@ -1,10 +1,8 @@
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
-#include "platform/Concurrent.h"
 
 #include <algorithm>
-#include <array>
 #include <functional>
 #include <vector>
 
@@ -61,19 +59,11 @@ void SortByPair(std::vector<FreeRecord>& records) {
     StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value1); });
 }
 
-// Keys fall into two halves, grouped side by side on a large table. A hash
-// keeps the halves even when keys are all odd, say.
-using Half = std::uint32_t;
-Half HalfOf(std::int32_t key) {
-    return (static_cast<std::uint32_t>(key) * 0x9E3779B1u) >> 31;
-}
-
-// The free records of one half ordered by GroupKey, Value1, Value2, then
-// position.
-std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells, Half half) {
+// The free records ordered by GroupKey, Value1, Value2, then position.
+std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
     std::vector<FreeRecord> records;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree && HalfOf(cells[Index(p, GroupKey)]) == half) {
+        if (cells[Index(p, Status)] == StatusFree) {
             records.push_back(
                 {cells[Index(p, GroupKey)], cells[Index(p, Value1)], cells[Index(p, Value2)], p});
         }
@@ -87,16 +77,13 @@ bool SamePair(const FreeRecord& a, const FreeRecord& b) {
     return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
-// The groups of one half found so far, members in one flat array.
+// The groups found so far: members in one flat array, and for each seed
+// position the group it opened.
 struct Groups {
     std::vector<std::int32_t> members;
     std::vector<std::int32_t> firstMember;
+    std::vector<std::int32_t> groupAtSeed;
 };
-
-// For each seed position the group it opened, as group * 2 + half. Both
-// halves write here, at the positions of their own seeds.
-using SeedTable = std::vector<std::uint32_t>;
-constexpr std::uint32_t NoGroup = UINT32_MAX;
 
 // Queues of one pair's free records, as slices of the ordered positions,
 // and a heap of their heads; kept between keys to save allocations.
@@ -124,7 +111,7 @@ struct PairQueues {
 
 // One key's records, ordered by pair and then position, from `begin` to `end`.
 void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, std::size_t end,
-                     Half half, Groups& groups, SeedTable& groupAtSeed, PairQueues& work) {
+                     Groups& groups, PairQueues& work) {
     work.queues.clear();
     work.heads.clear();
     for (std::size_t k = begin; k < end;) {
@@ -138,9 +125,9 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     }
     while (!work.heads.empty()) {
         work.taken.clear();
-        const auto group = static_cast<std::uint32_t>(groups.firstMember.size());
+        const auto group = static_cast<std::int32_t>(groups.firstMember.size());
         groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
-        groupAtSeed[static_cast<std::size_t>(work.heads.front().first)] = group * 2 + half;
+        groups.groupAtSeed[static_cast<std::size_t>(work.heads.front().first)] = group;
         while (!work.heads.empty() && work.taken.size() < static_cast<std::size_t>(ListSize)) {
             const PairQueues::Head head = work.Pop();
             groups.members.push_back(head.first);
@@ -155,22 +142,6 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     }
 }
 
-void GroupHalf(const std::int32_t* cells, Half half, Groups& groups, SeedTable& groupAtSeed) {
-    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells, half);
-    PairQueues work;
-    groups.members.reserve(ordered.size());
-    groups.firstMember.reserve(ordered.size() + 1);
-    for (std::size_t begin = 0; begin < ordered.size();) {
-        std::size_t end = begin + 1;
-        while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
-            ++end;
-        }
-        GroupKeyRecords(ordered, begin, end, half, groups, groupAtSeed, work);
-        begin = end;
-    }
-    groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
-}
-
 } // namespace
 
 void BuildGroups() {
@@ -178,21 +149,29 @@ void BuildGroups() {
     if (RecordCount <= 0) {
         return;
     }
-    const std::int32_t* cells = detail::TableCells();
-    SeedTable groupAtSeed(static_cast<std::size_t>(RecordCount), NoGroup);
-    std::array<Groups, 2> halves;
-    platform::RunAlongside(
-        RecordCount >= detail::ParallelRecords,
-        [&] { GroupHalf(cells, 0, halves[0], groupAtSeed); },
-        [&] { GroupHalf(cells, 1, halves[1], groupAtSeed); });
+    std::int32_t* cells = detail::TableCells();
+    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
+    Groups groups;
+    PairQueues work;
+    groups.members.reserve(ordered.size());
+    groups.firstMember.reserve(ordered.size() + 1);
+    groups.groupAtSeed.assign(static_cast<std::size_t>(RecordCount), -1);
+    for (std::size_t begin = 0; begin < ordered.size();) {
+        std::size_t end = begin + 1;
+        while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
+            ++end;
+        }
+        GroupKeyRecords(ordered, begin, end, groups, work);
+        begin = end;
+    }
+    groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
 
-    PendingGroups->Reserve(halves[0].firstMember.size() + halves[1].firstMember.size() - 2);
-    for (const std::uint32_t seedGroup : groupAtSeed) {
-        if (seedGroup == NoGroup) {
+    PendingGroups->Reserve(groups.firstMember.size() - 1);
+    for (const std::int32_t groupIndex : groups.groupAtSeed) {
+        if (groupIndex < 0) {
             continue;
         }
-        const Groups& groups = halves[seedGroup & 1];
-        const std::size_t g = seedGroup >> 1;
+        const auto g = static_cast<std::size_t>(groupIndex);
         PositionList group;
         // Room for a whole output list: pairing appends the partner in place.
         group.Reserve(static_cast<std::size_t>(ListSize));
@@ -201,10 +180,9 @@ void BuildGroups() {
         }
         PendingGroups->Add(std::move(group));
     }
-    std::int32_t* statuses = detail::TableCells();
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (statuses[Index(p, Status)] == StatusFree) {
-            statuses[Index(p, Status)] = StatusGrouped;
+        if (cells[Index(p, Status)] == StatusFree) {
+            cells[Index(p, Status)] = StatusGrouped;
         }
     }
 }

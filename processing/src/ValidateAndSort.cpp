@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 #include <vector>
 
 // Gives the same table, statuses and RejectedList as the plain procedure
@@ -269,14 +270,14 @@ std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
 
 // Moves every row, all five fields, to its final position; RejectedList
 // follows its records.
-void MoveRows(std::int32_t* cells, const std::vector<std::int32_t>& finalPosition) {
+void MoveRows(const std::int32_t* cells, const std::vector<std::int32_t>& finalPosition) {
     std::vector<std::int32_t> sorted(finalPosition.size() * FieldCount);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         std::copy_n(cells + Index(p, 0), FieldCount,
                     sorted.begin() + static_cast<std::ptrdiff_t>(
                                          Index(finalPosition[static_cast<std::size_t>(p)], 0)));
     }
-    std::copy(sorted.begin(), sorted.end(), cells);
+    RecordTable.ReplaceCells(std::move(sorted));
     for (std::int32_t k = 1; k <= RejectedList->Count(); ++k) {
         std::int32_t& entry = RejectedList->Item(k);
         entry = finalPosition[static_cast<std::size_t>(entry)];
