@@ -137,21 +137,15 @@ namespace {
 constexpr std::int32_t ParallelRecords = 4096;
 
 // lstInput and lstErrors show only what validation settles: the rows' shown
-// fields and RejectedList. Grouping and pairing change neither, so on a
-// large table those two lists fill meanwhile.
-void GroupAndPairBesideInputAndErrors(platform::Form& form, bool parallel) {
+// fields and RejectedList. Pairing changes neither, so on a large table
+// those two lists fill meanwhile. (Grouping uses both cores itself.)
+void PairBesideInputAndErrors(platform::Form& form, bool parallel) {
     platform::ListBox& input = form.ListBoxNamed("lstInput");
     platform::ListBox& errors = form.ListBoxNamed("lstErrors");
-    platform::RunAlongside(
-        parallel,
-        [] {
-            BuildGroups();
-            PairGroups();
-        },
-        [&] {
-            FillInput(input);
-            FillPositions(errors, *RejectedList);
-        });
+    platform::RunAlongside(parallel, PairGroups, [&] {
+        FillInput(input);
+        FillPositions(errors, *RejectedList);
+    });
 }
 
 // The later half of the output lists and lstNotPlaced beside the earlier
@@ -179,8 +173,9 @@ void FillOutputAndNotPlaced(platform::Form& form, bool parallel) {
 void Form_Load(platform::Form& form) {
     LoadRecords();
     ValidateAndSort();
+    BuildGroups();
     const bool parallel = RecordCount >= ParallelRecords;
-    GroupAndPairBesideInputAndErrors(form, parallel);
+    PairBesideInputAndErrors(form, parallel);
     FillOutputAndNotPlaced(form, parallel);
 }
 

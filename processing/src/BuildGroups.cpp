@@ -1,8 +1,10 @@
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
+#include "platform/Concurrent.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -59,11 +61,19 @@ void SortByPair(std::vector<FreeRecord>& records) {
     StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value1); });
 }
 
-// The free records ordered by GroupKey, Value1, Value2, then position.
-std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
+// Keys fall into two halves, grouped side by side on a large table. A hash
+// keeps the halves even when keys are all odd, say.
+using Half = std::uint32_t;
+Half HalfOf(std::int32_t key) {
+    return (static_cast<std::uint32_t>(key) * 0x9E3779B1u) >> 31;
+}
+
+// The free records of one half ordered by GroupKey, Value1, Value2, then
+// position.
+std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells, Half half) {
     std::vector<FreeRecord> records;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree) {
+        if (cells[Index(p, Status)] == StatusFree && HalfOf(cells[Index(p, GroupKey)]) == half) {
             records.push_back(
                 {cells[Index(p, GroupKey)], cells[Index(p, Value1)], cells[Index(p, Value2)], p});
         }
@@ -77,13 +87,16 @@ bool SamePair(const FreeRecord& a, const FreeRecord& b) {
     return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
-// The groups found so far: members in one flat array, and for each seed
-// position the group it opened.
+// The groups of one half found so far, members in one flat array.
 struct Groups {
     std::vector<std::int32_t> members;
     std::vector<std::int32_t> firstMember;
-    std::vector<std::int32_t> groupAtSeed;
 };
+
+// For each seed position the group it opened, as group * 2 + half. Both
+// halves write here, at the positions of their own seeds.
+using SeedTable = std::vector<std::uint32_t>;
+constexpr std::uint32_t NoGroup = UINT32_MAX;
 
 // Queues of one pair's free records, as slices of the ordered positions,
 // and a heap of their heads; kept between keys to save allocations.
@@ -111,7 +124,7 @@ struct PairQueues {
 
 // One key's records, ordered by pair and then position, from `begin` to `end`.
 void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, std::size_t end,
-                     Groups& groups, PairQueues& work) {
+                     Half half, Groups& groups, SeedTable& groupAtSeed, PairQueues& work) {
     work.queues.clear();
     work.heads.clear();
     for (std::size_t k = begin; k < end;) {
@@ -125,9 +138,9 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     }
     while (!work.heads.empty()) {
         work.taken.clear();
-        const auto group = static_cast<std::int32_t>(groups.firstMember.size());
+        const auto group = static_cast<std::uint32_t>(groups.firstMember.size());
         groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
-        groups.groupAtSeed[static_cast<std::size_t>(work.heads.front().first)] = group;
+        groupAtSeed[static_cast<std::size_t>(work.heads.front().first)] = group * 2 + half;
         while (!work.heads.empty() && work.taken.size() < static_cast<std::size_t>(ListSize)) {
             const PairQueues::Head head = work.Pop();
             groups.members.push_back(head.first);
@@ -142,6 +155,51 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     }
 }
 
+void GroupHalf(const std::int32_t* cells, Half half, Groups& groups, SeedTable& groupAtSeed) {
+    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells, half);
+    PairQueues work;
+    groups.members.reserve(ordered.size());
+    groups.firstMember.reserve(ordered.size() + 1);
+    for (std::size_t begin = 0; begin < ordered.size();) {
+        std::size_t end = begin + 1;
+        while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
+            ++end;
+        }
+        GroupKeyRecords(ordered, begin, end, half, groups, groupAtSeed, work);
+        begin = end;
+    }
+    groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
+}
+
+// The groups whose seeds lie in [begin, end), in seed order, each with room
+// for a whole output list: pairing appends the partner in place. Marks the
+// free rows of that range grouped.
+std::vector<PositionList> ListGroupsOfSeeds(std::int32_t begin, std::int32_t end,
+                                            const SeedTable& groupAtSeed,
+                                            const std::array<Groups, 2>& halves) {
+    std::vector<PositionList> lists;
+    for (std::int32_t seed = begin; seed < end; ++seed) {
+        const std::uint32_t seedGroup = groupAtSeed[static_cast<std::size_t>(seed)];
+        if (seedGroup == NoGroup) {
+            continue;
+        }
+        const Groups& groups = halves[seedGroup & 1];
+        const std::size_t g = seedGroup >> 1;
+        PositionList& group = lists.emplace_back();
+        group.Reserve(static_cast<std::size_t>(ListSize));
+        for (std::int32_t m = groups.firstMember[g]; m < groups.firstMember[g + 1]; ++m) {
+            group.Add(groups.members[static_cast<std::size_t>(m)]);
+        }
+    }
+    std::int32_t* cells = detail::TableCells();
+    for (std::int32_t p = begin; p < end; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
+            cells[Index(p, Status)] = StatusGrouped;
+        }
+    }
+    return lists;
+}
+
 } // namespace
 
 void BuildGroups() {
@@ -149,40 +207,26 @@ void BuildGroups() {
     if (RecordCount <= 0) {
         return;
     }
-    std::int32_t* cells = detail::TableCells();
-    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
-    Groups groups;
-    PairQueues work;
-    groups.members.reserve(ordered.size());
-    groups.firstMember.reserve(ordered.size() + 1);
-    groups.groupAtSeed.assign(static_cast<std::size_t>(RecordCount), -1);
-    for (std::size_t begin = 0; begin < ordered.size();) {
-        std::size_t end = begin + 1;
-        while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
-            ++end;
-        }
-        GroupKeyRecords(ordered, begin, end, groups, work);
-        begin = end;
-    }
-    groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
+    const bool parallel = RecordCount >= detail::ParallelRecords;
+    const std::int32_t* cells = detail::TableCells();
+    SeedTable groupAtSeed(static_cast<std::size_t>(RecordCount), NoGroup);
+    std::array<Groups, 2> halves;
+    platform::RunAlongside(
+        parallel, [&] { GroupHalf(cells, 0, halves[0], groupAtSeed); },
+        [&] { GroupHalf(cells, 1, halves[1], groupAtSeed); });
 
-    PendingGroups->Reserve(groups.firstMember.size() - 1);
-    for (const std::int32_t groupIndex : groups.groupAtSeed) {
-        if (groupIndex < 0) {
-            continue;
-        }
-        const auto g = static_cast<std::size_t>(groupIndex);
-        PositionList group;
-        // Room for a whole output list: pairing appends the partner in place.
-        group.Reserve(static_cast<std::size_t>(ListSize));
-        for (std::int32_t m = groups.firstMember[g]; m < groups.firstMember[g + 1]; ++m) {
-            group.Add(groups.members[static_cast<std::size_t>(m)]);
-        }
-        PendingGroups->Add(std::move(group));
-    }
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree) {
-            cells[Index(p, Status)] = StatusGrouped;
+    // The lists and statuses of the earlier and the later positions, side by
+    // side; each half writes only its own rows.
+    const std::int32_t middle = RecordCount / 2;
+    std::vector<PositionList> earlier;
+    std::vector<PositionList> later;
+    platform::RunAlongside(
+        parallel, [&] { earlier = ListGroupsOfSeeds(0, middle, groupAtSeed, halves); },
+        [&] { later = ListGroupsOfSeeds(middle, RecordCount, groupAtSeed, halves); });
+    PendingGroups->Reserve(earlier.size() + later.size());
+    for (std::vector<PositionList>* part : {&earlier, &later}) {
+        for (PositionList& group : *part) {
+            PendingGroups->Add(std::move(group));
         }
     }
 }
