@@ -174,8 +174,8 @@ void GroupHalf(const std::int32_t* cells, Half half, Groups& groups, SeedTable& 
 // The groups whose seeds lie in [begin, end), in seed order, each with room
 // for a whole output list: pairing appends the partner in place. Marks the
 // free rows of that range grouped.
-std::vector<PositionList> ListGroupsOfSeeds(std::int32_t begin, std::int32_t end,
-                                            const SeedTable& groupAtSeed,
+std::vector<PositionList> ListGroupsOfSeeds(std::int32_t* cells, std::int32_t begin,
+                                            std::int32_t end, const SeedTable& groupAtSeed,
                                             const std::array<Groups, 2>& halves) {
     std::vector<PositionList> lists;
     for (std::int32_t seed = begin; seed < end; ++seed) {
@@ -191,7 +191,6 @@ std::vector<PositionList> ListGroupsOfSeeds(std::int32_t begin, std::int32_t end
             group.Add(groups.members[static_cast<std::size_t>(m)]);
         }
     }
-    std::int32_t* cells = detail::TableCells();
     for (std::int32_t p = begin; p < end; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
             cells[Index(p, Status)] = StatusGrouped;
@@ -208,7 +207,7 @@ void BuildGroups() {
         return;
     }
     const bool parallel = RecordCount >= detail::ParallelRecords;
-    const std::int32_t* cells = detail::TableCells();
+    std::int32_t* cells = detail::TableCells();
     SeedTable groupAtSeed(static_cast<std::size_t>(RecordCount), NoGroup);
     std::array<Groups, 2> halves;
     platform::RunAlongside(
@@ -221,8 +220,8 @@ void BuildGroups() {
     std::vector<PositionList> earlier;
     std::vector<PositionList> later;
     platform::RunAlongside(
-        parallel, [&] { earlier = ListGroupsOfSeeds(0, middle, groupAtSeed, halves); },
-        [&] { later = ListGroupsOfSeeds(middle, RecordCount, groupAtSeed, halves); });
+        parallel, [&] { earlier = ListGroupsOfSeeds(cells, 0, middle, groupAtSeed, halves); },
+        [&] { later = ListGroupsOfSeeds(cells, middle, RecordCount, groupAtSeed, halves); });
     PendingGroups->Reserve(earlier.size() + later.size());
     for (std::vector<PositionList>* part : {&earlier, &later}) {
         for (PositionList& group : *part) {

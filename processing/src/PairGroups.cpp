@@ -110,9 +110,13 @@ bool CollectFacts(const std::vector<PositionList>& groups, std::vector<GroupFact
 constexpr std::int32_t WindowWidth = 2 * PairWindow + 1;
 constexpr std::int32_t PaddedSpan = Value1Span + 2 * PairWindow;
 
+// One row of buckets per group size and Value2 set.
+std::size_t SetOf(std::int32_t size, std::int32_t mask) {
+    return static_cast<std::size_t>(size - 1) * MaskCount + static_cast<std::size_t>(mask);
+}
+
 std::size_t BucketOf(std::int32_t size, std::int32_t value1, std::int32_t mask) {
-    return (static_cast<std::size_t>(size - 1) * MaskCount + static_cast<std::size_t>(mask)) *
-               PaddedSpan +
+    return SetOf(size, mask) * PaddedSpan +
            static_cast<std::size_t>(value1 - Value1Min + PairWindow);
 }
 
@@ -190,10 +194,6 @@ public:
 private:
     static constexpr std::size_t BucketCount =
         static_cast<std::size_t>(ListSize - 1) * MaskCount * PaddedSpan;
-
-    static std::size_t SetOf(std::int32_t size, std::int32_t mask) {
-        return static_cast<std::size_t>(size - 1) * MaskCount + static_cast<std::size_t>(mask);
-    }
 
     static std::vector<std::int32_t>& Heads() {
         static std::vector<std::int32_t> heads(BucketCount, None);
