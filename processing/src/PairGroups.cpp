@@ -61,25 +61,12 @@ struct GroupFacts {
     std::int32_t mask;   // bit v - Value2Min for each member's Value2 v
 };
 
-constexpr std::size_t PrefetchDistance = 8;
-
-void PrefetchRows(const PositionList& group) {
-    for (const std::int32_t position : group.Items()) {
-        RecordTable.PrefetchRow(position);
-    }
-}
-
 // The facts the buckets need, or false when a group falls outside them.
 bool CollectFacts(const std::vector<PositionList>& groups, std::vector<GroupFacts>& facts,
                   bool& exactMasks) {
     exactMasks = true;
     facts.reserve(groups.size());
     for (std::size_t g = 0; g < groups.size(); ++g) {
-        // The members lie all over the table: ask for a later group's rows
-        // early so that their memory latency overlaps this group's work.
-        if (g + PrefetchDistance < groups.size()) {
-            PrefetchRows(groups[g + PrefetchDistance]);
-        }
         const PositionList& group = groups[g];
         GroupFacts f{group.Count(), 0, 0};
         if (f.size < 1 || f.size > ListSize) {
