@@ -1,12 +1,10 @@
 #include "platform/Checked.h"
 #include "platform/Collection.h"
-#include "platform/Concurrent.h"
 #include "platform/FatalError.h"
 #include "platform/Form.h"
 #include "platform/IntTable.h"
 #include "platform/Text.h"
 
-#include <atomic>
 #include <gtest/gtest.h>
 
 using platform::FatalError;
@@ -148,32 +146,6 @@ TEST(ListBox, MakesRecordLinesWhenAsked) {
     EXPECT_EQ(list.Line(1, scratch), "heading");
     EXPECT_EQ(list.List(0), "record 7");
     EXPECT_EQ(recordLinesMade, 2);
-}
-
-// On two threads side runs to its end even when main fails; in turn, main
-// runs first and its error stops there. Either way the error is raised.
-TEST(RunAlongside, RunsBothAndRaisesTheirErrors) {
-    for (const bool parallel : {false, true}) {
-        std::atomic<int> runs = 0;
-        platform::RunAlongside(
-            parallel, [&] { ++runs; }, [&] { ++runs; });
-        EXPECT_EQ(runs, 2);
-
-        bool sideFinished = false;
-        try {
-            platform::RunAlongside(
-                parallel, [] { platform::Raise("main failed"); }, [&] { sideFinished = true; });
-            ADD_FAILURE() << "no error";
-        } catch (const FatalError& error) {
-            EXPECT_STREQ(error.what(), "main failed");
-        }
-        EXPECT_EQ(sideFinished, parallel);
-
-        EXPECT_THROW(platform::RunAlongside(
-                         parallel, [&] { ++runs; }, [] { platform::Raise("side failed"); }),
-                     FatalError);
-        EXPECT_EQ(runs, 3);
-    }
 }
 
 #include "frmQuorvale.h"

@@ -1,7 +1,6 @@
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
-#include "platform/Concurrent.h"
 
 #include <algorithm>
 #include <span>
@@ -300,13 +299,8 @@ void ValidateAndSort() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    std::vector<std::int32_t> finalPosition;
-    // The order depends on Value2 alone, which validation only reads; on a
-    // large table the two are worked out side by side.
-    platform::RunAlongside(
-        RecordCount >= detail::ParallelRecords, [&] { ValidateRecords(cells); },
-        [&] { finalPosition = ExchangeSortOrder(cells); });
-    MoveRows(cells, finalPosition);
+    ValidateRecords(cells);
+    MoveRows(cells, ExchangeSortOrder(cells));
 }
 
 } // namespace modQuorvale
