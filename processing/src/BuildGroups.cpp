@@ -62,7 +62,12 @@ void SortByPair(std::vector<FreeRecord>& records) {
 
 // The free records ordered by GroupKey, Value1, Value2, then position.
 std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
+    std::size_t free = 0;
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        free += cells[Index(p, Status)] == StatusFree ? 1 : 0;
+    }
     std::vector<FreeRecord> records;
+    records.reserve(free);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
             records.push_back(
@@ -78,16 +83,12 @@ bool SamePair(const FreeRecord& a, const FreeRecord& b) {
     return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
-// The groups found so far, members in one flat array, with their facts.
+// The groups in the order they were found (key by key), each with room for
+// a whole output list: pairing appends the partner in place.
 struct Groups {
-    std::vector<std::int32_t> members;
-    std::vector<std::int32_t> firstMember;
+    std::vector<PositionList> lists;
     std::vector<detail::GroupFacts> facts;
 };
-
-// For each seed position the group it opened.
-using SeedTable = std::vector<std::uint32_t>;
-constexpr std::uint32_t NoGroup = UINT32_MAX;
 
 // Queues of one pair's free records, as slices of the ordered records, and
 // a heap of their heads; kept between keys to save allocations.
@@ -115,7 +116,7 @@ struct PairQueues {
 
 // One key's records, ordered by pair and then position, from `begin` to `end`.
 void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, std::size_t end,
-                     Groups& groups, SeedTable& groupAtSeed, PairQueues& work) {
+                     Groups& groups, PairQueues& work) {
     work.queues.clear();
     work.heads.clear();
     for (std::size_t k = begin; k < end;) {
@@ -129,15 +130,14 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     }
     while (!work.heads.empty()) {
         work.taken.clear();
-        const auto group = static_cast<std::uint32_t>(groups.firstMember.size());
-        groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
         // The heads come out by position: the first is the seed.
         const FreeRecord& seed = ordered[work.queues[work.heads.front().second].next];
-        groupAtSeed[static_cast<std::size_t>(seed.position)] = group;
         detail::GroupFacts facts{seed.position, 0, seed.value1, 0};
+        PositionList& group = groups.lists.emplace_back();
+        group.Reserve(static_cast<std::size_t>(ListSize));
         while (!work.heads.empty() && work.taken.size() < static_cast<std::size_t>(ListSize)) {
             const PairQueues::Head head = work.Pop();
-            groups.members.push_back(head.first);
+            group.Add(head.first);
             work.taken.push_back(head.second);
             const std::int32_t bit =
                 detail::Value2Bit(ordered[work.queues[head.second].next].value2);
@@ -156,21 +156,27 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     }
 }
 
-Groups GroupAll(const std::int32_t* cells, SeedTable& groupAtSeed) {
+Groups GroupAll(const std::int32_t* cells) {
     const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
     Groups groups;
     PairQueues work;
-    groups.members.reserve(ordered.size());
     for (std::size_t begin = 0; begin < ordered.size();) {
         std::size_t end = begin + 1;
         while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
             ++end;
         }
-        GroupKeyRecords(ordered, begin, end, groups, groupAtSeed, work);
+        GroupKeyRecords(ordered, begin, end, groups, work);
         begin = end;
     }
-    groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
     return groups;
+}
+
+void MarkFreeRowsGrouped(std::int32_t* cells) {
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
+            cells[Index(p, Status)] = StatusGrouped;
+        }
+    }
 }
 
 } // namespace
@@ -182,28 +188,21 @@ void BuildGroups() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    SeedTable groupAtSeed(static_cast<std::size_t>(RecordCount), NoGroup);
-    const Groups groups = GroupAll(cells, groupAtSeed);
+    Groups groups = GroupAll(cells);
+    MarkFreeRowsGrouped(cells);
 
-    // The groups listed by seed, each with room for a whole output list:
-    // pairing appends the partner in place.
-    const std::size_t groupCount = groups.facts.size();
-    PendingGroups->Reserve(groupCount);
-    detail::PendingFacts.reserve(groupCount);
-    for (std::int32_t seed = 0; seed < RecordCount; ++seed) {
-        const std::uint32_t g = groupAtSeed[static_cast<std::size_t>(seed)];
-        if (cells[Index(seed, Status)] == StatusFree) {
-            cells[Index(seed, Status)] = StatusGrouped;
-        }
-        if (g == NoGroup) {
-            continue;
-        }
-        PositionList group;
-        group.Reserve(static_cast<std::size_t>(ListSize));
-        for (std::int32_t m = groups.firstMember[g]; m < groups.firstMember[g + 1]; ++m) {
-            group.Add(groups.members[static_cast<std::size_t>(m)]);
-        }
-        PendingGroups->Add(std::move(group));
+    // Listed by seed: the lists are moved, not copied.
+    std::vector<std::uint32_t> bySeed(groups.facts.size());
+    for (std::size_t g = 0; g < bySeed.size(); ++g) {
+        bySeed[g] = static_cast<std::uint32_t>(g);
+    }
+    StableSortBy(bySeed, [&](std::uint32_t g) {
+        return static_cast<std::uint32_t>(groups.facts[g].firstMember);
+    });
+    PendingGroups->Reserve(bySeed.size());
+    detail::PendingFacts.reserve(bySeed.size());
+    for (const std::uint32_t g : bySeed) {
+        PendingGroups->Add(std::move(groups.lists[g]));
         detail::PendingFacts.push_back(groups.facts[g]);
     }
 }
