@@ -19,12 +19,6 @@ using detail::Index;
 using detail::OrderKey;
 using detail::StableSortBy;
 
-bool RowInRange(const std::int32_t* cells, std::int32_t position) {
-    const std::int32_t value1 = cells[Index(position, Value1)];
-    const std::int32_t value2 = cells[Index(position, Value2)];
-    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
-}
-
 struct KeyedRecord {
     std::int32_t key;
     std::int32_t value1;
@@ -44,7 +38,7 @@ void ValidateRecords(std::int32_t* cells) {
     std::vector<KeyedRecord> byKey(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         byKey[static_cast<std::size_t>(p)] = {cells[Index(p, GroupKey)], cells[Index(p, Value1)], p,
-                                              RowInRange(cells, p)};
+                                              IsInRange(p)};
     }
     StableSortBy(byKey, [](const KeyedRecord& r) { return OrderKey(r.key); });
 
@@ -87,7 +81,7 @@ void ValidateRecords(std::int32_t* cells) {
                  ++k) {
                 reject(byKey[k].position);
             }
-        } else if (what == RangeTestOnly && !RowInRange(cells, i)) {
+        } else if (what == RangeTestOnly && !IsInRange(i)) {
             reject(i);
         }
     }
