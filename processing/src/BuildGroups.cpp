@@ -171,6 +171,28 @@ Groups GroupAll(const std::int32_t* cells) {
     return groups;
 }
 
+// Makes group i the one that was group order[i], following each cycle of
+// the permutation; order ends as the identity.
+void PutInOrder(Groups& groups, std::vector<std::uint32_t>& order) {
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (order[i] == i) {
+            continue;
+        }
+        PositionList list = std::move(groups.lists[i]);
+        const detail::GroupFacts facts = groups.facts[i];
+        std::size_t j = i;
+        for (std::size_t k = order[j]; k != i; k = order[j]) {
+            groups.lists[j] = std::move(groups.lists[k]);
+            groups.facts[j] = groups.facts[k];
+            order[j] = static_cast<std::uint32_t>(j);
+            j = k;
+        }
+        groups.lists[j] = std::move(list);
+        groups.facts[j] = facts;
+        order[j] = static_cast<std::uint32_t>(j);
+    }
+}
+
 void MarkFreeRowsGrouped(std::int32_t* cells) {
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
@@ -191,7 +213,7 @@ void BuildGroups() {
     Groups groups = GroupAll(cells);
     MarkFreeRowsGrouped(cells);
 
-    // Listed by seed: the lists are moved, not copied.
+    // Listed by seed, in place: only the order is made anew.
     std::vector<std::uint32_t> bySeed(groups.facts.size());
     for (std::size_t g = 0; g < bySeed.size(); ++g) {
         bySeed[g] = static_cast<std::uint32_t>(g);
@@ -199,12 +221,9 @@ void BuildGroups() {
     StableSortBy(bySeed, [&](std::uint32_t g) {
         return static_cast<std::uint32_t>(groups.facts[g].firstMember);
     });
-    PendingGroups->Reserve(bySeed.size());
-    detail::PendingFacts.reserve(bySeed.size());
-    for (const std::uint32_t g : bySeed) {
-        PendingGroups->Add(std::move(groups.lists[g]));
-        detail::PendingFacts.push_back(groups.facts[g]);
-    }
+    PutInOrder(groups, bySeed);
+    PendingGroups.emplace(std::move(groups.lists));
+    detail::PendingFacts = std::move(groups.facts);
 }
 
 } // namespace modQuorvale
