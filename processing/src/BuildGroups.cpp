@@ -159,6 +159,10 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
 Groups GroupAll(const std::int32_t* cells) {
     const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
     Groups groups;
+    // Room for the most groups there can be: pages never written cost no
+    // memory, while regrowing would hold the old and the new array at once.
+    groups.lists.reserve(ordered.size());
+    groups.facts.reserve(ordered.size());
     PairQueues work;
     for (std::size_t begin = 0; begin < ordered.size();) {
         std::size_t end = begin + 1;
