@@ -3,7 +3,8 @@
 # records from make-data.py (default one million), output to a file. Each
 # program runs RUNS times (default 5), the three taking turns so that all see
 # the same machine load; prints the median wall time and median peak memory
-# of each, and the ratios to the floor and to sort.
+# and processor time (user and system) of each, and the ratios to the floor
+# and to sort.
 #
 # Usage: bench/compare-floor.sh BUILD_DIR [N] [RUNS]
 #   BUILD_DIR holds app/quorvale and bench/quorvale_floor.
@@ -34,7 +35,7 @@ echo "data: $count records, $(du -h "$work/Data.txt" | cut -f1); $runs runs each
 timed() {
     local name=$1
     shift
-    /usr/bin/time -f '%e %M' -o "$work/time" "$@" >"$work/out" 2>/dev/null
+    /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$@" >"$work/out" 2>/dev/null
     cat "$work/time" >>"$work/$name.times"
 }
 
@@ -48,13 +49,14 @@ median() { # column of a result file
     sort -g -k"$2","$2" "$work/$1.times" | awk -v c="$2" '{v[NR]=$c} END{print v[int((NR+1)/2)]}'
 }
 
-printf '%-28s %9s %10s\n' "" "wall (s)" "peak (MB)"
+printf '%-28s %9s %10s %9s\n' "" "wall (s)" "peak (MB)" "cpu (s)"
 for name in quorvale floor sort; do
     label=$name
     [[ $name == quorvale ]] && label="quorvale --text"
     [[ $name == floor ]] && label="floor (parse, print twice)"
     [[ $name == sort ]] && label="LC_ALL=C sort -t, -k2,2n"
-    printf '%-28s %9s %10d\n' "$label" "$(median "$name" 1)" $(($(median "$name" 2) / 1024))
+    cpu=$(awk '{print $3 + $4}' "$work/$name.times" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}')
+    printf '%-28s %9s %10d %9s\n' "$label" "$(median "$name" 1)" $(($(median "$name" 2) / 1024)) "$cpu"
 done
 q=$(median quorvale 1)
 f=$(median floor 1)
