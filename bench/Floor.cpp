@@ -32,6 +32,9 @@ bool IsValueStart(char c) {
 
 std::vector<std::int32_t> ParseValues(const std::vector<char>& text) {
     std::vector<std::int32_t> values;
+    // Each value takes a digit and a separator at least: room enough, and
+    // the pages never written cost nothing.
+    values.reserve(text.size() / 2 + 1);
     const char* at = text.data();
     const char* end = at + text.size();
     while (at < end) {
