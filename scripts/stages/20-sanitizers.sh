@@ -32,7 +32,7 @@ echo "sanitizer tests: $((SECONDS - start)) s"
 if [[ $fuzz_seconds -gt 0 ]]; then
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
-    for target in reader run; do
+    for target in reader run stages; do
         # New inputs go to scratch; the seed corpus in the tree stays as it is.
         mkdir -p "$scratch/$target"
         "$build/fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" -timeout=10 \
