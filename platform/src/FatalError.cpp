@@ -3,10 +3,39 @@
 #include "platform/Checked.h"
 #include "platform/Collection.h"
 
+#include <exception>
+#include <mutex>
+#include <utility>
+
 namespace platform {
 
 void Raise(const std::string& message) {
     throw FatalError(message);
+}
+
+namespace {
+
+// Stages run on two threads at times.
+std::mutex failedBuildingMutex;
+std::string failedBuilding;
+
+} // namespace
+
+Building::Building(std::string what)
+    : what_(std::move(what)), errorsInFlight_(std::uncaught_exceptions()) {}
+
+Building::~Building() {
+    if (std::uncaught_exceptions() > errorsInFlight_) {
+        const std::lock_guard lock(failedBuildingMutex);
+        // Unwinding leaves the outermost scope last, and that one says best
+        // what the run was doing. Moved, not copied: memory may be exhausted.
+        failedBuilding = std::move(what_);
+    }
+}
+
+std::string TakeBuildingWhenFailed() {
+    const std::lock_guard lock(failedBuildingMutex);
+    return std::exchange(failedBuilding, std::string());
 }
 
 void RaiseOverflow(std::string_view operation, std::int64_t exact, std::string_view context) {

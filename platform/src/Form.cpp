@@ -16,6 +16,7 @@ void ListBox::RaiseTooManyLines() {
 }
 
 void ListBox::Grow(std::size_t atLeast) {
+    const Building building("filling a list of " + std::to_string(ends_.size()) + " lines");
     const std::size_t capacity = std::max(size_ + atLeast, capacity_ * 2);
     auto text = std::make_unique_for_overwrite<char[]>(capacity);
     std::copy_n(text_.get(), size_, text.get());
@@ -36,6 +37,7 @@ void ListBox::AddItems(const ListBox& other) {
 }
 
 void ListBox::Reserve(std::size_t lines, std::size_t bytes) {
+    const Building building("filling a list of " + std::to_string(ends_.size() + lines) + " lines");
     if (capacity_ - size_ < bytes + lines) {
         Grow(bytes + lines);
     }

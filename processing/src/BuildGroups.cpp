@@ -2,6 +2,7 @@
 #include "StableOrder.h"
 #include "modQuorvale.h"
 #include "platform/Concurrent.h"
+#include "platform/FatalError.h"
 
 #include <algorithm>
 #include <array>
@@ -203,6 +204,7 @@ std::vector<PositionList> ListGroupsOfSeeds(std::int32_t* cells, std::int32_t be
 } // namespace
 
 void BuildGroups() {
+    const platform::Building building("grouping " + std::to_string(RecordCount) + " records");
     PendingGroups.emplace();
     if (RecordCount <= 0) {
         return;

@@ -1,5 +1,6 @@
 #include "modQuorvale.h"
 #include "platform/Checked.h"
+#include "platform/FatalError.h"
 
 #include <algorithm>
 #include <array>
@@ -312,6 +313,8 @@ void PairByScan(const std::vector<PositionList>& groups) {
 } // namespace
 
 void PairGroups() {
+    const platform::Building building("pairing " + std::to_string(PendingGroups->Count()) +
+                                      " groups");
     const std::vector<PositionList>& groups = PendingGroups->Items();
     std::vector<GroupFacts> facts;
     bool exactMasks = true;

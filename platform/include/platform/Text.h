@@ -16,6 +16,18 @@ std::string ToDecimal(std::int32_t value);
 // its sign in front of the padded digits.
 std::string FormatNumber(std::int32_t value, std::string_view pattern);
 
+// Untrusted text (a file name, a token from a data file) as a report may show
+// it: every byte of a control character (C0, DEL, C1), of a bidirectional
+// formatting character, of invalid UTF-8, and every backslash becomes \xNN,
+// so that nothing reaches a terminal as a command and no line can be forged.
+// Other printable UTF-8 stays as it is.
+std::string EscapeText(std::string_view text);
+
+// A file name for a report: escaped, and in double quotes (with \" for a
+// quote inside) when it is empty, holds a quote, comma or colon, or starts or
+// ends with a blank, so that where it ends is never in doubt.
+std::string ShownName(std::string_view name);
+
 // Appends the same texts to an existing buffer, for hot paths.
 void AppendDecimal(std::string& out, std::int32_t value);
 void AppendPadded(std::string& out, std::int32_t value, int minDigits);
