@@ -219,7 +219,8 @@ TEST(Text, ShownNameQuotesWhatCouldBeMisread) {
     EXPECT_EQ(ShownName("dir/my data.txt"), "dir/my data.txt");
     EXPECT_EQ(ShownName(""), "\"\"");
     EXPECT_EQ(ShownName("a\"b"), "\"a\\\"b\"");
-    EXPECT_EQ(ShownName("x: y"), "\"x: y\"");
+    EXPECT_EQ(ShownName("C:\\data\\Data.txt"), "C:\\data\\Data.txt");
+    EXPECT_EQ(ShownName("C:\\xfiles"), "C:\\x5Cxfiles");
     EXPECT_EQ(ShownName(" lead"), "\" lead\"");
     EXPECT_EQ(ShownName("bad\nname"), "bad\\x0Aname");
 }

@@ -69,15 +69,18 @@ bool IsHiddenControl(char32_t code) {
     return c1 || bidi || lineBreak;
 }
 
-} // namespace
-
-std::string EscapeText(std::string_view text) {
+// Escapes as EscapeText does. Without allBackslashes only a backslash before
+// an 'x' is escaped: enough for \xNN to be unambiguous, and Windows paths
+// stay readable.
+std::string Escape(std::string_view text, bool allBackslashes) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         const auto c = static_cast<unsigned char>(text[at]);
         if (c < 0x80) {
-            if (c < 0x20 || c == 0x7F || c == '\\') {
+            const bool escapedBackslash =
+                c == '\\' && (allBackslashes || text.substr(at + 1, 1) == "x");
+            if (c < 0x20 || c == 0x7F || escapedBackslash) {
                 AppendEscapedByte(out, c);
             } else {
                 out.push_back(static_cast<char>(c));
@@ -104,10 +107,16 @@ std::string EscapeText(std::string_view text) {
     return out;
 }
 
+} // namespace
+
+std::string EscapeText(std::string_view text) {
+    return Escape(text, true);
+}
+
 std::string ShownName(std::string_view name) {
-    const bool needsQuotes = name.empty() || name.find_first_of("\",:") != std::string_view::npos ||
+    const bool needsQuotes = name.empty() || name.find('"') != std::string_view::npos ||
                              name.front() == ' ' || name.back() == ' ';
-    std::string escaped = EscapeText(name);
+    std::string escaped = Escape(name, false);
     if (!needsQuotes) {
         return escaped;
     }

@@ -23,9 +23,10 @@ std::string FormatNumber(std::int32_t value, std::string_view pattern);
 // Other printable UTF-8 stays as it is.
 std::string EscapeText(std::string_view text);
 
-// A file name for a report: escaped, and in double quotes (with \" for a
-// quote inside) when it is empty, holds a quote, comma or colon, or starts or
-// ends with a blank, so that where it ends is never in doubt.
+// A file name for a report: escaped, except that a backslash stays as it is
+// unless an 'x' follows (Windows paths), and in double quotes (with \" for a
+// quote inside) when it is empty, holds a quote, or starts or ends with a
+// blank, so that where it ends is never in doubt.
 std::string ShownName(std::string_view name);
 
 // Appends the same texts to an existing buffer, for hot paths.
