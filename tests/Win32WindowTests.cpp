@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "frmQuorvale.h"
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -123,6 +124,16 @@ std::vector<HWND> ChildrenOfClass(HWND form, const char* className) {
     return found;
 }
 
+// The children of one class by place, left to right: for lists lstInput,
+// lstOutput, lstNotPlaced, lstErrors.
+std::vector<HWND> LeftToRight(HWND form, const char* className) {
+    std::vector<HWND> found = ChildrenOfClass(form, className);
+    std::sort(found.begin(), found.end(), [&](HWND a, HWND b) {
+        return RectInClient(form, a).left < RectInClient(form, b).left;
+    });
+    return found;
+}
+
 TEST(Win32Window, ClientAreaFramesAndListsAsDesignedAt96Dpi) {
     const Win32Run run(WorkedExample);
     ASSERT_NE(run.Handle(), nullptr);
@@ -132,13 +143,12 @@ TEST(Win32Window, ClientAreaFramesAndListsAsDesignedAt96Dpi) {
     EXPECT_EQ(client.right, 655);
     EXPECT_EQ(client.bottom, 309);
 
-    const std::vector<HWND> frames = ChildrenOfClass(run.Handle(), "Button");
-    const std::vector<HWND> lists = ChildrenOfClass(run.Handle(), "SysListView32");
+    const std::vector<HWND> frames = LeftToRight(run.Handle(), "Button");
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
     ASSERT_EQ(frames.size(), Designed.size());
     ASSERT_EQ(lists.size(), Designed.size());
     for (std::size_t i = 0; i < Designed.size(); ++i) {
         const ExpectedControl& expected = Designed[i];
-        // Frames and lists are created in tab order: list i sits in frame i.
         EXPECT_EQ(TextOf(frames[i]), expected.caption);
         EXPECT_EQ(Describe(RectInClient(run.Handle(), frames[i])), Describe(expected.frame))
             << expected.caption;
@@ -152,7 +162,7 @@ TEST(Win32Window, ClientAreaFramesAndListsAsDesignedAt96Dpi) {
 
 TEST(Win32Window, TabMovesFromListToListInOrderAndWraps) {
     const Win32Run run(WorkedExample);
-    const std::vector<HWND> lists = ChildrenOfClass(run.Handle(), "SysListView32");
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
     ASSERT_EQ(lists.size(), 4U);
     for (std::size_t i = 0; i < lists.size(); ++i) {
         EXPECT_TRUE(GetWindowLongW(lists[i], GWL_STYLE) & WS_TABSTOP);
@@ -169,7 +179,7 @@ TEST(Win32Window, TabMovesFromListToListInOrderAndWraps) {
 
 TEST(Win32Window, OwnerDataRowsShowTheFormsLines) {
     const Win32Run run(WorkedExample);
-    const std::vector<HWND> lists = ChildrenOfClass(run.Handle(), "SysListView32");
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
     const char* names[] = {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"};
     ASSERT_EQ(lists.size(), std::size(names));
     std::size_t rowsSeen = 0;
