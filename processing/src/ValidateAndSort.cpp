@@ -1,6 +1,7 @@
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
+#include "platform/FatalError.h"
 
 #include <algorithm>
 #include <span>
@@ -295,6 +296,8 @@ bool IsInRange(std::int32_t position) {
 }
 
 void ValidateAndSort() {
+    const platform::Building building("validating and sorting " + std::to_string(RecordCount) +
+                                      " records");
     OutputLists.emplace();
     NotPlacedList.emplace();
     RejectedList.emplace();
