@@ -1,0 +1,57 @@
+#pragma once
+
+// Internal to the platform layer and its own tests: the Win32 realisation of
+// a loaded form.
+
+#include "platform/Form.h"
+
+// commctrl.h needs the types of windows.h.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <map>
+#include <vector>
+
+namespace platform {
+
+// The resource ID of the program's icon.
+inline constexpr int ProgramIconId = 1;
+
+// A form as a top-level window. Every control is a direct child of the form,
+// so that the list views' notifications reach it; a list box's place inside
+// its frame is added up here. Each list view carries its accessible name and
+// description. Needs the list view class registered (InitCommonControlsEx).
+class FormWindow {
+public:
+    explicit FormWindow(const Form& form) : form_(form) {}
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
+    ~FormWindow();
+
+    // Creates the window and its controls, not yet shown. Null on failure.
+    HWND Create(HINSTANCE instance);
+    HWND Handle() const { return window_; }
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls(HINSTANCE instance);
+    void DescribeForAccessibility(HWND list, const ControlDescription& control) const;
+    void UpdateFont();
+    void Arrange();
+    void ShowLine(NMLVDISPINFOW& info) const;
+
+    const Form& form_;
+    HWND window_ = nullptr;
+    HFONT font_ = nullptr;
+    UINT dpi_ = 96;
+    std::vector<HWND> controls_; // parallel to the description's controls
+    std::map<HWND, const ListBox*> lines_;
+    HWND lastFocus_ = nullptr;
+    bool closing_ = false; // destroyed by its owner, not by the user
+};
+
+} // namespace platform
