@@ -28,8 +28,10 @@ package_build() {
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/wineprefix"
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    "$wineserver" -k 2>/dev/null || true
     dpkg-query -W quorvale >/dev/null 2>&1 && apt-get remove -y -q quorvale >/dev/null || true
     rm -rf "$work"
 }
@@ -60,7 +62,7 @@ for path in usr/bin/quorvale usr/share/man/man1/quorvale.1.gz usr/share/doc/quor
 done
 check "the package holds the program, manual page, copyright, changelog, example, desktop entry, metainfo and icons"
 
-apt-get install -y -q "$deb" >/dev/null
+(cd "$build" && apt-get install -y -q "./$(basename "$deb")" >/dev/null)
 check "apt-get install ./$(basename "$deb")"
 file /usr/bin/quorvale | grep -q ', stripped' || fail "/usr/bin/quorvale is not stripped"
 check "/usr/bin/quorvale is stripped"
@@ -124,9 +126,8 @@ done
 check "both executables carry icon, version information (with copyright) and manifest resources"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
 DISPLAY='' "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
-wineserver -p 2>/dev/null || true
+"$wineserver" -p 2>/dev/null || true
 linux="$work/linux.out"
 (cd "$folder" && "$root/build-package/app/quorvale" --text >"$linux")
 for exe in quorvale.com quorvale.exe; do
