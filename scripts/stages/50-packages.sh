@@ -32,7 +32,9 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 cleanup() {
     "$wineserver" -k 2>/dev/null || true
-    dpkg-query -W quorvale >/dev/null 2>&1 && apt-get remove -y -q quorvale >/dev/null || true
+    if dpkg-query -W quorvale >/dev/null 2>&1; then
+        apt-get -o DPkg::Lock::Timeout=600 remove -y -q quorvale >/dev/null || true
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -62,7 +64,7 @@ for path in usr/bin/quorvale usr/share/man/man1/quorvale.1.gz usr/share/doc/quor
 done
 check "the package holds the program, manual page, copyright, changelog, example, desktop entry, metainfo and icons"
 
-(cd "$build" && apt-get install -y -q "./$(basename "$deb")" >/dev/null)
+(cd "$build" && apt-get -o DPkg::Lock::Timeout=600 install -y -q "./$(basename "$deb")" >/dev/null)
 check "apt-get install ./$(basename "$deb")"
 file /usr/bin/quorvale | grep -q ', stripped' || fail "/usr/bin/quorvale is not stripped"
 check "/usr/bin/quorvale is stripped"
@@ -88,7 +90,7 @@ check "desktop-file-validate /usr/share/applications/quorvale.desktop"
 appstreamcli validate --no-net /usr/share/metainfo/io.github.quorvale.Quorvale.metainfo.xml
 check "appstreamcli validate --no-net"
 
-apt-get remove -y -q quorvale >/dev/null
+apt-get -o DPkg::Lock::Timeout=600 remove -y -q quorvale >/dev/null
 [[ ! -e /usr/bin/quorvale ]] || fail "/usr/bin/quorvale is left after removal"
 check "apt-get remove quorvale leaves no program behind"
 deb_seconds=$((SECONDS - deb_started))
