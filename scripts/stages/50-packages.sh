@@ -50,7 +50,7 @@ deb=$(echo "$build"/quorvale_*_amd64.deb)
 check "built $(basename "$deb") ($(stat -c %s "$deb") bytes)"
 
 # Errors and warnings fail; information tags are shown.
-lintian_out=$(lintian --info "$deb" 2>&1 | grep -v 'running with root privileges' || true)
+lintian_out=$(lintian --display-info "$deb" 2>&1 | grep -v 'running with root privileges' || true)
 [[ -n "$lintian_out" ]] && echo "$lintian_out"
 grep -qE '^[EW]: ' <<<"$lintian_out" && fail "lintian reports errors or warnings"
 check "lintian: no error, no warning"
