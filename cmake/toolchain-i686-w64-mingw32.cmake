@@ -1,26 +1,12 @@
 # Cross-build for 32-bit Windows with Debian's g++-mingw-w64-i686:
-#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
+#   cmake --preset windows-x86
 set(QUORVALE_MINGW_PREFIX i686-w64-mingw32)
-# The posix thread model: GoogleTest needs std::mutex.
-set(CMAKE_C_COMPILER ${QUORVALE_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QUORVALE_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${QUORVALE_MINGW_PREFIX}-windres)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${QUORVALE_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# One self-contained .exe: no libgcc, libstdc++ or winpthread DLLs beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
-
-# Tests are listed and run through Wine.
-find_program(QUORVALE_WINE wine)
+# Tests run through 32-bit Wine, which needs a kernel that runs 32-bit
+# programs; scripts/stages/40-windows.sh probes for that before using it.
+find_program(QUORVALE_WINE NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
 if(QUORVALE_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORVALE_WINE})
 endif()

@@ -6,8 +6,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/lib/packages.sh"
 ensure_build_packages
 
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DQUORVALE_BUILD_TESTS=OFF
-cmake --build "$root/build" -j"$(nproc)" --target quorvale
+# The release preset sets every option, so this shares build/ with the test
+# command without changing what it builds; only the program is built here.
+(cd "$root" && cmake --preset release && cmake --build --preset release -j"$(nproc)" --target quorvale)
 
 cd "$root/examples"
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then

@@ -1,19 +1,41 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the
-# unit and end-to-end tests, then each extra stage under scripts/stages/.
-set -euo pipefail
+# Installs what is missing, builds everything and runs every test: each stage
+# under scripts/stages/ in turn, from the release build's unit and end-to-end
+# tests to the Windows builds under Wine. Every stage configures its own
+# build folder with all options set, so earlier runs cannot change what is
+# tested. Ends with "N passed, M failed"; the status is 0 only when nothing
+# failed.
+set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-source "$root/scripts/lib/packages.sh"
-ensure_build_packages
+export QUORVALE_TALLY
+QUORVALE_TALLY=$(mktemp)
+trap 'rm -f "$QUORVALE_TALLY"' EXIT
 
-jobs=$(nproc)
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release
-cmake --build "$root/build" -j"$jobs"
-ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
+sum_column() { awk -v c="$1" '{ s += $c } END { print s + 0 }' "$QUORVALE_TALLY"; }
 
+failed_stages=()
 for stage in "$root"/scripts/stages/*.sh; do
-    [[ -e "$stage" ]] || continue
-    echo "=== stage: $(basename "$stage")"
-    bash "$stage"
+    name=$(basename "$stage" .sh)
+    echo "=== stage $name"
+    passed_before=$(sum_column 1)
+    failed_before=$(sum_column 2)
+    skipped_before=$(sum_column 3)
+    started=$SECONDS
+    status=0
+    bash "$stage" || status=$?
+    passed=$(($(sum_column 1) - passed_before))
+    failed=$(($(sum_column 2) - failed_before))
+    if [[ $status -ne 0 && $failed -eq 0 ]]; then
+        # It stopped before a test could fail, in its build or set-up.
+        echo "0 1 0" >>"$QUORVALE_TALLY"
+        failed=1
+    fi
+    [[ $status -ne 0 || $failed -ne 0 ]] && failed_stages+=("$name")
+    skipped=$(($(sum_column 3) - skipped_before))
+    echo "=== stage $name: $passed passed, $failed failed, $skipped skipped, $((SECONDS - started)) s"
 done
-echo "All tests passed."
+
+[[ ${#failed_stages[@]} -eq 0 ]] || echo "failed stages: ${failed_stages[*]}"
+[[ $(sum_column 3) -eq 0 ]] || echo "$(sum_column 3) tests skipped (counted neither as passed nor as failed)"
+echo "$(sum_column 1) passed, $(sum_column 2) failed"
+[[ ${#failed_stages[@]} -eq 0 ]]

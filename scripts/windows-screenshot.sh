@@ -2,12 +2,12 @@
 # Regenerates docs/screenshot-wine.png: the Windows build on the example data
 # under Wine and Xvfb. Also checks the window: title "Quorvale", client area
 # 655 x 309 at 96 dpi.
-# usage: windows-screenshot.sh [BUILD_DIR]   (default: build-windows)
+# usage: windows-screenshot.sh [BUILD_DIR]   (default: build-windows-x64)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/lib/packages.sh"
 ensure_packages xvfb xauth x11-utils imagemagick
-exe="${1:-$root/build-windows}/app/quorvale.exe"
+exe="${1:-$root/build-windows-x64}/app/quorvale.exe"
 [[ -f "$exe" ]] || { echo "build the Windows target first (scripts/stages/40-windows.sh)"; exit 1; }
 exe=$(realpath "$exe")
 

@@ -12,8 +12,7 @@ ensure_packages() {
     local sudo=()
     [[ $(id -u) -ne 0 ]] && sudo=(sudo)
     echo "Installing: ${missing[*]}"
-    "${sudo[@]}" apt-get update -q
-    # Waits for another install to finish rather than failing on its lock.
+    "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q \
         --no-install-recommends "${missing[@]}"
 }

@@ -6,8 +6,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/lib/packages.sh"
 source "$root/scripts/lib/xvfb.sh"
+source "$root/scripts/lib/tally.sh"
 ensure_packages xvfb x11-utils xdotool
 program="$root/build/app/quorvale"
+if [[ ! -x $program ]]; then
+    ensure_build_packages
+    (cd "$root" && cmake --preset release && cmake --build --preset release -j"$(nproc)" --target quorvale)
+fi
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
 start_xvfb
@@ -15,7 +20,7 @@ scratch=$(mktemp -d)
 app=
 trap 'kill $app 2>/dev/null || true; stop_xvfb; rm -rf "$scratch"' EXIT
 
-fail() { echo "window check: $*" >&2; exit 1; }
+fail() { echo "window check: $*" >&2; tally 0 1; exit 1; }
 
 # Top-level windows named Quorvale that are mapped: "id WIDTHxHEIGHT".
 shown_windows() {
@@ -36,6 +41,7 @@ mapfile -t windows < <(shown_windows)
 kill "$app"
 wait "$app" 2>/dev/null || true
 echo "example data: one window Quorvale, client area 655x309"
+tally 1 0
 
 (cd "$scratch" && exec "$program" 2>"$scratch/stderr") &
 app=$!
@@ -52,3 +58,4 @@ app=
 [[ $status -eq 1 ]] || fail "status $status after dismissing the dialog, not 1"
 grep -q '^quorvale: ' "$scratch/stderr" || fail "no 'quorvale:' report on stderr"
 echo "missing data file: dialog only, status 1, $(cat "$scratch/stderr")"
+tally 1 0
