@@ -1,5 +1,7 @@
 #include "modQuorvale.h"
 
+#include "GroupFacts.h"
+
 namespace modQuorvale {
 
 std::int32_t RecordCount = 0;
@@ -8,5 +10,9 @@ std::optional<ListOfLists> OutputLists;
 std::optional<PositionList> NotPlacedList;
 std::optional<PositionList> RejectedList;
 std::optional<ListOfLists> PendingGroups;
+
+namespace detail {
+std::vector<GroupFacts> PendingFacts;
+} // namespace detail
 
 } // namespace modQuorvale
