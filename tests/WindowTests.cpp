@@ -6,6 +6,7 @@
 #include "frmQuorvale.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QListView>
@@ -26,15 +27,16 @@ struct ExpectedControl {
     const char* caption;
     QRect frameRect; // in the client area
     const char* list;
+    const char* accessibleName;
 };
 
 // Pixels at 15 twips per pixel.
 const QRect ListInFrame(10, 18, 139, 264);
 const std::vector<ExpectedControl> Designed = {
-    {"Frame1", "Input Data:", QRect(4, 6, 159, 295), "lstInput"},
-    {"Frame2", "Output Data:", QRect(166, 6, 159, 295), "lstOutput"},
-    {"Frame3", "Not Placed Data:", QRect(328, 6, 159, 295), "lstNotPlaced"},
-    {"Frame4", "Errors:", QRect(490, 6, 159, 295), "lstErrors"},
+    {"Frame1", "Input Data:", QRect(4, 6, 159, 295), "lstInput", "Input Data"},
+    {"Frame2", "Output Data:", QRect(166, 6, 159, 295), "lstOutput", "Output Data"},
+    {"Frame3", "Not Placed Data:", QRect(328, 6, 159, 295), "lstNotPlaced", "Not Placed Data"},
+    {"Frame4", "Errors:", QRect(490, 6, 159, 295), "lstErrors", "Errors"},
 };
 
 QStringList LinesOf(const QListView& view) {
@@ -134,6 +136,47 @@ TEST(WindowLayout, EnlargingSharesWidthEquallyAndKeepsListMargins) {
     }
     window.resize(600, 200);
     EXPECT_EQ(window.size(), QSize(655, 309));
+}
+
+TEST(WindowAccessibility, EachListIsNamedAfterItsFrameAndDescribed) {
+    WindowRun run(WorkedExample);
+    QStringList descriptions;
+    for (const auto& expected : Designed) {
+        SCOPED_TRACE(expected.list);
+        QListView* list = List(*run.Window(), expected.list);
+        EXPECT_EQ(list->accessibleName(), expected.accessibleName);
+        // What a screen reader gets through the accessibility interface.
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(list);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name), expected.accessibleName);
+        EXPECT_FALSE(accessible->text(QAccessible::Description).isEmpty());
+        descriptions << list->accessibleDescription();
+    }
+    descriptions.removeDuplicates();
+    EXPECT_EQ(descriptions.size(), 4) << "each list says what it shows";
+}
+
+TEST(WindowIcon, WindowIconComesFromTheBuiltInResources) {
+    WindowRun run(WorkedExample);
+    const QIcon icon = run.Window()->windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    // Drawn from the PNGs without any image plugin or icon theme.
+    for (const int size : {16, 32, 48, 256}) {
+        SCOPED_TRACE(size);
+        EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size));
+        EXPECT_FALSE(icon.pixmap(size, size).toImage().isNull());
+    }
+    EXPECT_FALSE(QIcon(":/quorvale/icons/quorvale-16.png").isNull());
+}
+
+TEST(WindowApplication, NamedVersionedAndIconedAfterTheProject) {
+    platform::DescribeApplication(QuorvaleProject());
+    EXPECT_EQ(QCoreApplication::applicationName(), "quorvale");
+    EXPECT_FALSE(QCoreApplication::applicationVersion().isEmpty());
+    EXPECT_EQ(QCoreApplication::applicationVersion().toStdString(), QuorvaleProject().version);
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Quorvale");
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "quorvale");
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
 }
 
 TEST(WindowFocus, TabMovesFromListToListInOrder) {

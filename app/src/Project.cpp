@@ -6,6 +6,8 @@ platform::ProjectDescription QuorvaleProject() {
         .name = "quorvale",
         .title = "Quorvale",
         .version = QUORVALE_VERSION,
+        .copyright = "Copyright (c) 2026 The Quorvale developers",
+        .license = "MIT <https://opensource.org/licenses/MIT>",
         .summary = "Validates, sorts and groups integer records into lists of five.",
         .dataFileName = modQuorvale::DataFileName,
         .startupForm = frmQuorvale::Layout(),

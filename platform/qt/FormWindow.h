@@ -5,6 +5,7 @@
 
 #include "platform/Form.h"
 
+#include <QIcon>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -27,6 +28,14 @@ private:
     const FormDescription& description_;
     std::vector<QWidget*> controls_; // parallel to description_.controls
 };
+
+// The program's icon in every size it is drawn at, from resources built into
+// the program: it needs no image plugin and no installed theme.
+QIcon ProgramIcon();
+
+// Names the running application after the project: name, version, display
+// name, desktop entry and icon.
+void DescribeApplication(const ProjectDescription& project);
 
 // Shows a fatal error to the user: title and message.
 using FailureDialog = std::function<void(const QString& title, const QString& message)>;

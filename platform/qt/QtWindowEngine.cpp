@@ -111,6 +111,9 @@ QListView* CreateListView(const ListBox& lines, QWidget* parent) {
     return view;
 }
 
+// The icon sizes built into the program as resources.
+constexpr int IconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
 bool HasDisplay() {
     if (std::getenv("QT_QPA_PLATFORM") != nullptr) {
         return true;
@@ -190,6 +193,7 @@ private:
 
 FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
     setWindowTitle(QString::fromStdString(description_.caption));
+    setWindowIcon(ProgramIcon());
     std::map<std::string, QWidget*> containers{{std::string(), this}};
     std::map<int, QWidget*> tabOrder;
     for (const auto& control : description_.controls) {
@@ -202,6 +206,9 @@ FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
             widget = frame;
         } else {
             widget = CreateListView(form.ListBoxNamed(control.name), parent);
+            widget->setAccessibleName(
+                QString::fromStdString(AccessibleName(description_, control)));
+            widget->setAccessibleDescription(QString::fromStdString(control.description));
             tabOrder[control.tabIndex] = widget;
         }
         widget->setObjectName(QString::fromStdString(control.name));
@@ -226,6 +233,24 @@ void FormWindow::resizeEvent(QResizeEvent* event) {
         controls_[i]->setGeometry(ToPixels(layout[i]));
     }
     QWidget::resizeEvent(event);
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : IconSizes) {
+        icon.addFile(QStringLiteral(":/quorvale/icons/quorvale-%1.png").arg(size),
+                     QSize(size, size));
+    }
+    return icon;
+}
+
+void DescribeApplication(const ProjectDescription& project) {
+    QCoreApplication::setApplicationName(QString::fromStdString(project.name));
+    QCoreApplication::setApplicationVersion(QString::fromStdString(project.version));
+    QGuiApplication::setApplicationDisplayName(QString::fromStdString(project.title));
+    // Ties the window to the installed desktop entry.
+    QGuiApplication::setDesktopFileName(QString::fromStdString(project.name));
+    QApplication::setWindowIcon(ProgramIcon());
 }
 
 void ShowFailureDialog(const QString& title, const QString& message) {
@@ -263,10 +288,7 @@ int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
         QtMessages::Install(project.name);
         application.emplace(argc, argv);
     }
-    // Ties the window to the installed desktop entry and its icon.
-    const QString name = QString::fromStdString(project.name);
-    QGuiApplication::setDesktopFileName(name);
-    QApplication::setWindowIcon(QIcon::fromTheme(name));
+    DescribeApplication(project);
     std::unique_ptr<Form> form;
     const std::unique_ptr<FormWindow> window = LoadAndShow(project, form, dialog);
     if (!window) {

@@ -48,4 +48,22 @@ std::vector<TwipRect> LayoutForm(const FormDescription& description, int clientW
     return rects;
 }
 
+std::string AccessibleName(const FormDescription& description, const ControlDescription& control) {
+    std::string name = control.caption;
+    if (name.empty()) {
+        const auto frame =
+            std::find_if(description.controls.begin(), description.controls.end(),
+                         [&](const ControlDescription& other) {
+                             return !control.container.empty() && other.name == control.container;
+                         });
+        if (frame != description.controls.end()) {
+            name = frame->caption;
+        }
+    }
+    if (!name.empty() && name.back() == ':') {
+        name.pop_back();
+    }
+    return name;
+}
+
 } // namespace platform

@@ -67,6 +67,17 @@ void PrintHelp(const ProjectDescription& project) {
                 project.name.c_str(), project.summary.c_str(), project.dataFileName.c_str());
 }
 
+// In the manner of GNU programs: version, copyright, licence, warranty.
+void PrintVersion(const ProjectDescription& project) {
+    std::printf("%s %s\n"
+                "%s\n"
+                "License: %s.\n"
+                "This is free software: you are free to change and redistribute it.\n"
+                "There is NO WARRANTY, to the extent permitted by law.\n",
+                project.name.c_str(), project.version.c_str(), project.copyright.c_str(),
+                project.license.c_str());
+}
+
 [[noreturn]] void UsageError(const ProjectDescription& project, const std::string& message) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", project.name.c_str(),
                  message.c_str(), project.name.c_str());
@@ -115,7 +126,7 @@ int Run(const ProjectDescription& project, int argc, char** argv) {
         return StandardOutputWritten() ? ExitSuccess : ReportWriteFailure(project, "the help");
     }
     if (options.version) {
-        std::printf("%s %s\n", project.name.c_str(), project.version.c_str());
+        PrintVersion(project);
         return StandardOutputWritten() ? ExitSuccess : ReportWriteFailure(project, "the version");
     }
     if (options.file) {

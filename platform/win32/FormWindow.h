@@ -19,20 +19,22 @@ namespace platform {
 // The DPI that the form's twips are laid out for: 15 twips per pixel.
 inline constexpr UINT DesignDpi = 96;
 
-// The window frmQuorvale and its controls. Every control is a direct child of
-// the form, so that the list views' notifications reach it; a list box's
-// place inside its frame is added up here.
+// The resource ID of the program's icon.
+inline constexpr int ProgramIconId = 1;
+
+// The window frmQuorvale and its controls, as a top-level window. Every
+// control is a direct child of the form, so that the list views'
+// notifications reach it; a list box's place inside its frame is added up
+// here. Each list view carries its accessible name and description. Needs the
+// list view class registered (InitCommonControlsEx).
 class FormWindow {
 public:
     explicit FormWindow(const Form& form) : form_(form) {}
     FormWindow(const FormWindow&) = delete;
     FormWindow& operator=(const FormWindow&) = delete;
-    ~FormWindow() {
-        if (font_ != nullptr) {
-            DeleteObject(font_);
-        }
-    }
+    ~FormWindow();
 
+    // Creates the window and its controls, not yet shown. Null on failure.
     HWND Create(HINSTANCE instance);
     HWND Handle() const { return window_; }
 
@@ -41,6 +43,7 @@ public:
 private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls(HINSTANCE instance);
+    void DescribeForAccessibility(HWND list, const ControlDescription& control) const;
     void UpdateFont();
     void Arrange();
     void ShowLine(NMLVDISPINFOW& info) const;
@@ -52,6 +55,7 @@ private:
     std::vector<HWND> controls_; // parallel to the description's controls
     std::map<HWND, const ListBox*> lines_;
     HWND lastFocus_ = nullptr;
+    bool closing_ = false; // destroyed by its owner, not by the user
 };
 
 } // namespace platform

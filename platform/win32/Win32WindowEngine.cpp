@@ -5,8 +5,10 @@
 #include "platform/FormLayout.h"
 
 #include <cstdio>
+#include <initguid.h> // defines the IDs of oleacc.h here
 #include <map>
 #include <memory>
+#include <oleacc.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,7 +83,34 @@ SIZE OuterSize(int clientWidth, int clientHeight, UINT dpi) {
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// A COM apartment for the thread, while it lives; the accessibility
+// annotations need one.
+class ComApartment {
+public:
+    ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (initialised_) {
+            CoUninitialize();
+        }
+    }
+
+private:
+    bool initialised_;
+};
+
 } // namespace
+
+FormWindow::~FormWindow() {
+    if (window_ != nullptr && IsWindow(window_)) {
+        closing_ = true;
+        DestroyWindow(window_);
+    }
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+    }
+}
 
 HWND FormWindow::Create(HINSTANCE instance) {
     const FormDescription& description = form_.Description();
@@ -90,7 +119,13 @@ HWND FormWindow::Create(HINSTANCE instance) {
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = Procedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));     // IDI_APPLICATION
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ProgramIconId));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(ProgramIconId),
+                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0));
+    if (windowClass.hIcon == nullptr) {
+        windowClass.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512)); // IDI_APPLICATION
+    }
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = className.c_str();
@@ -150,7 +185,9 @@ void FormWindow::CreateControls(HINSTANCE instance) {
         } else {
             // Owner data: the view asks for the lines it shows, so a million
             // lines cost nothing up front.
-            handle = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+            // The window text is never drawn; accessibility reads it as the name.
+            handle = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW,
+                                     Widen(AccessibleName(form_.Description(), control)).c_str(),
                                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS |
                                          LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                                          LVS_SHOWSELALWAYS | LVS_OWNERDATA,
@@ -162,6 +199,7 @@ void FormWindow::CreateControls(HINSTANCE instance) {
             const ListBox& lines = form_.ListBoxNamed(control.name);
             ListView_SetItemCountEx(handle, lines.ListCount(), LVSICF_NOINVALIDATEALL);
             lines_[handle] = &lines;
+            DescribeForAccessibility(handle, control);
         }
         SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         controls_[i] = handle;
@@ -173,6 +211,26 @@ void FormWindow::CreateControls(HINSTANCE instance) {
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
+}
+
+// Screen readers take a list view's name from a label beside it, which a
+// frame is not; annotating the list gives the name and the description
+// directly. Without the annotation service the window text still names it.
+void FormWindow::DescribeForAccessibility(HWND list, const ControlDescription& control) const {
+    IAccPropServices* services = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IAccPropServices, reinterpret_cast<void**>(&services)))) {
+        return;
+    }
+    const std::wstring name = Widen(AccessibleName(form_.Description(), control));
+    const std::wstring description = Widen(control.description);
+    services->SetHwndPropStr(list, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME,
+                             name.c_str());
+    if (!description.empty()) {
+        services->SetHwndPropStr(list, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                 PROPID_ACC_DESCRIPTION, description.c_str());
+    }
+    services->Release();
 }
 
 void FormWindow::Arrange() {
@@ -271,7 +329,9 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_DESTROY:
-        PostQuitMessage(0);
+        if (!closing_) {
+            PostQuitMessage(0);
+        }
         return 0;
     default:
         break;
@@ -317,6 +377,7 @@ int RunFormWindow(const ProjectDescription& project, int /*argc*/, char** /*argv
         return 1;
     }
     ReleaseOwnConsole();
+    const ComApartment apartment;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     const HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -3,7 +3,9 @@ ensure_packages() {
     local missing=()
     local package
     for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        # Installed, even while another install holds its triggers back.
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
+            grep -qE "^install ok (installed|triggers-pending|triggers-awaited)$" ||
             missing+=("$package")
     done
     [[ ${#missing[@]} -eq 0 ]] && return 0
@@ -11,7 +13,8 @@ ensure_packages() {
     [[ $(id -u) -ne 0 ]] && sudo=(sudo)
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q \
+        --no-install-recommends "${missing[@]}"
 }
 
 # What every build needs.

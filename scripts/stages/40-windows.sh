@@ -24,7 +24,7 @@ check_shape() { # EXE OBJDUMP FORMAT
     echo "$(basename "$exe") ($format) imports:" $imports
     for dll in $imports; do
         case $dll in
-        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | msvcrt.dll) ;;
+        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | ole32.dll | msvcrt.dll) ;;
         *) echo "it imports a non-system DLL: $dll"; return 1 ;;
         esac
     done
@@ -69,6 +69,7 @@ test_under_wine() { # PRESET
     DISPLAY='' "$wine_loader" "$root/build-$1/app/quorvale.exe" --version </dev/null
     run_ctest --preset "$1" -j"$(nproc)" </dev/null
     check "$1: quorvale.exe --text is the Linux build's" same_text_as_linux "$root/build-$1/app/quorvale.exe"
+    check "$1: quorvale.com --text is the Linux build's" same_text_as_linux "$root/build-$1/app/quorvale.com"
 }
 
 # True when this kernel starts a 32-bit x86 program: a 100-byte static ELF

@@ -30,6 +30,7 @@ struct ControlDescription {
     int width;
     int height;
     int tabIndex;
+    std::string description; // what it shows, for assistive technology
 };
 
 struct FormDescription {
@@ -125,6 +126,8 @@ struct ProjectDescription {
     std::string name;  // the executable's name, used in reports
     std::string title; // for dialogs
     std::string version;
+    std::string copyright;    // "Copyright (c) <year> <holders>"
+    std::string license;      // the licence's name and where its text is
     std::string summary;      // one line for --help
     std::string dataFileName; // the input that an optional FILE argument replaces
     FormDescription startupForm;

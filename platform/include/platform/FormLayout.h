@@ -2,6 +2,7 @@
 
 #include "platform/Form.h"
 
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -22,5 +23,10 @@ struct TwipRect {
 // frame keeps its margins. The form never lays out smaller than designed.
 std::vector<TwipRect> LayoutForm(const FormDescription& description, int clientWidth,
                                  int clientHeight);
+
+// The name that assistive technology announces for a control: its caption,
+// or for a control without one the caption of its frame, either without a
+// trailing colon ("Input Data:" names the list in that frame "Input Data").
+std::string AccessibleName(const FormDescription& description, const ControlDescription& control);
 
 } // namespace platform

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The packages as a user gets them. The .deb: built by CPack, linted,
+# installed with apt-get, run, its manual page, desktop entry and AppStream
+# metadata checked, then removed. The 64-bit Windows zip: built by CPack,
+# unpacked, run under wine64 from the unpacked folder, the executables'
+# subsystems and resources checked with objdump. A few minutes.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/scripts/lib/packages.sh"
+source "$root/scripts/lib/tally.sh"
+cd "$root"
+started=$SECONDS
+export DEBIAN_FRONTEND=noninteractive
+
+ensure_packages cmake make g++ qt6-base-dev libgl-dev dpkg-dev file lintian desktop-file-utils \
+    appstream man-db g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+
+# Each check passes or ends the stage: later ones build on it.
+checked=()
+passed() { checked+=("$1"); echo "ok: $1"; tally 1 0; }
+fail() { echo "FAILED: $*" >&2; tally 0 1; exit 1; }
+
+# Release builds without tests or benchmarks (only what the packages hold),
+# then the package.
+package_build() { # PRESET
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j"$(nproc)" >/dev/null
+    cpack --preset "$1" >/dev/null
+}
+
+work=$(mktemp -d)
+export WINEPREFIX="$work/wineprefix"
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+cleanup() {
+    "$wineserver" -k 2>/dev/null || true
+    if dpkg-query -W quorvale >/dev/null 2>&1; then
+        apt-get -o DPkg::Lock::Timeout=600 remove -y -q quorvale >/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- The Debian package ---
+deb_started=$SECONDS
+build="$root/build-package"
+rm -f "$build"/quorvale_*.deb
+package_build package
+deb=$(echo "$build"/quorvale_*_amd64.deb)
+[[ -f "$deb" ]] || fail "no quorvale_<version>_amd64.deb"
+passed "built $(basename "$deb") ($(stat -c %s "$deb") bytes)"
+
+# Errors and warnings fail; information tags are shown.
+lintian_out=$(lintian --display-info "$deb" 2>&1 | grep -v 'running with root privileges' || true)
+[[ -n "$lintian_out" ]] && echo "$lintian_out"
+grep -qE '^[EW]: ' <<<"$lintian_out" && fail "lintian reports errors or warnings"
+passed "lintian: no error, no warning"
+
+contents=$(dpkg-deb -c "$deb")
+for path in usr/bin/quorvale usr/share/man/man1/quorvale.1.gz usr/share/doc/quorvale/copyright \
+    usr/share/doc/quorvale/changelog.gz usr/share/doc/quorvale/examples/Data.txt \
+    usr/share/applications/quorvale.desktop usr/share/metainfo/io.github.quorvale.Quorvale.metainfo.xml \
+    usr/share/icons/hicolor/scalable/apps/quorvale.svg usr/share/icons/hicolor/48x48/apps/quorvale.png; do
+    grep -q " ./$path\$" <<<"$contents" || fail "the package lacks /$path"
+done
+passed "the package holds the program, manual page, copyright, changelog, example, desktop entry, metainfo and icons"
+
+(cd "$build" && apt-get -o DPkg::Lock::Timeout=600 install -y -q "./$(basename "$deb")" >/dev/null)
+passed "apt-get install ./$(basename "$deb")"
+file /usr/bin/quorvale | grep -q ', stripped' || fail "/usr/bin/quorvale is not stripped"
+passed "/usr/bin/quorvale is stripped"
+
+(cd "$work" && quorvale --text /usr/share/doc/quorvale/examples/Data.txt >deb.out)
+(cd "$root/examples" && "$build/app/quorvale" --text) | cmp -s - "$work/deb.out" ||
+    fail "installed quorvale --text differs from the build on the example"
+grep -q '^Output List 1$' "$work/deb.out" || fail "installed quorvale --text printed no lists"
+[[ -z "$(ls -A "$work" | grep -v -e '^deb.out$' -e '^wineprefix$')" ]] || fail "the run wrote a file"
+passed "installed quorvale --text on the installed example ($(wc -l <"$work/deb.out") lines)"
+quorvale --version | grep -q 'Copyright (c) 2026 The Quorvale developers' || fail "--version lacks the copyright"
+quorvale --version | grep -q 'MIT' || fail "--version lacks the licence"
+passed "quorvale --version names the copyright and the MIT licence"
+
+man_page=$(man -w quorvale) || fail "man -w quorvale finds no page"
+passed "man -w quorvale: $man_page"
+warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' man --warnings -l -Tutf8 "$man_page" 2>&1 >/dev/null || true)
+[[ -z "$warnings" ]] || fail "the manual page gives groff warnings: $warnings"
+passed "the manual page renders without warnings"
+desktop-file-validate /usr/share/applications/quorvale.desktop
+grep -qx 'Exec=quorvale %f' /usr/share/applications/quorvale.desktop || fail "Exec lacks %f"
+passed "desktop-file-validate /usr/share/applications/quorvale.desktop"
+appstreamcli validate --no-net /usr/share/metainfo/io.github.quorvale.Quorvale.metainfo.xml
+passed "appstreamcli validate --no-net"
+
+apt-get -o DPkg::Lock::Timeout=600 remove -y -q quorvale >/dev/null
+[[ ! -e /usr/bin/quorvale ]] || fail "/usr/bin/quorvale is left after removal"
+passed "apt-get remove quorvale leaves no program behind"
+deb_seconds=$((SECONDS - deb_started))
+
+# --- The 64-bit Windows zip ---
+zip_started=$SECONDS
+build="$root/build-package-windows-x64"
+rm -f "$build"/quorvale-*.zip
+package_build package-windows-x64
+zip=$(echo "$build"/quorvale-*-win64.zip)
+[[ -f "$zip" ]] || fail "no quorvale-<version>-win64.zip"
+cmake -E chdir "$work" cmake -E tar xf "$zip"
+folder="$work/$(basename "$zip" .zip)"
+listing=$(cd "$folder" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
+echo "zip contents: $listing"
+[[ "$listing" == "Data.txt LICENSE README.txt quorvale.com quorvale.exe " ]] ||
+    fail "unexpected zip contents: $listing"
+passed "$(basename "$zip"): quorvale.exe, quorvale.com, LICENSE, README.txt, Data.txt"
+
+objdump=x86_64-w64-mingw32-objdump
+subsystem() { "$objdump" -p "$1" | awk '/^Subsystem/ { print $2 + 0 }'; }
+[[ $(subsystem "$folder/quorvale.exe") == 2 ]] || fail "quorvale.exe is not a GUI program"
+[[ $(subsystem "$folder/quorvale.com") == 3 ]] || fail "quorvale.com is not a console program"
+passed "quorvale.exe is a GUI program (subsystem 2), quorvale.com a console one (subsystem 3)"
+for exe in quorvale.exe quorvale.com; do
+    "$objdump" -f "$folder/$exe" | grep -q 'file format pei-x86-64' || fail "$exe is not PE32+ x86-64"
+    # The resource directory's types: 3 icon, 14 group icon, 16 version, 24 manifest.
+    types=$("$objdump" -p "$folder/$exe" |
+        sed -n 's/^[0-9a-f]*   Entry: ID: \(0x[0-9a-f]*\).*/\1/p' | xargs printf '%d ' || true)
+    [[ "$types" == "3 14 16 24 " ]] || fail "$exe resource types are '$types', not icon, group icon, version, manifest"
+    strings -el "$folder/$exe" | grep -qx 'Copyright (c) 2026 The Quorvale developers' ||
+        fail "$exe has no copyright in its version information"
+done
+passed "both executables carry icon, version information (with copyright) and manifest resources"
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+DISPLAY='' "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
+"$wineserver" -p 2>/dev/null || true
+linux="$work/linux.out"
+(cd "$folder" && "$root/build-package/app/quorvale" --text >"$linux")
+for exe in quorvale.com quorvale.exe; do
+    (cd "$folder" && DISPLAY='' "$wine" "./$exe" --text </dev/null >"$work/$exe.out")
+    cmp "$linux" "$work/$exe.out" || fail "$exe --text differs from the Linux build"
+done
+passed "unpacked quorvale.com and quorvale.exe --text: byte-identical to the Linux build ($(wc -c <"$linux") bytes)"
+(cd "$folder" && DISPLAY='' "$wine" ./quorvale.com --version </dev/null) | tee "$work/version.out"
+grep -q 'Copyright (c) 2026 The Quorvale developers' "$work/version.out" || fail "--version under wine64"
+passed "unpacked quorvale.com --version under wine64"
+zip_seconds=$((SECONDS - zip_started))
+
+echo "Checked:"
+printf '  - %s\n' "${checked[@]}"
+echo "Packages stage took $((SECONDS - started)) s (.deb ${deb_seconds} s, Windows zip ${zip_seconds} s)"

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The documents that ship beside the program agree with it: every option of
+# --help is in the manual page, and the version and copyright that --version
+# prints are those of the manual page, the Debian changelog, the AppStream
+# release and LICENSE.
+#
+# usage: check-docs.sh SOURCE_DIR PROGRAM [PROGRAM_ARGS...]
+set -u
+source_dir=$1
+shift
+program=("$@")
+
+failed=0
+fail() { echo "$*"; failed=1; }
+
+help=$("${program[@]}" --help </dev/null | tr -d '\r')
+version_text=$("${program[@]}" --version </dev/null | tr -d '\r')
+man_page="$source_dir/docs/man/quorvale.1"
+# The manual page writes every hyphen of an option as \-.
+man_text=$(sed 's/\\-/-/g' "$man_page")
+
+options=$(grep -oE -- '--[a-z]+' <<<"$help" | sort -u)
+[[ -n "$options" ]] || fail "--help lists no option"
+for option in $options; do
+    grep -qF -- "$option" <<<"$man_text" || fail "the manual page lacks $option"
+done
+
+version=$(head -1 <<<"$version_text" | awk '{ print $2 }')
+[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "no version in '$(head -1 <<<"$version_text")'"
+grep -q "^\.TH QUORVALE 1 .*\"quorvale $version\"" "$man_page" || fail "manual page is not for $version"
+head -1 "$source_dir/packaging/changelog" | grep -q "^quorvale ($version) " ||
+    fail "packaging/changelog does not start with $version"
+grep -q "<release version=\"$version\"" "$source_dir/app/desktop/io.github.quorvale.Quorvale.metainfo.xml" ||
+    fail "the AppStream metadata has no release $version"
+
+copyright=$(grep -m1 '^Copyright (c) ' "$source_dir/LICENSE")
+grep -qxF -- "$copyright" <<<"$version_text" || fail "--version lacks '$copyright'"
+grep -q '^License: MIT ' <<<"$version_text" || fail "--version does not name the MIT licence"
+
+grep -qx 'Exec=quorvale %f' "$source_dir/app/desktop/quorvale.desktop" ||
+    fail "the desktop entry does not pass the file"
+
+[[ $failed -eq 0 ]] && echo "documents agree with quorvale $version (options: $(echo $options))"
+exit $failed
