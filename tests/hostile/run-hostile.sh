@@ -7,12 +7,7 @@
 #   --no-memory-limit skips the address-space limit of the huge-count case
 #   (AddressSanitizer reserves far more address space than any limit).
 set -u
-memory_limit=1
-if [[ ${1:-} == --no-memory-limit ]]; then
-    memory_limit=0
-    shift
-fi
-program=$(realpath "$1")
+source "$(dirname "$0")/arguments.sh"
 limit_kib=$((1024 * 1024))
 
 passed=0

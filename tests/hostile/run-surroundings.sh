@@ -8,12 +8,7 @@
 #   --no-memory-limit skips the out-of-memory case (AddressSanitizer
 #   reserves far more address space than any limit).
 set -u
-memory_limit=1
-if [[ ${1:-} == --no-memory-limit ]]; then
-    memory_limit=0
-    shift
-fi
-program=$(realpath "$1")
+source "$(dirname "$0")/arguments.sh"
 
 passed=0
 failed=0
