@@ -18,10 +18,10 @@ stop_xvfb() {
 }
 
 # Prints the id of the first top-level window with this name, waiting up to
-# ten seconds for it to appear.
+# thirty seconds for it to appear (a loaded machine is slow to start Qt).
 wait_for_window() {
     local name=$1 id
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         id=$(xwininfo -root -children 2>/dev/null | awk -v n="\"$name\":" '$2 == n { print $1; exit }')
         [[ -n "$id" ]] && { echo "$id"; return 0; }
         sleep 0.1

@@ -40,6 +40,13 @@ start_wine() { # LOADER
     # The engine tests create real windows: with no display, the null driver.
     DISPLAY='' "$wine_loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
         </dev/null >/dev/null 2>&1 || true
+    # The desktop process started by the boot has no driver; only a fresh
+    # start reads the setting. The services start again here, where their
+    # output goes nowhere, not with the first test, whose pipes they would
+    # hold open.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    DISPLAY='' "$wine_loader" wineboot </dev/null >/dev/null 2>&1 || true
     wineserver -p 2>/dev/null || true # kept running between the many short runs
 }
 
