@@ -1,6 +1,7 @@
 // The fast stages against the plain reference stages on many seeded random
-// tables: after every stage the whole module state must be the same. Each
-// stage starts from the reference's state, so a fault shows at its stage.
+// tables: after every stage the whole module state must be the same, the
+// reasons for rejected and unplaced records included. Each stage starts
+// from the reference's state, so a fault shows at its stage.
 
 #include "Reference.h"
 #include "TestSupport.h"
@@ -31,6 +32,8 @@ struct State {
     std::optional<std::vector<std::int32_t>> notPlaced;
     std::optional<std::vector<std::int32_t>> rejected;
     std::optional<Lists> pendingGroups;
+    std::vector<RejectionReason> rejectedReasons = {};
+    std::vector<NotPlacedReason> notPlacedReasons = {};
 };
 
 template <typename List, typename Out>
@@ -39,10 +42,13 @@ std::optional<Out> Snapshot(const std::optional<List>& list) {
 }
 
 State Capture() {
-    return {TableRows(), Snapshot<ListOfLists, Lists>(OutputLists),
+    return {TableRows(),
+            Snapshot<ListOfLists, Lists>(OutputLists),
             Snapshot<PositionList, std::vector<std::int32_t>>(NotPlacedList),
             Snapshot<PositionList, std::vector<std::int32_t>>(RejectedList),
-            Snapshot<ListOfLists, Lists>(PendingGroups)};
+            Snapshot<ListOfLists, Lists>(PendingGroups),
+            RejectedReasons,
+            NotPlacedReasons};
 }
 
 PositionList MakeList(const std::vector<std::int32_t>& positions) {
@@ -72,6 +78,8 @@ void Restore(const State& state) {
     RestoreList(NotPlacedList, state.notPlaced);
     RestoreList(RejectedList, state.rejected);
     RestoreList(PendingGroups, state.pendingGroups);
+    RejectedReasons = state.rejectedReasons;
+    NotPlacedReasons = state.notPlacedReasons;
 }
 
 std::string Describe(const std::optional<std::vector<std::int32_t>>& list) {
@@ -92,6 +100,24 @@ std::string Describe(const std::optional<Lists>& lists) {
     std::ostringstream out;
     for (const auto& list : *lists) {
         out << '(' << Describe(std::optional(list)) << ')';
+    }
+    return out.str();
+}
+
+std::string Describe(const std::vector<RejectionReason>& reasons) {
+    std::ostringstream out;
+    for (const RejectionReason& r : reasons) {
+        out << '(' << static_cast<int>(r.code) << ' ' << r.value << ' ' << r.value1 << ' '
+            << r.otherValue1 << ' ' << r.otherRecord << ')';
+    }
+    return out.str();
+}
+
+std::string Describe(const std::vector<NotPlacedReason>& reasons) {
+    std::ostringstream out;
+    for (const NotPlacedReason& r : reasons) {
+        out << '(' << r.firstItem << ' ' << r.size << ' ' << r.outsideWindow << ' '
+            << r.sharingValue2 << ' ' << r.sharedValues << ')';
     }
     return out.str();
 }
@@ -123,6 +149,8 @@ std::string Difference(const State& expected, const State& actual) {
     Compare(out, "PendingGroups", expected.pendingGroups, actual.pendingGroups);
     Compare(out, "OutputLists", expected.outputLists, actual.outputLists);
     Compare(out, "NotPlacedList", expected.notPlaced, actual.notPlaced);
+    Compare(out, "RejectedReasons", expected.rejectedReasons, actual.rejectedReasons);
+    Compare(out, "NotPlacedReasons", expected.notPlacedReasons, actual.notPlacedReasons);
     return out.str();
 }
 
@@ -138,10 +166,30 @@ const Stage Stages[] = {
     {"PairGroups", reference::PairGroups, PairGroups},
 };
 
-// Runs every stage both ways from the same state; "" when all agree.
+// Runs the fast stage without reasons: the same state, and no reason added.
+std::string CompareWithoutReasons(const Stage& stage, const State& before, State expected) {
+    KeepReasons = false;
+    Restore(before);
+    stage.fast();
+    KeepReasons = true;
+    State actual = Capture();
+    if (actual.rejectedReasons.size() > before.rejectedReasons.size() ||
+        actual.notPlacedReasons.size() > before.notPlacedReasons.size()) {
+        return "reasons kept though not asked for";
+    }
+    expected.rejectedReasons = actual.rejectedReasons;
+    expected.notPlacedReasons = actual.notPlacedReasons;
+    return Difference(expected, actual);
+}
+
+// Runs every stage both ways from the same state, keeping reasons, and the
+// fast one once more without them; "" when all agree.
 std::string CompareStages(const std::vector<Record>& table, std::size_t firstStage = 0) {
+    KeepReasons = true;
     Restore({table, {}, {}, {}, {}});
     if (firstStage > 0) {
+        RejectedReasons.clear();
+        NotPlacedReasons.clear();
         // The caller's table stands for validated state: lists exist.
         OutputLists.emplace();
         NotPlacedList.emplace();
@@ -155,13 +203,19 @@ std::string CompareStages(const std::vector<Record>& table, std::size_t firstSta
         Restore(before);
         Stages[s].fast();
         const State actual = Capture();
-        if (const std::string difference = Difference(expected, actual); !difference.empty()) {
+        std::string difference = Difference(expected, actual);
+        if (difference.empty()) {
+            difference = CompareWithoutReasons(Stages[s], before, expected);
+        }
+        if (!difference.empty()) {
+            KeepReasons = false;
             std::ostringstream out;
             out << "after " << Stages[s].name << ": " << difference;
             return out.str();
         }
         before = expected;
     }
+    KeepReasons = false;
     return "";
 }
 
@@ -384,6 +438,17 @@ TEST(Differential, ComparisonSeesAChangedRow) {
     Restore({table, {}, {}, {}, {}});
     const State before = Capture();
     RecordTable.Set(0, Spare, 99);
+    EXPECT_NE(Difference(before, Capture()), "");
+}
+
+TEST(Differential, ComparisonSeesAChangedReason) {
+    Restore({{{60, 1, 1}}, {}, {}, {}, {}});
+    KeepReasons = true;
+    ValidateAndSort();
+    KeepReasons = false;
+    const State before = Capture();
+    ASSERT_EQ(RejectedReasons.size(), 1u);
+    RejectedReasons[0].value = 61;
     EXPECT_NE(Difference(before, Capture()), "");
 }
 

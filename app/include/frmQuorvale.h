@@ -23,6 +23,12 @@ void FillLists(platform::Form& form);
 // Value2 and GroupKey joined by hyphens.
 std::string FormatRecordLine(std::int32_t position);
 
+// Why the record at a 1-based index of RejectedList was rejected, or why the
+// one at an index of NotPlacedList was not placed; "" when the stages kept
+// no reason for it (KeepReasons was not set).
+std::string DescribeRejection(std::int32_t index);
+std::string DescribeNotPlaced(std::int32_t index);
+
 } // namespace frmQuorvale
 
 // What main hands to the start routine.
