@@ -1,6 +1,7 @@
 // The reasons kept for rejected and unplaced records, in words, on the worked
 // examples; and that nothing is kept unless asked for.
 
+#include "Invariants.h"
 #include "TestSupport.h"
 #include "frmQuorvale.h"
 #include "modQuorvale.h"
@@ -204,4 +205,21 @@ TEST(ReasonsOff, NothingIsKeptUnlessAskedFor) {
     EXPECT_EQ(RejectedList->Count(), 1);
     EXPECT_TRUE(RejectedReasons.empty());
     EXPECT_EQ(DescribeRejection(1), "");
+}
+
+TEST_F(Reasons, RunInvariantsCatchWrongReasons) {
+    SetTable({{5, 3, 10}, {9, 2, 20}, {5, 2, 10}, {60, 1, 30}, {8, 9, 20}, {7, 1, 40}});
+    ValidateAndSort();
+    BuildGroups();
+    PairGroups();
+    ASSERT_EQ(testing_support::CheckRunInvariants(), "");
+    ASSERT_FALSE(NotPlacedReasons.empty());
+    RejectedReasons[0].otherRecord = 1; // a free record of another key
+    EXPECT_NE(testing_support::CheckRunInvariants(), "");
+    RejectedReasons[0].otherRecord = 5;
+    ++NotPlacedReasons[0].size;
+    EXPECT_NE(testing_support::CheckRunInvariants(), "");
+    --NotPlacedReasons[0].size;
+    NotPlacedReasons.pop_back();
+    EXPECT_NE(testing_support::CheckRunInvariants(), "");
 }
