@@ -218,6 +218,7 @@ public:
     NotPlacedReason WhyNoPartner(const GroupFacts& lead, const PositionList& leadGroup) const {
         const std::int32_t need = ListSize - lead.size;
         NotPlacedReason reason{0, lead.size, 0, 0, 0};
+        const std::vector<std::int32_t> leadValue2s = LeadValue2s(leadGroup);
         for (std::int32_t mask = 0; mask < MaskCount; ++mask) {
             const std::int32_t ofSet = groupsOfSet_[SetOf(need, mask)];
             if (ofSet == 0) {
@@ -233,7 +234,7 @@ public:
             reason.sharingValue2 += near;
             if (near > 0) {
                 reason.sharedValues |=
-                    detail::FirstSharedBit(LeadValue2s(leadGroup), [&](std::int32_t value2) {
+                    detail::FirstSharedBit(leadValue2s, [&](std::int32_t value2) {
                         return (mask & (1 << (value2 - Value2Min))) != 0;
                     });
             }
