@@ -1,9 +1,13 @@
 // Time from creating the result window to its first painted frame, with
 // lstInput holding many lines: the list view over the form's lines against
-// one widget item per line.
+// one widget item per line. And the whole run, load included, ending in the
+// painted window against ending in the lists written as text.
 
+#include "../platform/src/TextMode.h"
 #include "FormWindow.h"
 #include "frmQuorvale.h"
+#include "modQuorvale.h"
+#include "platform/SequentialFile.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -11,22 +15,27 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
 
 namespace {
 
-std::string LineFor(int position) {
-    char line[32];
-    std::snprintf(line, sizeof line, "[%05d]   %d-%d-%d", position, position % 48 + 1,
-                  position % 7 + 1, position % 997);
-    return line;
+// Lines like the program's record lines, made when the view asks for them.
+char* WriteLine(char* out, std::int32_t position) {
+    const int length =
+        std::snprintf(out, platform::ListBox::RecordLineCapacity, "[%05d]   %d-%d-%d", position,
+                      position % 48 + 1, position % 7 + 1, position % 997);
+    return out + length;
 }
 
 platform::Form FormWithInputLines(int count) {
     platform::Form form(frmQuorvale::Layout());
     platform::ListBox& input = form.ListBoxNamed("lstInput");
+    input.UseRecordLines(WriteLine);
     for (int i = 0; i < count; ++i) {
-        input.AddItem(LineFor(i));
+        input.AddRecordLine(i);
     }
     return form;
 }
@@ -76,7 +85,7 @@ void BM_FirstPaint_ListWidgetItems(benchmark::State& state) {
         QListWidget list;
         list.resize(139, 264);
         for (int i = 0; i < input.ListCount(); ++i) {
-            const std::string_view line = input.List(i);
+            const std::string line = input.List(i);
             list.addItem(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
         }
         list.show();
@@ -90,6 +99,74 @@ BENCHMARK(BM_FirstPaint_ListWidgetItems)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
+
+// A data file of realistic records (as bench/make-data.py writes them),
+// written once per size.
+std::string DataFile(std::int64_t count) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("quorvale-window-bench-" + std::to_string(count) + ".txt");
+    if (!std::filesystem::exists(path)) {
+        std::mt19937 rng(1);
+        auto uniform = [&](int low, int high) {
+            return std::uniform_int_distribution<int>(low, high)(rng);
+        };
+        const int keys = std::max<int>(1, static_cast<int>(count / 4));
+        std::vector<int> keyValue1(static_cast<std::size_t>(keys) + 1);
+        for (int& value1 : keyValue1) {
+            value1 = uniform(1, 48);
+        }
+        std::ofstream out(path);
+        out << count << '\n';
+        for (std::int64_t i = 0; i < count; ++i) {
+            const int key = uniform(1, keys);
+            const int roll = uniform(0, 999);
+            const int value1 = roll < 10   ? uniform(1, 48)
+                               : roll < 25 ? 60
+                                           : keyValue1[static_cast<std::size_t>(key)];
+            const int value2 = uniform(0, 999) < 15 ? 8 : uniform(1, 7);
+            out << value1 << ',' << value2 << ',' << key << ',' << uniform(0, 999) << '\n';
+        }
+    }
+    return path.string();
+}
+
+// The load handler, then the window created, shown and painted once.
+void BM_LoadThenShowWindow(benchmark::State& state) {
+    platform::RedirectFile(modQuorvale::DataFileName, DataFile(state.range(0)));
+    for (auto _ : state) {
+        platform::Form form(frmQuorvale::Layout());
+        frmQuorvale::Form_Load(form);
+        platform::FormWindow window(form);
+        window.show();
+        const QPixmap frame = window.grab();
+        benchmark::DoNotOptimize(frame.cacheKey());
+    }
+}
+BENCHMARK(BM_LoadThenShowWindow)
+    ->Arg(46)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The load handler, then the lists written as text mode writes them.
+void BM_LoadThenWriteText(benchmark::State& state) {
+    platform::RedirectFile(modQuorvale::DataFileName, DataFile(state.range(0)));
+    const auto output = std::filesystem::temp_directory_path() / "quorvale-window-bench.out";
+    std::FILE* sink = std::fopen(output.string().c_str(), "wb");
+    for (auto _ : state) {
+        platform::Form form(frmQuorvale::Layout());
+        frmQuorvale::Form_Load(form);
+        std::rewind(sink);
+        benchmark::DoNotOptimize(platform::WriteFormAsText(form, sink));
+    }
+    std::fclose(sink);
+    std::filesystem::remove(output);
+}
+BENCHMARK(BM_LoadThenWriteText)
+    ->Arg(46)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

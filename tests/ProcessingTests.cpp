@@ -1,4 +1,5 @@
 #include "Invariants.h"
+#include "Reference.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -225,6 +226,32 @@ TEST(PairGroups, GroupOfFiveIsNeverAPartnerAndConflictsBlock) {
     PairGroups();
     EXPECT_EQ(Positions(*NotPlacedList), (Ints{0, 1, 2, 3, 4}));
     EXPECT_EQ(OutputLists->Count(), 0);
+}
+
+// Grouping hands pairing each group's first Value1 and Value2 set. Groups
+// that were replaced since must be paired by what their rows say, not by
+// the facts of the groups that grouping built.
+TEST(PairGroups, ReplacedGroupsArePairedByTheirOwnRows) {
+    RunStages(GroupingExample());
+    ASSERT_GE(PendingGroups->Count(), 3);
+    // Reversed: the same groups, so every first member and size is a
+    // different one's.
+    std::vector<PositionList> reversed(PendingGroups->Items().rbegin(),
+                                       PendingGroups->Items().rend());
+    const ListOfLists replaced(std::move(reversed));
+    const std::vector<Record> rows = TableRows();
+
+    PendingGroups = replaced;
+    reference::PairGroups();
+    const Lists expectedOutput = Positions(*OutputLists);
+    const Ints expectedNotPlaced = Positions(*NotPlacedList);
+
+    RunStages(GroupingExample());
+    PendingGroups = replaced;
+    PairGroups();
+    EXPECT_EQ(TableRows(), rows);
+    EXPECT_EQ(Positions(*OutputLists), expectedOutput);
+    EXPECT_EQ(Positions(*NotPlacedList), expectedNotPlaced);
 }
 
 TEST(PairGroups, EmptyPendingGroupsIsReleased) {

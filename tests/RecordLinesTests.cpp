@@ -20,14 +20,6 @@ std::vector<std::string> Lines(const platform::Form& form, std::string_view list
     return lines;
 }
 
-PositionList ListOf(std::initializer_list<std::int32_t> positions) {
-    PositionList list;
-    for (std::int32_t p : positions) {
-        list.Add(p);
-    }
-    return list;
-}
-
 } // namespace
 
 TEST(FormatRecordLine, PadsPositionAndJoinsFields) {
@@ -46,15 +38,17 @@ TEST(FormatRecordLine, SixDigitPositionsAreWrittenInFull) {
     EXPECT_EQ(FormatRecordLine(123456), "[123456]   1-2-3");
 }
 
-TEST(FillLists, WorkedExampleGivesTheStatedLines) {
-    SetTable({{12, 1, 4}, {12, 2, 4}, {99, 2, 8}, {12, 3, 4}, {12, 5, 4}, {7, 6, -1}, {12, 7, 4}});
-    OutputLists.emplace();
-    OutputLists->Add(ListOf({0, 1, 3, 4, 6}));
-    NotPlacedList = ListOf({5});
-    RejectedList = ListOf({2});
+// Runs the window's load handler on this data file.
+void LoadForm(platform::Form& form, const std::string& content) {
+    testing_support::ScratchDir dir;
+    platform::CloseAllFiles(); // as the start routine leaves things after a failed load
+    platform::RedirectFile(DataFileName, dir.Write("Data.txt", content).string());
+    frmQuorvale::Form_Load(form);
+}
 
+TEST(FormLoad, WorkedExampleGivesTheStatedLines) {
     platform::Form form(frmQuorvale::Layout());
-    frmQuorvale::FillLists(form);
+    LoadForm(form, "7\n12,1,4,0\n12,2,4,0\n99,2,8,0\n12,3,4,0\n12,5,4,0\n7,6,-1,0\n12,7,4,0\n");
 
     EXPECT_EQ(Lines(form, "lstInput"),
               (std::vector<std::string>{"[00000]   12-1-4", "[00001]   12-2-4", "[00002]   99-2-8",
@@ -68,50 +62,18 @@ TEST(FillLists, WorkedExampleGivesTheStatedLines) {
     EXPECT_EQ(Lines(form, "lstErrors"), (std::vector<std::string>{"[00002]   99-2-8"}));
 }
 
-TEST(FillLists, ShowsCollectionsAsTheyAreWithoutSortingOrMerging) {
-    SetTable({{1, 1, 1}, {2, 2, 2}});
-    OutputLists.emplace();
-    OutputLists->Add(ListOf({}));
-    OutputLists->Add(ListOf({1, 0}));
-    NotPlacedList = ListOf({1, 1});
-    RejectedList = ListOf({});
-
+TEST(FormLoad, EmptyResultsLeaveListsEmpty) {
     platform::Form form(frmQuorvale::Layout());
-    frmQuorvale::FillLists(form);
-
-    EXPECT_EQ(Lines(form, "lstOutput"),
-              (std::vector<std::string>{"Output List 1", " ", "Output List 2", "[00001]   2-2-2",
-                                        "[00000]   1-1-1", " "}));
-    EXPECT_EQ(Lines(form, "lstNotPlaced"),
-              (std::vector<std::string>{"[00001]   2-2-2", "[00001]   2-2-2"}));
-    EXPECT_TRUE(Lines(form, "lstErrors").empty());
-}
-
-TEST(FillLists, EmptyResultsLeaveListsEmpty) {
-    SetTable({});
-    OutputLists.emplace();
-    NotPlacedList.emplace();
-    RejectedList.emplace();
-    platform::Form form(frmQuorvale::Layout());
-    frmQuorvale::FillLists(form);
+    LoadForm(form, "0\n");
     for (const char* list : {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"}) {
         EXPECT_TRUE(Lines(form, list).empty()) << list;
     }
 }
 
-TEST(FillLists, PositionOutsideTheTableIsFatal) {
-    SetTable({{1, 1, 1}});
-    OutputLists.emplace();
-    NotPlacedList = ListOf({1});
-    RejectedList.emplace();
-    platform::Form form(frmQuorvale::Layout());
-    EXPECT_THROW(frmQuorvale::FillLists(form), platform::FatalError);
-}
-
-// Form_Load fills two lists while the groups are built on a large table; the
-// lines must be those of the stages followed by FillLists.
-TEST(FormLoad, LargeTableGivesTheLinesOfTheStagesInTurn) {
-    testing_support::ScratchDir dir;
+// The lists keep record lines by position: each must name the record the
+// stages put there, in the stages' order, with headings and blank lines as
+// literal text between the output lists.
+TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
     std::string content = "9000\n";
     for (int i = 0; i < 9000; ++i) {
         const int key = (i * 7919) % 2300;
@@ -119,16 +81,39 @@ TEST(FormLoad, LargeTableGivesTheLinesOfTheStagesInTurn) {
         content += std::to_string(value1) + "," + std::to_string(1 + (i * 31) % 9) + "," +
                    std::to_string(key) + ",0\n";
     }
-    platform::CloseAllFiles(); // as the start routine leaves things after a failed load
-    platform::RedirectFile(DataFileName, dir.Write("Data.txt", content).string());
-    platform::Form loaded(frmQuorvale::Layout());
-    frmQuorvale::Form_Load(loaded);
-    platform::Form inTurn(frmQuorvale::Layout());
-    frmQuorvale::FillLists(inTurn);
+    platform::Form form(frmQuorvale::Layout());
+    LoadForm(form, content);
 
-    for (const char* list : {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"}) {
-        EXPECT_GT(loaded.ListBoxNamed(list).ListCount(), 0) << list;
-        EXPECT_EQ(loaded.ListBoxNamed(list).AllLines(), inTurn.ListBoxNamed(list).AllLines())
-            << list;
+    using Kind = platform::ListBox::LineKind;
+    auto expectRecords = [&](const char* name, const std::vector<std::int32_t>& positions) {
+        const platform::ListBox& list = form.ListBoxNamed(name);
+        ASSERT_EQ(list.ListCount(), static_cast<std::int32_t>(positions.size())) << name;
+        for (std::int32_t i = 0; i < list.ListCount(); ++i) {
+            ASSERT_EQ(list.KindOf(i), Kind::Record) << name << ' ' << i;
+            ASSERT_EQ(list.RecordOf(i), positions[static_cast<std::size_t>(i)]) << name << ' ' << i;
+        }
+    };
+    std::vector<std::int32_t> all(9000);
+    for (std::int32_t p = 0; p < 9000; ++p) {
+        all[static_cast<std::size_t>(p)] = p;
+    }
+    expectRecords("lstInput", all);
+    expectRecords("lstNotPlaced", NotPlacedList->Items());
+    expectRecords("lstErrors", RejectedList->Items());
+    EXPECT_GT(RejectedList->Count(), 0);
+    EXPECT_GT(NotPlacedList->Count(), 0);
+
+    const platform::ListBox& output = form.ListBoxNamed("lstOutput");
+    ASSERT_GT(OutputLists->Count(), 0);
+    ASSERT_EQ(output.ListCount(), OutputLists->Count() * (ListSize + 2));
+    std::int32_t line = 0;
+    for (std::int32_t k = 1; k <= OutputLists->Count(); ++k) {
+        EXPECT_EQ(output.KindOf(line), Kind::Text);
+        EXPECT_EQ(output.List(line++), "Output List " + std::to_string(k));
+        for (const std::int32_t position : OutputLists->Item(k).Items()) {
+            EXPECT_EQ(output.RecordOf(line), position);
+            EXPECT_EQ(output.List(line++), FormatRecordLine(position));
+        }
+        EXPECT_EQ(output.List(line++), " ");
     }
 }

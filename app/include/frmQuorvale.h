@@ -12,12 +12,10 @@ namespace frmQuorvale {
 
 platform::FormDescription Layout();
 
-// Runs the four stages and fills lstInput, lstOutput, lstNotPlaced and
-// lstErrors, with the same lines as the stages followed by FillLists.
+// Runs the four stages, then fills lstInput, lstOutput, lstNotPlaced and
+// lstErrors. The lists keep record lines by position; their text is made
+// when a list is shown or printed.
 void Form_Load(platform::Form& form);
-
-// The second half of the load: fills the four lists from the module state.
-void FillLists(platform::Form& form);
 
 // "[00042]   12-3-7": the position padded to five digits, then Value1,
 // Value2 and GroupKey joined by hyphens.

@@ -49,7 +49,7 @@ std::string ListValues(std::int32_t values) {
     std::vector<std::string> names;
     for (std::int32_t v = Value2Min; v <= Value2Max; ++v) {
         if ((values & (1 << (v - Value2Min))) != 0) {
-            names.push_back(platform::ToDecimal(v));
+            names.push_back(std::to_string(v));
         }
     }
     if ((values & SharedOutsideRange) != 0) {

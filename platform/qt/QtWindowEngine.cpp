@@ -48,7 +48,8 @@ public:
         if (role != Qt::DisplayRole || !index.isValid()) {
             return {};
         }
-        const std::string_view line = lines_.List(index.row());
+        ListBox::LineBuffer scratch;
+        const std::string_view line = lines_.Line(index.row(), scratch);
         return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
     }
 
@@ -60,8 +61,9 @@ private:
     static int FindLongestRow(const ListBox& lines) {
         int longest = 0;
         std::size_t longestSize = 0;
+        ListBox::LineBuffer scratch;
         for (std::int32_t row = 0; row < lines.ListCount(); ++row) {
-            const std::size_t size = lines.List(row).size();
+            const std::size_t size = lines.Line(row, scratch).size();
             if (size > longestSize) {
                 longest = row;
                 longestSize = size;
@@ -163,16 +165,10 @@ void ShowFailureDialog(const QString& title, const QString& message) {
 
 std::unique_ptr<FormWindow> LoadAndShow(const ProjectDescription& project,
                                         std::unique_ptr<Form>& form, const FailureDialog& dialog) {
-    try {
-        form = std::make_unique<Form>(project.startupForm);
-        project.load(*form);
-    } catch (const std::exception& error) {
-        const std::string report = DescribeFailure(project, error);
-        std::fprintf(stderr, "%s\n", report.c_str());
-        // The dialog says the same as standard error, without the program's name.
-        const std::string message = report.substr(project.name.size() + 2);
+    form = LoadStartupForm(project, [&](const std::string& message) {
         dialog(QString::fromStdString(project.title), QString::fromStdString(message));
-        form.reset();
+    });
+    if (!form) {
         return nullptr;
     }
     auto window = std::make_unique<FormWindow>(*form);

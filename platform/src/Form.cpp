@@ -6,50 +6,44 @@
 
 namespace platform {
 
+void ListBox::Append(std::int32_t entry) {
+    if (lines_.size() >= static_cast<std::size_t>(INT32_MAX)) {
+        Raise("a list box cannot hold more than 2147483647 lines");
+    }
+    lines_.push_back(entry);
+}
+
 void ListBox::AddItem(std::string_view text) {
-    AddItemWritten(text.size(),
-                   [&](char* out) { return std::copy(text.begin(), text.end(), out); });
+    // Texts are numbered from -1 down; there are never more than lines.
+    const auto entry = -1 - static_cast<std::int32_t>(textEnds_.size());
+    Append(entry);
+    texts_.append(text);
+    textEnds_.push_back(texts_.size());
 }
 
-void ListBox::RaiseTooManyLines() {
-    Raise("a list box cannot hold more than 2147483647 lines");
-}
-
-void ListBox::Grow(std::size_t atLeast) {
-    const std::size_t capacity = std::max(size_ + atLeast, capacity_ * 2);
-    auto text = std::make_unique_for_overwrite<char[]>(capacity);
-    std::copy_n(text_.get(), size_, text.get());
-    text_ = std::move(text);
-    capacity_ = capacity;
-}
-
-void ListBox::AddItems(const ListBox& other) {
-    if (other.ends_.size() > MaxLines - ends_.size()) {
-        RaiseTooManyLines();
+void ListBox::AddRecordLine(std::int32_t position) {
+    if (writeRecord_ == nullptr || position < 0) {
+        Raise("list box line for record " + std::to_string(position) + " has no way to be shown");
     }
-    Reserve(other.ends_.size(), other.size_);
-    std::copy_n(other.text_.get(), other.size_, text_.get() + size_);
-    for (const std::size_t end : other.ends_) {
-        ends_.push_back(size_ + end);
-    }
-    size_ += other.size_;
+    Append(position);
 }
 
-void ListBox::Reserve(std::size_t lines, std::size_t bytes) {
-    if (capacity_ - size_ < bytes + lines) {
-        Grow(bytes + lines);
+std::int32_t ListBox::RecordOf(std::int32_t index) const {
+    const std::int32_t entry = lines_[Offset(index)];
+    if (entry < 0) {
+        Raise("list line " + std::to_string(index) + " is not a record line");
     }
-    ends_.reserve(ends_.size() + lines);
+    return entry;
 }
 
-std::string_view ListBox::List(std::int32_t index) const {
-    if (index < 0 || index >= ListCount()) {
-        Raise("list index " + std::to_string(index) + " is outside 0 to " +
-              std::to_string(ListCount() - 1));
-    }
-    const auto i = static_cast<std::size_t>(index);
-    const std::size_t begin = i == 0 ? 0 : ends_[i - 1] + 1;
-    return AllLines().substr(begin, ends_[i] - begin);
+std::string ListBox::List(std::int32_t index) const {
+    LineBuffer scratch;
+    return std::string(Line(index, scratch));
+}
+
+void ListBox::RaiseBadIndex(std::int32_t index) const {
+    Raise("list index " + std::to_string(index) + " is outside 0 to " +
+          std::to_string(ListCount() - 1));
 }
 
 Form::Form(FormDescription description)

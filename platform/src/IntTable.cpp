@@ -10,14 +10,10 @@ namespace platform {
 void IntTable::Create(std::int32_t rows, std::int32_t columns) {
     rows_ = std::max(rows, 0);
     columns_ = std::max(columns, 0);
+    // Memory comes as rows are written, in proportion to what the file
+    // really holds: a count that the file cannot back costs nothing.
     cells_.clear();
     cells_.shrink_to_fit();
-    // Address space only, no memory until written: saves the copies of
-    // regrowing while a table of ordinary size is filled, and stays small
-    // for a count that the file cannot back.
-    constexpr std::size_t ReservedCells = std::size_t{1} << 23;
-    cells_.reserve(std::min(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_),
-                            ReservedCells));
 }
 
 void IntTable::RaiseOutOfBounds(std::int32_t row, std::int32_t column) const {
@@ -29,8 +25,10 @@ void IntTable::RaiseOutOfBounds(std::int32_t row, std::int32_t column) const {
 void IntTable::Grow(std::size_t index) {
     // Doubling keeps row-by-row filling linear.
     const std::size_t total = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);
-    const std::size_t wanted = std::max(index + 1, cells_.size() * 2);
-    cells_.resize(std::min(wanted, total), 0);
+    const std::size_t wanted = std::min(std::max(index + 1, cells_.size() * 2), total);
+    // Exactly that much: left to itself, the vector may double past the table.
+    cells_.reserve(wanted);
+    cells_.resize(wanted, 0);
 }
 
 void IntTable::ReplaceCells(std::vector<std::int32_t>&& cells) {

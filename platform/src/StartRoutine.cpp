@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -15,9 +16,6 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#endif
-#ifdef __GLIBC__
-#include <malloc.h>
 #endif
 
 namespace platform {
@@ -79,12 +77,8 @@ Options ParseOptions(const ProjectDescription& project, int argc, char** argv) {
 }
 
 int RunAsText(const ProjectDescription& project) {
-    std::optional<Form> form;
-    try {
-        form.emplace(project.startupForm);
-        project.load(*form);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", DescribeFailure(project, error).c_str());
+    const std::unique_ptr<Form> form = LoadStartupForm(project, nullptr);
+    if (!form) {
         return ExitFailure;
     }
     if (!WriteFormAsText(*form, stdout)) {
@@ -113,54 +107,119 @@ int Run(const ProjectDescription& project, int argc, char** argv) {
 
 } // namespace
 
-std::string DescribeFailure(const ProjectDescription& project, const std::exception& error) {
+namespace {
+
+std::string FailureMessage(const std::exception& error) {
     const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr ||
                              dynamic_cast<const std::length_error*>(&error) != nullptr;
-    return project.name + ": " + (outOfMemory ? std::string("out of memory") : error.what());
+    return outOfMemory ? "out of memory" : error.what();
+}
+
+void ReportFailure(const std::string& program, const std::string& message,
+                   const FailureNotice& notice) {
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), message.c_str());
+    std::fflush(stderr);
+    if (notice) {
+        notice(message);
+    }
+}
+
+// Lines go out in chunks of this size; the whole text is never held.
+constexpr std::size_t TextChunk = 1 << 16;
+
+class ChunkWriter {
+public:
+    explicit ChunkWriter(std::FILE* out)
+        : out_(out), buffer_(std::make_unique_for_overwrite<char[]>(TextChunk)) {}
+
+    void Put(std::string_view text) {
+        if (text.size() > TextChunk - used_) {
+            Flush();
+            if (text.size() > TextChunk) {
+                Write(text);
+                return;
+            }
+        }
+        std::memcpy(buffer_.get() + used_, text.data(), text.size());
+        used_ += text.size();
+    }
+    void Put(char c) {
+        if (used_ == TextChunk) {
+            Flush();
+        }
+        buffer_[used_++] = c;
+    }
+    // True if everything reached the stream and the stream took it.
+    bool Finish() {
+        Flush();
+        return ok_ && std::fflush(out_) == 0 && !std::ferror(out_);
+    }
+
+private:
+    void Flush() {
+        Write({buffer_.get(), used_});
+        used_ = 0;
+    }
+    void Write(std::string_view text) {
+        // After a failure errno keeps its cause, and nothing more is tried.
+        if (ok_ && !text.empty()) {
+            ok_ = std::fwrite(text.data(), 1, text.size(), out_) == text.size();
+        }
+    }
+
+    std::FILE* out_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    bool ok_ = true;
+};
+
+void WriteLines(const ListBox& list, ChunkWriter& writer) {
+    ListBox::LineBuffer scratch;
+    const std::int32_t count = list.ListCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        writer.Put(list.Line(i, scratch));
+        writer.Put('\n');
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Form> LoadStartupForm(const ProjectDescription& project,
+                                      const FailureNotice& notice) {
+    try {
+        auto form = std::make_unique<Form>(project.startupForm);
+        project.load(*form);
+        return form;
+    } catch (const std::exception& error) {
+        ReportFailure(project.name, FailureMessage(error), notice);
+        return nullptr;
+    }
 }
 
 bool WriteFormAsText(const Form& form, std::FILE* out) {
+    ChunkWriter writer(out);
     const auto& controls = form.Description().controls;
     bool first = true;
     for (const auto& frame : controls) {
         if (frame.kind != ControlKind::Frame) {
             continue;
         }
-        std::string header = first ? "" : "\n";
-        header += frame.caption + "\n";
+        if (!first) {
+            writer.Put('\n');
+        }
         first = false;
-        std::fwrite(header.data(), 1, header.size(), out);
+        writer.Put(frame.caption);
+        writer.Put('\n');
         for (const auto& control : controls) {
             if (control.kind == ControlKind::ListBox && control.container == frame.name) {
-                const std::string_view lines = form.ListBoxNamed(control.name).AllLines();
-                std::fwrite(lines.data(), 1, lines.size(), out);
+                WriteLines(form.ListBoxNamed(control.name), writer);
             }
         }
     }
-    return std::fflush(out) == 0 && !std::ferror(out);
+    return writer.Finish();
 }
-
-namespace {
-
-// A run allocates and frees tables of many megabytes in turn. Left to the
-// defaults, glibc maps each afresh and hands it back at once, and the
-// kernel zeroes new pages every time; keeping freed memory for the next
-// table saves that.
-void KeepFreedMemory() {
-#ifdef __GLIBC__
-    constexpr int LargestHeapBlock = 32 << 20; // glibc's upper limit
-    constexpr int KeptFreeTop = 256 << 20;
-    constexpr int GrowthPad = 64 << 20;
-    mallopt(M_MMAP_THRESHOLD, LargestHeapBlock);
-    mallopt(M_TRIM_THRESHOLD, KeptFreeTop);
-    mallopt(M_TOP_PAD, GrowthPad);
-#endif
-}
-
-} // namespace
 
 void ThunRTMain(const ProjectDescription& project, int argc, char** argv) {
-    KeepFreedMemory();
 #ifdef _WIN32
     // Identical bytes on every platform: no CRLF translation of the lists.
     _setmode(_fileno(stdout), _O_BINARY);

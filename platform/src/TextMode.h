@@ -3,16 +3,25 @@
 #include "platform/Form.h"
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace platform {
 
-// The report line for an error that ends the run: "<program>: <message>".
-std::string DescribeFailure(const ProjectDescription& project, const std::exception& error);
+// Shows the message of an error that ended the run to the user, beside the
+// report on standard error (a dialog in the window engines).
+using FailureNotice = std::function<void(const std::string& message)>;
+
+// The one place that catches: creates the start-up form and runs its load
+// handler. On an error, writes "<program>: <message>" to standard error,
+// hands the message to `notice` if there is one, and returns null.
+std::unique_ptr<Form> LoadStartupForm(const ProjectDescription& project,
+                                      const FailureNotice& notice);
 
 // Prints every frame's caption with the lines of its list boxes under it, one
-// empty line between frames. Returns false if the output could not be
-// written.
+// empty line between frames, through a buffer of fixed size. Returns false if
+// the output could not be written.
 bool WriteFormAsText(const Form& form, std::FILE* out);
 
 } // namespace platform

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -249,7 +250,8 @@ void FormWindow::ShowLine(NMLVDISPINFOW& info) const {
         return;
     }
     const ListBox* lines = lines_.at(info.hdr.hwndFrom);
-    const std::string_view line = lines->List(info.item.iItem);
+    ListBox::LineBuffer scratch;
+    const std::string_view line = lines->Line(info.item.iItem, scratch);
     const int length = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
                                            info.item.pszText, info.item.cchTextMax - 1);
     info.item.pszText[length] = L'\0';
@@ -344,17 +346,11 @@ int RunMessageLoop(HWND window) {
 } // namespace
 
 int RunFormWindow(const ProjectDescription& project, int /*argc*/, char** /*argv*/) {
-    std::optional<Form> form;
-    try {
-        form.emplace(project.startupForm);
-        project.load(*form);
-    } catch (const std::exception& error) {
-        const std::string report = DescribeFailure(project, error);
-        std::fprintf(stderr, "%s\n", report.c_str());
-        std::fflush(stderr);
-        const std::string message = report.substr(project.name.size() + 2);
+    const std::unique_ptr<Form> form = LoadStartupForm(project, [&](const std::string& message) {
         MessageBoxW(nullptr, Widen(message).c_str(), Widen(project.title).c_str(),
                     MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    });
+    if (!form) {
         return 1;
     }
     ReleaseOwnConsole();

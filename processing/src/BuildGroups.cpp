@@ -1,10 +1,9 @@
+#include "GroupFacts.h"
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
-#include "platform/Concurrent.h"
 
 #include <algorithm>
-#include <array>
 #include <functional>
 #include <vector>
 
@@ -61,19 +60,16 @@ void SortByPair(std::vector<FreeRecord>& records) {
     StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value1); });
 }
 
-// Keys fall into two halves, grouped side by side on a large table. A hash
-// keeps the halves even when keys are all odd, say.
-using Half = std::uint32_t;
-Half HalfOf(std::int32_t key) {
-    return (static_cast<std::uint32_t>(key) * 0x9E3779B1u) >> 31;
-}
-
-// The free records of one half ordered by GroupKey, Value1, Value2, then
-// position.
-std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells, Half half) {
-    std::vector<FreeRecord> records;
+// The free records ordered by GroupKey, Value1, Value2, then position.
+std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
+    std::size_t free = 0;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree && HalfOf(cells[Index(p, GroupKey)]) == half) {
+        free += cells[Index(p, Status)] == StatusFree ? 1 : 0;
+    }
+    std::vector<FreeRecord> records;
+    records.reserve(free);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
             records.push_back(
                 {cells[Index(p, GroupKey)], cells[Index(p, Value1)], cells[Index(p, Value2)], p});
         }
@@ -87,19 +83,15 @@ bool SamePair(const FreeRecord& a, const FreeRecord& b) {
     return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
-// The groups of one half found so far, members in one flat array.
+// The groups in the order they were found (key by key), each with room for
+// a whole output list: pairing appends the partner in place.
 struct Groups {
-    std::vector<std::int32_t> members;
-    std::vector<std::int32_t> firstMember;
+    std::vector<PositionList> lists;
+    std::vector<detail::GroupFacts> facts;
 };
 
-// For each seed position the group it opened, as group * 2 + half. Both
-// halves write here, at the positions of their own seeds.
-using SeedTable = std::vector<std::uint32_t>;
-constexpr std::uint32_t NoGroup = UINT32_MAX;
-
-// Queues of one pair's free records, as slices of the ordered positions,
-// and a heap of their heads; kept between keys to save allocations.
+// Queues of one pair's free records, as slices of the ordered records, and
+// a heap of their heads; kept between keys to save allocations.
 struct PairQueues {
     struct Queue {
         std::size_t next;
@@ -124,7 +116,7 @@ struct PairQueues {
 
 // One key's records, ordered by pair and then position, from `begin` to `end`.
 void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, std::size_t end,
-                     Half half, Groups& groups, SeedTable& groupAtSeed, PairQueues& work) {
+                     Groups& groups, PairQueues& work) {
     work.queues.clear();
     work.heads.clear();
     for (std::size_t k = begin; k < end;) {
@@ -138,14 +130,23 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     }
     while (!work.heads.empty()) {
         work.taken.clear();
-        const auto group = static_cast<std::uint32_t>(groups.firstMember.size());
-        groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
-        groupAtSeed[static_cast<std::size_t>(work.heads.front().first)] = group * 2 + half;
+        // The heads come out by position: the first is the seed.
+        const FreeRecord& seed = ordered[work.queues[work.heads.front().second].next];
+        detail::GroupFacts facts{seed.position, 0, seed.value1, 0};
+        PositionList& group = groups.lists.emplace_back();
+        group.Reserve(static_cast<std::size_t>(ListSize));
         while (!work.heads.empty() && work.taken.size() < static_cast<std::size_t>(ListSize)) {
             const PairQueues::Head head = work.Pop();
-            groups.members.push_back(head.first);
+            group.Add(head.first);
             work.taken.push_back(head.second);
+            const std::int32_t bit =
+                detail::Value2Bit(ordered[work.queues[head.second].next].value2);
+            facts.value2Set = bit == detail::OutsideSet || facts.value2Set == detail::OutsideSet
+                                  ? detail::OutsideSet
+                                  : facts.value2Set | bit;
+            ++facts.size;
         }
+        groups.facts.push_back(facts);
         // Only now, so that no pair gives two members to one group.
         for (const std::size_t q : work.taken) {
             if (++work.queues[q].next < work.queues[q].end) {
@@ -155,79 +156,78 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     }
 }
 
-void GroupHalf(const std::int32_t* cells, Half half, Groups& groups, SeedTable& groupAtSeed) {
-    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells, half);
+Groups GroupAll(const std::int32_t* cells) {
+    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
+    Groups groups;
+    // Room for the most groups there can be: pages never written cost no
+    // memory, while regrowing would hold the old and the new array at once.
+    groups.lists.reserve(ordered.size());
+    groups.facts.reserve(ordered.size());
     PairQueues work;
-    groups.members.reserve(ordered.size());
-    groups.firstMember.reserve(ordered.size() + 1);
     for (std::size_t begin = 0; begin < ordered.size();) {
         std::size_t end = begin + 1;
         while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
             ++end;
         }
-        GroupKeyRecords(ordered, begin, end, half, groups, groupAtSeed, work);
+        GroupKeyRecords(ordered, begin, end, groups, work);
         begin = end;
     }
-    groups.firstMember.push_back(static_cast<std::int32_t>(groups.members.size()));
+    return groups;
 }
 
-// The groups whose seeds lie in [begin, end), in seed order, each with room
-// for a whole output list: pairing appends the partner in place. Marks the
-// free rows of that range grouped.
-std::vector<PositionList> ListGroupsOfSeeds(std::int32_t* cells, std::int32_t begin,
-                                            std::int32_t end, const SeedTable& groupAtSeed,
-                                            const std::array<Groups, 2>& halves) {
-    std::vector<PositionList> lists;
-    for (std::int32_t seed = begin; seed < end; ++seed) {
-        const std::uint32_t seedGroup = groupAtSeed[static_cast<std::size_t>(seed)];
-        if (seedGroup == NoGroup) {
+// Makes group i the one that was group order[i], following each cycle of
+// the permutation; order ends as the identity.
+void PutInOrder(Groups& groups, std::vector<std::uint32_t>& order) {
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (order[i] == i) {
             continue;
         }
-        const Groups& groups = halves[seedGroup & 1];
-        const std::size_t g = seedGroup >> 1;
-        PositionList& group = lists.emplace_back();
-        group.Reserve(static_cast<std::size_t>(ListSize));
-        for (std::int32_t m = groups.firstMember[g]; m < groups.firstMember[g + 1]; ++m) {
-            group.Add(groups.members[static_cast<std::size_t>(m)]);
+        PositionList list = std::move(groups.lists[i]);
+        const detail::GroupFacts facts = groups.facts[i];
+        std::size_t j = i;
+        for (std::size_t k = order[j]; k != i; k = order[j]) {
+            groups.lists[j] = std::move(groups.lists[k]);
+            groups.facts[j] = groups.facts[k];
+            order[j] = static_cast<std::uint32_t>(j);
+            j = k;
         }
+        groups.lists[j] = std::move(list);
+        groups.facts[j] = facts;
+        order[j] = static_cast<std::uint32_t>(j);
     }
-    for (std::int32_t p = begin; p < end; ++p) {
+}
+
+void MarkFreeRowsGrouped(std::int32_t* cells) {
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
             cells[Index(p, Status)] = StatusGrouped;
         }
     }
-    return lists;
 }
 
 } // namespace
 
 void BuildGroups() {
     PendingGroups.emplace();
+    detail::PendingFacts.clear();
     if (RecordCount <= 0) {
         return;
     }
-    const bool parallel = RecordCount >= detail::ParallelRecords;
     std::int32_t* cells = detail::TableCells();
-    SeedTable groupAtSeed(static_cast<std::size_t>(RecordCount), NoGroup);
-    std::array<Groups, 2> halves;
-    platform::RunAlongside(
-        parallel, [&] { GroupHalf(cells, 0, halves[0], groupAtSeed); },
-        [&] { GroupHalf(cells, 1, halves[1], groupAtSeed); });
+    Groups groups = GroupAll(cells);
+    MarkFreeRowsGrouped(cells);
 
-    // The lists and statuses of the earlier and the later positions, side by
-    // side; each half writes only its own rows.
-    const std::int32_t middle = RecordCount / 2;
-    std::vector<PositionList> earlier;
-    std::vector<PositionList> later;
-    platform::RunAlongside(
-        parallel, [&] { earlier = ListGroupsOfSeeds(cells, 0, middle, groupAtSeed, halves); },
-        [&] { later = ListGroupsOfSeeds(cells, middle, RecordCount, groupAtSeed, halves); });
-    PendingGroups->Reserve(earlier.size() + later.size());
-    for (std::vector<PositionList>* part : {&earlier, &later}) {
-        for (PositionList& group : *part) {
-            PendingGroups->Add(std::move(group));
-        }
+    // Listed by seed, in place: only the order is made anew.
+    std::vector<std::uint32_t> bySeed(groups.facts.size());
+    for (std::size_t g = 0; g < bySeed.size(); ++g) {
+        bySeed[g] = static_cast<std::uint32_t>(g);
     }
+    StableSortBy(bySeed, [&](std::uint32_t g) {
+        return static_cast<std::uint32_t>(groups.facts[g].firstMember);
+    });
+    PutInOrder(groups, bySeed);
+    PendingGroups.emplace(std::move(groups.lists));
+    detail::PendingFacts = std::move(groups.facts);
 }
 
 } // namespace modQuorvale

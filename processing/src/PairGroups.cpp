@@ -1,3 +1,4 @@
+#include "GroupFacts.h"
 #include "Reasons.h"
 #include "modQuorvale.h"
 #include "platform/Checked.h"
@@ -56,51 +57,69 @@ std::int32_t ValueCount(std::int32_t mask) {
     return counts[static_cast<std::size_t>(mask)];
 }
 
-struct GroupFacts {
-    std::int32_t size;
-    std::int32_t value1; // of the first member
-    std::int32_t mask;   // bit v - Value2Min for each member's Value2 v
-};
+using detail::GroupFacts;
 
-constexpr std::size_t PrefetchDistance = 8;
-
-void PrefetchRows(const PositionList& group) {
-    for (const std::int32_t position : group.Items()) {
-        RecordTable.PrefetchRow(position);
+// A group's facts from the table, for groups that grouping did not hand
+// over. Groups of five are never partners: their Value2 set is not needed.
+GroupFacts ReadFacts(const PositionList& group) {
+    GroupFacts f{0, group.Count(), 0, 0};
+    if (f.size < 1 || f.size >= ListSize) {
+        return f;
     }
+    f.firstMember = group.Item(1);
+    f.value1 = Field(f.firstMember, Value1);
+    for (const std::int32_t position : group.Items()) {
+        const std::int32_t bit = detail::Value2Bit(Field(position, Value2));
+        f.value2Set = bit == detail::OutsideSet ? bit : f.value2Set | bit;
+        if (bit == detail::OutsideSet) {
+            break;
+        }
+    }
+    return f;
 }
 
-// The facts the buckets need, or false when a group falls outside them.
-bool CollectFacts(const std::vector<PositionList>& groups, std::vector<GroupFacts>& facts,
-                  bool& exactMasks) {
-    exactMasks = true;
-    facts.reserve(groups.size());
+bool FactsMatch(const std::vector<PositionList>& groups, const std::vector<GroupFacts>& facts) {
+    if (facts.size() != groups.size()) {
+        return false;
+    }
     for (std::size_t g = 0; g < groups.size(); ++g) {
-        // The members lie all over the table: ask for a later group's rows
-        // early so that their memory latency overlaps this group's work.
-        if (g + PrefetchDistance < groups.size()) {
-            PrefetchRows(groups[g + PrefetchDistance]);
+        if (facts[g].size != groups[g].Count() || facts[g].size < 1 ||
+            facts[g].firstMember != groups[g].Item(1)) {
+            return false;
         }
-        const PositionList& group = groups[g];
-        GroupFacts f{group.Count(), 0, 0};
+    }
+    return true;
+}
+
+// The facts of every group: those that grouping handed over, unless the
+// groups have been made or changed since.
+std::vector<GroupFacts> FactsOf(const std::vector<PositionList>& groups) {
+    std::vector<GroupFacts> facts = std::move(detail::PendingFacts);
+    detail::PendingFacts = {};
+    if (!FactsMatch(groups, facts)) {
+        facts.clear();
+        facts.reserve(groups.size());
+        for (const PositionList& group : groups) {
+            facts.push_back(ReadFacts(group));
+        }
+    }
+    return facts;
+}
+
+// Whether the buckets cover every group; `exactMasks` tells whether each
+// set has as many values as its group has members.
+bool BucketsCover(const std::vector<GroupFacts>& facts, bool& exactMasks) {
+    exactMasks = true;
+    for (const GroupFacts& f : facts) {
         if (f.size < 1 || f.size > ListSize) {
             return false;
         }
         if (f.size < ListSize) {
-            f.value1 = Field(group.Item(1), Value1);
-            if (f.value1 < Value1Min || f.value1 > Value1Max) {
+            if (f.value1 < Value1Min || f.value1 > Value1Max || f.value2Set == detail::OutsideSet) {
                 return false;
             }
-            for (const std::int32_t position : group.Items()) {
-                const std::int32_t value2 = Field(position, Value2);
-                if (value2 < Value2Min || value2 > Value2Max) {
-                    return false;
-                }
-                f.mask |= 1 << (value2 - Value2Min);
-            }
-            exactMasks = exactMasks && ValueCount(f.mask) == f.size;
+            exactMasks = exactMasks && ValueCount(f.value2Set) == f.size;
         }
-        facts.push_back(f);
     }
     return true;
 }
@@ -164,11 +183,12 @@ public:
         }
         for (std::size_t g = facts.size(); g-- > 0;) {
             if (facts[g].size < ListSize) {
-                const std::size_t bucket = BucketOf(facts[g].size, facts[g].value1, facts[g].mask);
+                const std::size_t bucket =
+                    BucketOf(facts[g].size, facts[g].value1, facts[g].value2Set);
                 std::int32_t& first = earliest_[bucket];
                 nextInBucket_[g] = first;
                 first = static_cast<std::int32_t>(g);
-                ++groupsOfSet_[SetOf(facts[g].size, facts[g].mask)];
+                ++groupsOfSet_[SetOf(facts[g].size, facts[g].value2Set)];
                 if (counting) {
                     ++inBucket_[bucket];
                 }
@@ -179,7 +199,7 @@ public:
     ~Buckets() {
         for (const GroupFacts& f : facts_) {
             if (f.size < ListSize) {
-                earliest_[BucketOf(f.size, f.value1, f.mask)] = None;
+                earliest_[BucketOf(f.size, f.value1, f.value2Set)] = None;
             }
         }
     }
@@ -203,9 +223,9 @@ public:
     void Remove(std::size_t g) {
         const GroupFacts& f = facts_[g];
         if (f.size < ListSize) {
-            const std::size_t bucket = BucketOf(f.size, f.value1, f.mask);
+            const std::size_t bucket = BucketOf(f.size, f.value1, f.value2Set);
             earliest_[bucket] = nextInBucket_[g];
-            --groupsOfSet_[SetOf(f.size, f.mask)];
+            --groupsOfSet_[SetOf(f.size, f.value2Set)];
             if (!inBucket_.empty()) {
                 --inBucket_[bucket];
             }
@@ -306,7 +326,7 @@ void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, b
         }
         std::int32_t partner = Buckets::None;
         for (const std::int32_t mask :
-             disjoint[static_cast<std::size_t>(lead.mask)][static_cast<std::size_t>(need)]) {
+             disjoint[static_cast<std::size_t>(lead.value2Set)][static_cast<std::size_t>(need)]) {
             partner = std::min(partner, buckets.EarliestNear(need, lead.value1, mask));
         }
         if (partner == Buckets::None) {
@@ -407,9 +427,9 @@ void PairByScan(const std::vector<PositionList>& groups) {
 
 void PairGroups() {
     const std::vector<PositionList>& groups = PendingGroups->Items();
-    std::vector<GroupFacts> facts;
+    const std::vector<GroupFacts> facts = FactsOf(groups);
     bool exactMasks = true;
-    if (CollectFacts(groups, facts, exactMasks)) {
+    if (BucketsCover(facts, exactMasks)) {
         PairByBuckets(*PendingGroups, facts, exactMasks);
     } else {
         PairByScan(groups);

@@ -10,9 +10,6 @@
 
 namespace modQuorvale::detail {
 
-// From this many records on, a stage may split its work over two threads.
-inline constexpr std::int32_t ParallelRecords = 4096;
-
 inline std::size_t Index(std::int32_t position, std::int32_t column) {
     return static_cast<std::size_t>(position) * FieldCount + static_cast<std::size_t>(column);
 }

@@ -2,7 +2,6 @@
 #include "Reasons.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
-#include "platform/Concurrent.h"
 
 #include <algorithm>
 #include <span>
@@ -21,17 +20,19 @@ using detail::Index;
 using detail::OrderKey;
 using detail::StableSortBy;
 
-bool RowInRange(const std::int32_t* cells, std::int32_t position) {
-    const std::int32_t value1 = cells[Index(position, Value1)];
-    const std::int32_t value2 = cells[Index(position, Value2)];
-    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
-}
-
+// Twelve bytes: positions are never negative, which leaves the top bit of
+// the position for the range test.
 struct KeyedRecord {
+    static constexpr std::uint32_t OutOfRange = 0x80000000u;
+
     std::int32_t key;
     std::int32_t value1;
-    std::int32_t position;
-    bool inRange;
+    std::uint32_t positionAndRange;
+
+    std::int32_t position() const {
+        return static_cast<std::int32_t>(positionAndRange & ~OutOfRange);
+    }
+    bool inRange() const { return (positionAndRange & OutOfRange) == 0; }
 };
 
 // The conflict that the scan from a key's first in-range record finds: the
@@ -43,7 +44,7 @@ detail::KeyConflict ConflictOf(const std::vector<KeyedRecord>& byKey, std::size_
     while (byKey[k].value1 == f.value1) {
         ++k;
     }
-    return {f.key, f.position, f.value1, byKey[k].position, byKey[k].value1};
+    return {f.key, f.position(), f.value1, byKey[k].position(), byKey[k].value1};
 }
 
 // What the pass does on reaching a position, besides the range test.
@@ -57,8 +58,9 @@ constexpr std::int32_t AlreadyRejected = -2; // >= 0: reject the key from there
 void ValidateRecords(std::int32_t* cells) {
     std::vector<KeyedRecord> byKey(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        byKey[static_cast<std::size_t>(p)] = {cells[Index(p, GroupKey)], cells[Index(p, Value1)], p,
-                                              RowInRange(cells, p)};
+        byKey[static_cast<std::size_t>(p)] = {cells[Index(p, GroupKey)], cells[Index(p, Value1)],
+                                              static_cast<std::uint32_t>(p) |
+                                                  (IsInRange(p) ? 0 : KeyedRecord::OutOfRange)};
     }
     StableSortBy(byKey, [](const KeyedRecord& r) { return OrderKey(r.key); });
 
@@ -69,7 +71,7 @@ void ValidateRecords(std::int32_t* cells) {
             ++end;
         }
         std::size_t first = begin;
-        while (first < end && !byKey[first].inRange) {
+        while (first < end && !byKey[first].inRange()) {
             ++first;
         }
         bool conflict = false;
@@ -80,10 +82,10 @@ void ValidateRecords(std::int32_t* cells) {
             }
         }
         if (conflict) {
-            action[static_cast<std::size_t>(byKey[first].position)] =
+            action[static_cast<std::size_t>(byKey[first].position())] =
                 static_cast<std::int32_t>(first);
             for (std::size_t k = first + 1; k < end; ++k) {
-                action[static_cast<std::size_t>(byKey[k].position)] = AlreadyRejected;
+                action[static_cast<std::size_t>(byKey[k].position())] = AlreadyRejected;
             }
         }
         begin = end;
@@ -101,12 +103,12 @@ void ValidateRecords(std::int32_t* cells) {
             const detail::KeyConflict conflict =
                 KeepReasons ? ConflictOf(byKey, first) : detail::KeyConflict{};
             for (std::size_t k = first; k < byKey.size() && byKey[k].key == key; ++k) {
-                reject(byKey[k].position);
+                reject(byKey[k].position());
                 if (KeepReasons) {
-                    detail::RecordKeyRejection(conflict, byKey[k].position);
+                    detail::RecordKeyRejection(conflict, byKey[k].position());
                 }
             }
-        } else if (what == RangeTestOnly && !RowInRange(cells, i)) {
+        } else if (what == RangeTestOnly && !IsInRange(i)) {
             reject(i);
             if (KeepReasons) {
                 detail::RecordRangeRejection(cells[Index(i, Value1)], cells[Index(i, Value2)]);
@@ -325,13 +327,8 @@ void ValidateAndSort() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    std::vector<std::int32_t> finalPosition;
-    // The order depends on Value2 alone, which validation only reads; on a
-    // large table the two are worked out side by side.
-    platform::RunAlongside(
-        RecordCount >= detail::ParallelRecords, [&] { ValidateRecords(cells); },
-        [&] { finalPosition = ExchangeSortOrder(cells); });
-    MoveRows(cells, finalPosition);
+    ValidateRecords(cells);
+    MoveRows(cells, ExchangeSortOrder(cells));
 }
 
 } // namespace modQuorvale

@@ -1,5 +1,7 @@
 #include "modQuorvale.h"
 
+#include "GroupFacts.h"
+
 namespace modQuorvale {
 
 std::int32_t RecordCount = 0;
@@ -11,5 +13,9 @@ std::optional<ListOfLists> PendingGroups;
 bool KeepReasons = false;
 std::vector<RejectionReason> RejectedReasons;
 std::vector<NotPlacedReason> NotPlacedReasons;
+
+namespace detail {
+std::vector<GroupFacts> PendingFacts;
+} // namespace detail
 
 } // namespace modQuorvale

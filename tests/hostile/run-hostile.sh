@@ -82,5 +82,21 @@ check utf16 'printf "\377\376""1\000\n\000""1\000,\0002\000,\0003\000,\0004\000"
 check megabyte-of-digits 'head -c 1048576 /dev/zero | tr "\0" "7" >Data.txt'
 check link-to-dev-zero 'ln -s /dev/zero Data.txt'
 
+# Memory goes with what the file holds: a small file runs in 128 MiB of
+# address space, shared libraries included.
+if [[ $memory_limit -eq 1 ]]; then
+    if (
+        ulimit -v $((128 * 1024))
+        cd "$work" && printf "2\n1,2,3,4\n5,6,7,8\n" >small.txt &&
+            timeout 5 "$program" --text small.txt >small.out 2>small.err
+    ) && grep -qx "\[00001\]   5-6-7" "$work/small.out"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "small-file-in-128-MiB: failed"
+        head -c 400 "$work/small.err"
+    fi
+fi
+
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -18,16 +18,8 @@ inline std::int32_t CheckedResult(std::int64_t exact, std::string_view operation
     return static_cast<std::int32_t>(exact);
 }
 
-inline std::int32_t CheckedAdd(std::int32_t a, std::int32_t b, std::string_view context = {}) {
-    return CheckedResult(std::int64_t{a} + b, "addition", context);
-}
-
 inline std::int32_t CheckedSub(std::int32_t a, std::int32_t b, std::string_view context = {}) {
     return CheckedResult(std::int64_t{a} - b, "subtraction", context);
-}
-
-inline std::int32_t CheckedMul(std::int32_t a, std::int32_t b, std::string_view context = {}) {
-    return CheckedResult(std::int64_t{a} * b, "multiplication", context);
 }
 
 } // namespace platform

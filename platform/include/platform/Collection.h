@@ -17,6 +17,14 @@ namespace platform {
 // other number in the program.
 template <typename T> class Collection {
 public:
+    Collection() = default;
+    // Takes these elements, in order: built in bulk, they need no copy.
+    explicit Collection(std::vector<T>&& items) : items_(std::move(items)) {
+        if (items_.size() > static_cast<std::size_t>(INT32_MAX)) {
+            RaiseCollectionFull();
+        }
+    }
+
     std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
 
     const T& Item(std::int32_t index) const { return items_[Offset(index)]; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -39,57 +40,69 @@ struct FormDescription {
     std::vector<ControlDescription> controls;
 };
 
-// The lines of one list box. They are kept in one buffer, each ended by a
-// newline, so that a million lines cost no million allocations and can be
-// written out in one go.
+// The lines of one list box. A line is kept as what it is, not as its text:
+// a record line by the record's position, or a literal text (a heading, a
+// blank line). The text of a record line is made only when it is asked for,
+// by the function that the program hands over, so that a million lines cost
+// no million strings.
 class ListBox {
 public:
+    // Room that a record line's text may take.
+    static constexpr std::size_t RecordLineCapacity = 64;
+    using LineBuffer = std::array<char, RecordLineCapacity>;
+    // Writes the text of the record at a position into a buffer of
+    // RecordLineCapacity bytes and returns the end of what it wrote.
+    using RecordLineWriter = char* (*)(char* out, std::int32_t position);
+
+    enum class LineKind { Record, Text };
+
+    // The writer for this list's record lines, before any is added.
+    void UseRecordLines(RecordLineWriter writer) { writeRecord_ = writer; }
     // Appends the text as the new last line.
     void AddItem(std::string_view text);
-    // Appends a line of at most maxLength bytes that write(begin) puts in
-    // place and whose end it returns. Long fills save a copy per line.
-    template <typename Write> void AddItemWritten(std::size_t maxLength, Write write) {
-        char* begin = PrepareLine(maxLength);
-        FinishLine(write(begin));
-    }
-    // Appends every line of another list box.
-    void AddItems(const ListBox& other);
-    // Makes room for that many more lines of about that many bytes in all,
-    // so that a long fill does not keep regrowing the buffer.
-    void Reserve(std::size_t lines, std::size_t bytes);
+    // Appends the line of the record at a position (not negative); the
+    // caller has checked that the record exists.
+    void AddRecordLine(std::int32_t position);
 
-    std::int32_t ListCount() const { return static_cast<std::int32_t>(ends_.size()); }
-    // The line at a 0-based index, without its newline.
-    std::string_view List(std::int32_t index) const;
-    // Every line, each followed by a newline.
-    std::string_view AllLines() const { return {text_.get(), size_}; }
+    std::int32_t ListCount() const { return static_cast<std::int32_t>(lines_.size()); }
+    LineKind KindOf(std::int32_t index) const {
+        return lines_[Offset(index)] >= 0 ? LineKind::Record : LineKind::Text;
+    }
+    // The position of a record line.
+    std::int32_t RecordOf(std::int32_t index) const;
+    // The text of the line at a 0-based index, made in scratch if need be;
+    // valid while both live.
+    std::string_view Line(std::int32_t index, LineBuffer& scratch) const {
+        const std::int32_t entry = lines_[Offset(index)];
+        if (entry >= 0) {
+            return {scratch.data(),
+                    static_cast<std::size_t>(writeRecord_(scratch.data(), entry) - scratch.data())};
+        }
+        return Text(entry);
+    }
+    // The same as a string.
+    std::string List(std::int32_t index) const;
 
 private:
-    // Room for a line and its newline at the end of the text.
-    char* PrepareLine(std::size_t maxLength) {
-        if (ends_.size() >= MaxLines) {
-            RaiseTooManyLines();
+    std::size_t Offset(std::int32_t index) const {
+        if (index < 0 || index >= ListCount()) {
+            RaiseBadIndex(index);
         }
-        if (capacity_ - size_ <= maxLength) {
-            Grow(maxLength + 1);
-        }
-        return text_.get() + size_;
+        return static_cast<std::size_t>(index);
     }
-    void FinishLine(char* end) {
-        *end = '\n';
-        size_ = static_cast<std::size_t>(end - text_.get());
-        ends_.push_back(size_);
-        ++size_;
+    std::string_view Text(std::int32_t entry) const {
+        const auto t = static_cast<std::size_t>(-(entry + 1));
+        const std::size_t begin = t == 0 ? 0 : textEnds_[t - 1];
+        return std::string_view(texts_).substr(begin, textEnds_[t] - begin);
     }
-    void Grow(std::size_t atLeast);
-    [[noreturn]] static void RaiseTooManyLines();
+    void Append(std::int32_t entry);
+    [[noreturn]] void RaiseBadIndex(std::int32_t index) const;
 
-    static constexpr std::size_t MaxLines = INT32_MAX;
-    // Not a std::string: that would clear every byte before it is written.
-    std::unique_ptr<char[]> text_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
-    std::vector<std::size_t> ends_;
+    // One entry per line: a record's position, or -1 - n for the n-th text.
+    std::vector<std::int32_t> lines_;
+    std::string texts_;
+    std::vector<std::size_t> textEnds_;
+    RecordLineWriter writeRecord_ = nullptr;
 };
 
 // A loaded form: its description and the state of its list boxes.

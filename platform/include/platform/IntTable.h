@@ -6,15 +6,6 @@
 
 namespace platform {
 
-// Hints that the memory at address will be read soon.
-inline void Prefetch(const void* address) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address);
-#else
-    (void)address;
-#endif
-}
-
 // A two-dimensional table of signed 32-bit integers with bounds 0..rows-1 and
 // 0..columns-1, stored row by row. Every access is checked.
 //
@@ -45,13 +36,10 @@ public:
         cells_[index] = value;
     }
 
-    // Hints that a row will be read soon, so that reads in scattered order
-    // need not wait for memory one by one. Rows out of range are ignored.
-    void PrefetchRow(std::int32_t row) const {
-        const std::size_t index =
-            static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_);
-        if (row >= 0 && index < cells_.size()) {
-            Prefetch(cells_.data() + index);
+    // Raises unless the row lies within the bounds.
+    void CheckRow(std::int32_t row) const {
+        if (row < 0 || row >= rows_) {
+            RaiseOutOfBounds(row, 0);
         }
     }
 

@@ -4,29 +4,20 @@
 #include <charconv>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace platform {
 
+// Numbers written into a character buffer with room for at least
+// 12 + minDigits characters; each returns the end of what it wrote. Inline:
+// record lines are made millions of times.
+
 // Plain decimal: no leading zeros, '-' for negatives, nothing else.
-std::string ToDecimal(std::int32_t value);
-
-// Formats with a digit pattern of zeros ("00000"): at least as many digits as
-// the pattern has, more if the number needs them; a negative number keeps
-// its sign in front of the padded digits.
-std::string FormatNumber(std::int32_t value, std::string_view pattern);
-
-// Appends the same texts to an existing buffer, for hot paths.
-void AppendDecimal(std::string& out, std::int32_t value);
-void AppendPadded(std::string& out, std::int32_t value, int minDigits);
-
-// The same into a character buffer with room for at least 12 + minDigits
-// characters; return the end of what was written. Inline: list filling
-// calls them millions of times.
 inline char* WriteDecimal(char* out, std::int32_t value) {
     return std::to_chars(out, out + 12, value).ptr;
 }
 
+// At least minDigits digits, zeros in front, more if the number needs them;
+// a negative number keeps its sign in front of the padded digits.
 inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
     if (value < 0) {
         *out++ = '-';
@@ -43,5 +34,8 @@ inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
     // Digits straight into place: a copy from a scratch buffer is a call.
     return std::to_chars(out, out + length, magnitude).ptr;
 }
+
+// Plain decimal, appended to a string.
+void AppendDecimal(std::string& out, std::int32_t value);
 
 } // namespace platform

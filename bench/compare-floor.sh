@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Text mode against the floor and GNU sort, side by side in one run, on N
+# records from make-data.py (default one million), output to a file. Each
+# program runs RUNS times (default 5), the three taking turns so that all see
+# the same machine load; prints the median wall time and median peak memory
+# and processor time (user and system) of each, and the ratios to the floor
+# and to sort.
+#
+# Usage: bench/compare-floor.sh BUILD_DIR [N] [RUNS]
+#   BUILD_DIR holds app/quorvale and bench/quorvale_floor.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(realpath "${1:-$here/../build}")
+count=${2:-1000000}
+runs=${3:-5}
+quorvale=$build/app/quorvale
+floor=$build/bench/quorvale_floor
+
+if [[ ! -x /usr/bin/time ]]; then
+    echo "compare-floor: /usr/bin/time is missing (apt-get install time)" >&2
+    exit 1
+fi
+for program in "$quorvale" "$floor"; do
+    [[ -x $program ]] || { echo "compare-floor: $program is not built" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+python3 "$here/make-data.py" "$count" "$work/Data.txt"
+# The count line would be sorted too; GNU sort gets the records alone.
+tail -n +2 "$work/Data.txt" >"$work/records.txt"
+echo "data: $count records, $(du -h "$work/Data.txt" | cut -f1); $runs runs each; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# One timed run: appends "wall peakKiB" to the named result file.
+timed() {
+    local name=$1
+    shift
+    /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$@" >"$work/out" 2>/dev/null
+    cat "$work/time" >>"$work/$name.times"
+}
+
+for ((i = 0; i < runs; i++)); do
+    timed quorvale "$quorvale" --text "$work/Data.txt"
+    timed floor "$floor" "$work/Data.txt"
+    LC_ALL=C timed sort sort -t, -k2,2n "$work/records.txt"
+done
+
+median() { # column of a result file
+    sort -g -k"$2","$2" "$work/$1.times" | awk -v c="$2" '{v[NR]=$c} END{print v[int((NR+1)/2)]}'
+}
+
+printf '%-28s %9s %10s %9s\n' "" "wall (s)" "peak (MB)" "cpu (s)"
+for name in quorvale floor sort; do
+    label=$name
+    [[ $name == quorvale ]] && label="quorvale --text"
+    [[ $name == floor ]] && label="floor (parse, print twice)"
+    [[ $name == sort ]] && label="LC_ALL=C sort -t, -k2,2n"
+    cpu=$(awk '{print $3 + $4}' "$work/$name.times" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}')
+    printf '%-28s %9s %10d %9s\n' "$label" "$(median "$name" 1)" $(($(median "$name" 2) / 1024)) "$cpu"
+done
+q=$(median quorvale 1)
+f=$(median floor 1)
+s=$(median sort 1)
+qm=$(median quorvale 2)
+fm=$(median floor 2)
+awk -v q="$q" -v f="$f" -v s="$s" -v qm="$qm" -v fm="$fm" 'BEGIN {
+    printf "quorvale / floor: wall %.2f, peak memory %.2f\n", q / f, qm / fm
+    printf "quorvale / sort:  wall %.2f\n", q / s
+}'
