@@ -14,7 +14,9 @@ platform::FormDescription Layout();
 
 // Runs the four stages, then fills lstInput, lstOutput, lstNotPlaced and
 // lstErrors. The lists keep record lines by position; their text is made
-// when a list is shown or printed.
+// when a list is shown or printed. If the form shows tips, the stages keep
+// their reasons, and the lines of lstNotPlaced and lstErrors tell them as
+// tips.
 void Form_Load(platform::Form& form);
 
 // "[00042]   12-3-7": the position padded to five digits, then Value1,

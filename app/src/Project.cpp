@@ -8,6 +8,7 @@ platform::ProjectDescription QuorvaleProject() {
         .version = QUORVALE_VERSION,
         .summary = "Validates, sorts and groups integer records into lists of five.",
         .dataFileName = modQuorvale::DataFileName,
+        .tipsCaption = "Reasons:",
         .startupForm = frmQuorvale::Layout(),
         .load = frmQuorvale::Form_Load,
     };
