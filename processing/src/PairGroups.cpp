@@ -157,17 +157,19 @@ std::vector<std::vector<std::int32_t>> DisjointMasks(std::int32_t lead, bool exa
     return byNeed;
 }
 
-// For each bucket its earliest remaining group, and for each group the next
-// one of its bucket. A group leaves only as a lead or a partner, and then it
-// is the earliest of its bucket; so removing it just moves that bucket on.
+// The Value2 of each member of a group, in its order.
 std::vector<std::int32_t> LeadValue2s(const PositionList& lead) {
     std::vector<std::int32_t> values;
+    values.reserve(static_cast<std::size_t>(ListSize));
     for (const std::int32_t position : lead.Items()) {
         values.push_back(Field(position, Value2));
     }
     return values;
 }
 
+// For each bucket its earliest remaining group, and for each group the next
+// one of its bucket. A group leaves only as a lead or a partner, and then it
+// is the earliest of its bucket; so removing it just moves that bucket on.
 class Buckets {
 public:
     static constexpr std::int32_t None = INT32_MAX;
@@ -238,7 +240,8 @@ public:
     NotPlacedReason WhyNoPartner(const GroupFacts& lead, const PositionList& leadGroup) const {
         const std::int32_t need = ListSize - lead.size;
         NotPlacedReason reason{0, lead.size, 0, 0, 0};
-        const std::vector<std::int32_t> leadValue2s = LeadValue2s(leadGroup);
+        std::array<std::int32_t, MaskCount> sharingSets;
+        std::size_t sharingCount = 0;
         for (std::int32_t mask = 0; mask < MaskCount; ++mask) {
             const std::int32_t ofSet = groupsOfSet_[SetOf(need, mask)];
             if (ofSet == 0) {
@@ -253,9 +256,17 @@ public:
             reason.outsideWindow += ofSet - near;
             reason.sharingValue2 += near;
             if (near > 0) {
+                sharingSets[sharingCount++] = mask;
+            }
+        }
+        // Which value the conflict test meets first depends on the order of
+        // the lead's members: read their rows, but only when it matters.
+        if (sharingCount > 0) {
+            const std::vector<std::int32_t> leadValue2s = LeadValue2s(leadGroup);
+            for (std::size_t k = 0; k < sharingCount; ++k) {
                 reason.sharedValues |=
                     detail::FirstSharedBit(leadValue2s, [&](std::int32_t value2) {
-                        return (mask & (1 << (value2 - Value2Min))) != 0;
+                        return (sharingSets[k] & (1 << (value2 - Value2Min))) != 0;
                     });
             }
         }
