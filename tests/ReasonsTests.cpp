@@ -223,3 +223,13 @@ TEST_F(Reasons, RunInvariantsCatchWrongReasons) {
     NotPlacedReasons.pop_back();
     EXPECT_NE(testing_support::CheckRunInvariants(), "");
 }
+
+TEST_F(Reasons, SharedValuesOutsideTheRangeAreSaidSo) {
+    // Groups that grouping never leaves (a Value2 of 9): the plain scan pairs
+    // them, and the reason still says what was shared.
+    PairHandMadeGroups({{10, 9, 1}, {10, 3, 1}, {10, 9, 2}, {10, 3, 2}, {10, 2, 2}},
+                       {{0, 1}, {2, 3, 4}});
+    EXPECT_EQ(DescribeNotPlaced(1),
+              "its group [00000] of 2 needed a group of 3: the one later group of 3 did not "
+              "qualify (it shares Value2 a value outside 1 to 7)");
+}

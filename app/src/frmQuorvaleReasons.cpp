@@ -53,7 +53,8 @@ std::string ListValues(std::int32_t values) {
         }
     }
     if ((values & SharedOutsideRange) != 0) {
-        names.emplace_back("another");
+        names.emplace_back("a value outside " + std::to_string(Value2Min) + " to " +
+                           std::to_string(Value2Max));
     }
     std::string list;
     for (std::size_t i = 0; i < names.size(); ++i) {
