@@ -42,13 +42,14 @@ void PrintHelp(const ProjectDescription& project) {
                 "record shows why it was not placed or rejected.\n\n"
                 "Options:\n"
                 "  --text      print the lists to standard output instead of opening a window\n"
-                "  --why       print what --text prints, then an empty line, \"Reasons:\" and\n"
+                "  --why       print what --text prints, then an empty line, \"%s\" and\n"
                 "              each not-placed and then each rejected record with a tab and\n"
                 "              the reason; implies --text\n"
                 "  --help      show this help and exit\n"
                 "  --version   show the version and exit\n\n"
                 "Exit status: 0 on success, 1 on a fatal error, 2 on a usage error.\n",
-                project.name.c_str(), project.summary.c_str(), project.dataFileName.c_str());
+                project.name.c_str(), project.summary.c_str(), project.dataFileName.c_str(),
+                project.tipsCaption.c_str());
 }
 
 [[noreturn]] void UsageError(const ProjectDescription& project, const std::string& message) {
