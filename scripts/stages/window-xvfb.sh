@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real window under Xvfb: on the example data one window titled
 # "Quorvale" with a 655x309 client area; on a missing data file no window,
-# only the error dialog, and status 1 once it is dismissed. About 10 s.
+# only the error dialog, and status 1 once it is dismissed; resting the mouse
+# on a not-placed line brings up a tooltip, on an input line none. About 15 s.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/lib/packages.sh"
@@ -58,4 +59,37 @@ app=
 [[ $status -eq 1 ]] || fail "status $status after dismissing the dialog, not 1"
 grep -q '^quorvale: ' "$scratch/stderr" || fail "no 'quorvale:' report on stderr"
 echo "missing data file: dialog only, status 1, $(cat "$scratch/stderr")"
+tally 1 0
+
+# Mapped top-level windows other than the main one: a tooltip is one.
+other_windows() {
+    xwininfo -root -children | awk '$1 ~ /^0x/ && $2 != "\"Quorvale\":" { print $1 }' |
+        while read -r id; do
+            if xwininfo -id "$id" | grep -q 'Map State: IsViewable'; then echo "$id"; fi
+        done
+}
+
+# Rests the mouse at x, y of the window's client area long enough for a tip.
+rest_at() {
+    xdotool mousemove $((X + $1)) $((Y + $2))
+    sleep 0.2
+    xdotool mousemove_relative 1 0
+    sleep 1.5
+}
+
+(cd "$root/examples" && exec "$program") &
+app=$!
+window=$(wait_for_window Quorvale)
+sleep 0.5
+# Qt shows tips only in the active window; there is no window manager.
+xdotool windowfocus --sync "$window"
+eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y
+rest_at 378 32 # the first line of lstNotPlaced
+[[ -n "$(other_windows)" ]] || fail "no tooltip over a not-placed line"
+rest_at 60 32 # the first line of lstInput
+[[ -z "$(other_windows)" ]] || fail "a tooltip over an input line"
+kill "$app"
+wait "$app" 2>/dev/null || true
+app=
+echo "tooltip over a not-placed line, none over an input line"
 tally 1 0
