@@ -283,3 +283,53 @@ TEST(TextMode, FullDeviceIsReportedAsAFailure) {
     std::fclose(full);
 }
 #endif
+
+TEST(Text, EscapeTextShowsHiddenBytesAsHex) {
+    using platform::EscapeText;
+    EXPECT_EQ(EscapeText("Data.txt"), "Data.txt");
+    EXPECT_EQ(EscapeText("Donn\xC3\xA9"
+                         "es \xE2\x82\xAC"),
+              "Donn\xC3\xA9"
+              "es \xE2\x82\xAC");
+    EXPECT_EQ(EscapeText("a\nb\r\t"), "a\\x0Ab\\x0D\\x09");
+    EXPECT_EQ(EscapeText("\x1B[31mred\x7F"), "\\x1B[31mred\\x7F");
+    EXPECT_EQ(EscapeText("C:\\x"), "C:\\x5Cx");
+    // Latin-1, a C1 control (CSI), a bidi override, an overlong slash, a
+    // surrogate and a cut-off sequence.
+    EXPECT_EQ(EscapeText("\xE9t\xE9"), "\\xE9t\\xE9");
+    EXPECT_EQ(EscapeText("\xC2\x9B"
+                         "2J"),
+              "\\xC2\\x9B2J");
+    EXPECT_EQ(EscapeText("a\xE2\x80\xAE"
+                         "b"),
+              "a\\xE2\\x80\\xAEb");
+    EXPECT_EQ(EscapeText("\xC0\xAF"), "\\xC0\\xAF");
+    EXPECT_EQ(EscapeText("\xED\xA0\x80"), "\\xED\\xA0\\x80");
+    EXPECT_EQ(EscapeText("x\xE2\x80"), "x\\xE2\\x80");
+}
+
+TEST(Text, ShownNameQuotesWhatCouldBeMisread) {
+    using platform::ShownName;
+    EXPECT_EQ(ShownName("Data.txt"), "Data.txt");
+    EXPECT_EQ(ShownName("dir/my data.txt"), "dir/my data.txt");
+    EXPECT_EQ(ShownName(""), "\"\"");
+    EXPECT_EQ(ShownName("a\"b"), "\"a\\\"b\"");
+    EXPECT_EQ(ShownName("C:\\data\\Data.txt"), "C:\\data\\Data.txt");
+    EXPECT_EQ(ShownName("C:\\xfiles"), "C:\\x5Cxfiles");
+    EXPECT_EQ(ShownName(" lead"), "\" lead\"");
+    EXPECT_EQ(ShownName("bad\nname"), "bad\\x0Aname");
+}
+
+TEST(Building, NamesTheOutermostScopeAnErrorLeft) {
+    EXPECT_EQ(platform::TakeBuildingWhenFailed(), "");
+    { const platform::Building done("finished work"); }
+    EXPECT_EQ(platform::TakeBuildingWhenFailed(), "");
+    try {
+        const platform::Building outer("loading 3 records");
+        const platform::Building inner("filling a list of 9 lines");
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc&) {
+    }
+    EXPECT_EQ(platform::TakeBuildingWhenFailed(), "loading 3 records");
+    EXPECT_EQ(platform::TakeBuildingWhenFailed(), "");
+}

@@ -2,8 +2,16 @@
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 using testing_support::ScratchDir;
 
@@ -86,7 +94,13 @@ TEST(SequentialFile, ErrorsNameFileLineAndOrdinal) {
 TEST(SequentialFile, EmptyValueBetweenCommasIsAnError) {
     EXPECT_NE(ErrorOf("1,,2", 2).find("empty value"), std::string::npos);
     EXPECT_NE(ErrorOf("1, \n ,2", 2).find("empty value"), std::string::npos);
-    EXPECT_NE(ErrorOf(",1", 1).find("empty value"), std::string::npos);
+    // Before any value there is nothing between commas.
+    EXPECT_NE(ErrorOf(",1", 1).find("value 1: a comma before the first value"), std::string::npos);
+}
+
+TEST(SequentialFile, TokensWithQuotesAreQuotedUnambiguously) {
+    EXPECT_NE(ErrorOf("\"\"\"", 1).find(R"("\"\"\"" is not a whole number)"), std::string::npos);
+    EXPECT_NE(ErrorOf("\"1\\", 1).find(R"("\"1\x5C" is not a whole number)"), std::string::npos);
 }
 
 TEST(SequentialFile, LongTokensAreShortenedInTheReport) {
@@ -102,6 +116,18 @@ TEST(SequentialFile, BinaryAndUtf16AreErrors) {
                       "2\0",
                       1)
                   .find("UTF-16"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf(std::string_view("\xFF\xFE\0\0"
+                                       "1\0\0\0",
+                                       8),
+                      1)
+                  .find("is UTF-32 text"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf(std::string_view("\0\0\xFE\xFF\0\0\0"
+                                       "1",
+                                       8),
+                      1)
+                  .find("is UTF-32 text"),
               std::string::npos);
     EXPECT_NE(ErrorOf(std::string_view("1\0,2", 4), 2).find("NUL"), std::string::npos);
     EXPECT_NE(ErrorOf(std::string_view("\0\0\0\0", 4), 1).find("NUL"), std::string::npos);
@@ -153,3 +179,106 @@ TEST(SequentialFile, MissingOrDirectoryIsAnErrorNamingIt) {
         EXPECT_NE(std::string(error.what()).find(dir.Path().string()), std::string::npos);
     }
 }
+
+#ifndef _WIN32
+namespace {
+
+// A pipe whose writer stays open until the test is done, or until a
+// watchdog gives up on the reader and closes it.
+class HeldPipe {
+public:
+    HeldPipe() {
+        EXPECT_EQ(pipe(fds_), 0);
+        watchdog_ = std::thread([this] {
+            std::unique_lock lock(mutex_);
+            if (!done_.wait_for(lock, std::chrono::seconds(5), [this] { return finished_; })) {
+                gaveUp_ = true;
+                CloseWriter();
+            }
+        });
+    }
+    ~HeldPipe() {
+        Finish();
+        close(fds_[0]);
+    }
+    void Write(std::string_view bytes) {
+        EXPECT_EQ(write(fds_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    std::string ReaderPath() const { return "/dev/fd/" + std::to_string(fds_[0]); }
+    // True if the reader had to be released by closing the writer.
+    bool Finish() {
+        {
+            const std::lock_guard lock(mutex_);
+            finished_ = true;
+            CloseWriter();
+        }
+        done_.notify_all();
+        if (watchdog_.joinable()) {
+            watchdog_.join();
+        }
+        return gaveUp_;
+    }
+
+private:
+    void CloseWriter() {
+        if (fds_[1] >= 0) {
+            close(fds_[1]);
+            fds_[1] = -1;
+        }
+    }
+    int fds_[2] = {-1, -1};
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    bool gaveUp_ = false;
+    std::thread watchdog_;
+};
+
+} // namespace
+
+TEST(SequentialFile, ValuesOnAPipeAreReadAsTheyArrive) {
+    HeldPipe pipe;
+    pipe.Write("\xEF\xBB\xBF"
+               "3\n10,-20,30\n");
+    platform::SequentialFile file(pipe.ReaderPath());
+    std::vector<std::int32_t> values;
+    for (int i = 0; i < 4; ++i) {
+        values.push_back(file.ReadValue());
+    }
+    EXPECT_FALSE(pipe.Finish()) << "the reader waited for the writer to close";
+    EXPECT_EQ(values, (std::vector<std::int32_t>{3, 10, -20, 30}));
+}
+
+TEST(SequentialFile, BadValueOnAPipeIsReportedAsItArrives) {
+    HeldPipe pipe;
+    pipe.Write("1 abc\n");
+    std::string error;
+    try {
+        platform::SequentialFile file(pipe.ReaderPath());
+        file.ReadValue();
+        file.ReadValue();
+    } catch (const platform::FatalError& caught) {
+        error = caught.what();
+    }
+    EXPECT_FALSE(pipe.Finish()) << "the reader waited for the writer to close";
+    EXPECT_NE(error.find("\"abc\" is not a whole number"), std::string::npos) << error;
+}
+
+TEST(SequentialFile, ByteOrderMarkArrivingInPiecesIsStillSeen) {
+    HeldPipe pipe;
+    std::thread writer([&] {
+        pipe.Write("\xFF");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pipe.Write(std::string_view("\xFE\0\0", 3));
+    });
+    std::string error;
+    try {
+        platform::SequentialFile file(pipe.ReaderPath());
+    } catch (const platform::FatalError& caught) {
+        error = caught.what();
+    }
+    writer.join();
+    EXPECT_FALSE(pipe.Finish());
+    EXPECT_NE(error.find("UTF-32"), std::string::npos) << error;
+}
+#endif

@@ -45,39 +45,4 @@ std::string LoadError(std::string_view content) {
     return "";
 }
 
-void SetTable(const std::vector<Record>& records) {
-    RecordCount = static_cast<std::int32_t>(records.size());
-    RecordTable.Create(RecordCount, FieldCount);
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const Record& record = records[static_cast<std::size_t>(p)];
-        RecordTable.Set(p, Value1, record.value1);
-        RecordTable.Set(p, Value2, record.value2);
-        RecordTable.Set(p, GroupKey, record.groupKey);
-        RecordTable.Set(p, Spare, record.spare);
-        RecordTable.Set(p, Status, record.status);
-    }
-}
-
-std::vector<Record> TableRows() {
-    std::vector<Record> rows;
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        rows.push_back({RecordTable.Get(p, Value1), RecordTable.Get(p, Value2),
-                        RecordTable.Get(p, GroupKey), RecordTable.Get(p, Spare),
-                        RecordTable.Get(p, Status)});
-    }
-    return rows;
-}
-
-std::vector<std::int32_t> Positions(const PositionList& list) {
-    return list.Items();
-}
-
-std::vector<std::vector<std::int32_t>> Positions(const ListOfLists& lists) {
-    std::vector<std::vector<std::int32_t>> result;
-    for (const auto& list : lists.Items()) {
-        result.push_back(list.Items());
-    }
-    return result;
-}
-
 } // namespace testing_support

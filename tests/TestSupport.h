@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StageComparison.h"
 #include "modQuorvale.h"
 
 #include <filesystem>
@@ -30,20 +31,5 @@ void LoadFromText(std::string_view content);
 // The message of the fatal error that LoadRecords raises on this content, or
 // "" if it loads.
 std::string LoadError(std::string_view content);
-
-struct Record {
-    std::int32_t value1;
-    std::int32_t value2;
-    std::int32_t groupKey;
-    std::int32_t spare = 0;
-    std::int32_t status = modQuorvale::StatusFree;
-    friend bool operator==(const Record&, const Record&) = default;
-};
-
-// Puts these rows into RecordTable, as if just loaded.
-void SetTable(const std::vector<Record>& records);
-std::vector<Record> TableRows();
-std::vector<std::int32_t> Positions(const modQuorvale::PositionList& list);
-std::vector<std::vector<std::int32_t>> Positions(const modQuorvale::ListOfLists& lists);
 
 } // namespace testing_support

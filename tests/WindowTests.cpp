@@ -10,8 +10,10 @@
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QListView>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <cstdlib>
 #include <filesystem>
@@ -240,6 +242,23 @@ TEST(WindowFailure, RunEndsWithStatusOneWithoutShowingAWindow) {
     EXPECT_EQ(status, 1);
     EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(AnyTopLevelVisible());
+}
+
+TEST(WindowFailure, DialogShowsMarkupAsPlainText) {
+    const QString message = "Data.txt, line 2, value 2: \"<h1>HUGE</h1>\" is not a whole number";
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr) {
+            format = box->textFormat();
+            shown = box->text();
+            box->accept();
+        }
+    });
+    platform::ShowFailureDialog("Quorvale", message);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, message);
 }
 
 } // namespace

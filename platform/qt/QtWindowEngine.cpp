@@ -3,6 +3,7 @@
 #include "FormWindow.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
+#include "platform/Text.h"
 
 #include <QAbstractListModel>
 #include <QApplication>
@@ -15,7 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <string>
 
 namespace platform {
 
@@ -135,6 +138,72 @@ bool HasDisplay() {
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
+void ReportNoWindow(const std::string& programName, const std::string& reason) {
+    std::fprintf(stderr, "%s: cannot open a window: %s; use --text to print the lists\n",
+                 programName.c_str(), EscapeText(reason).c_str());
+    std::fflush(stderr);
+}
+
+// Qt's own messages. Its warnings stay off standard error (a user cannot act
+// on "XDG_RUNTIME_DIR not set"), unless QT_LOGGING_RULES asks for them. A
+// platform that cannot start is a fatal message on which Qt would abort:
+// that becomes the program's report and status 1, the last warning (which
+// says what failed) as the reason.
+class QtMessages {
+public:
+    static void Install(const std::string& programName) {
+        ProgramName() = programName;
+        PassThrough() = std::getenv("QT_LOGGING_RULES") != nullptr;
+        Previous() = qInstallMessageHandler(Handle);
+    }
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (PassThrough() && Previous() != nullptr) {
+            Previous()(type, context, text);
+        }
+        const std::string message = text.toStdString();
+        if (type != QtFatalMsg) {
+            if (type == QtWarningMsg || type == QtCriticalMsg) {
+                const std::lock_guard lock(Mutex());
+                LastWarning() = message;
+            }
+            return;
+        }
+        std::string reason;
+        {
+            const std::lock_guard lock(Mutex());
+            reason = LastWarning().empty() ? message : LastWarning();
+        }
+        // Only the first line: Qt goes on with advice for developers.
+        reason = reason.substr(0, reason.find('\n'));
+        ReportNoWindow(ProgramName(), reason);
+        std::_Exit(1);
+    }
+
+    // Function-local statics: set once before QApplication, read by Qt.
+    static std::string& ProgramName() {
+        static std::string name;
+        return name;
+    }
+    static bool& PassThrough() {
+        static bool passThrough = false;
+        return passThrough;
+    }
+    static QtMessageHandler& Previous() {
+        static QtMessageHandler previous = nullptr;
+        return previous;
+    }
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::string& LastWarning() {
+        static std::string warning;
+        return warning;
+    }
+};
+
 } // namespace
 
 FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
@@ -178,7 +247,10 @@ void FormWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void ShowFailureDialog(const QString& title, const QString& message) {
-    QMessageBox::critical(nullptr, title, message);
+    QMessageBox box(QMessageBox::Critical, title, message, QMessageBox::Ok);
+    // The message quotes the data file and its name: never markup.
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 std::unique_ptr<FormWindow> LoadAndShow(const ProjectDescription& project,
@@ -204,14 +276,12 @@ int RunFormWindow(const ProjectDescription& project, int argc, char** argv) {
 int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
                   const FailureDialog& dialog) {
     if (!HasDisplay()) {
-        std::fprintf(stderr,
-                     "%s: no display is available (DISPLAY is not set).\n"
-                     "Use '%s --text' to print the lists instead.\n",
-                     project.name.c_str(), project.name.c_str());
+        ReportNoWindow(project.name, "no display is set (DISPLAY and WAYLAND_DISPLAY are empty)");
         return 1;
     }
     std::optional<QApplication> application;
     if (QApplication::instance() == nullptr) {
+        QtMessages::Install(project.name);
         application.emplace(argc, argv);
     }
     // Ties the window to the installed desktop entry and its icon.

@@ -3,10 +3,34 @@
 #include "platform/Checked.h"
 #include "platform/Collection.h"
 
+#include <exception>
+#include <utility>
+
 namespace platform {
 
 void Raise(const std::string& message) {
     throw FatalError(message);
+}
+
+namespace {
+
+std::string failedBuilding;
+
+} // namespace
+
+Building::Building(std::string what)
+    : what_(std::move(what)), errorsInFlight_(std::uncaught_exceptions()) {}
+
+Building::~Building() {
+    if (std::uncaught_exceptions() > errorsInFlight_) {
+        // Unwinding leaves the outermost scope last, and that one says best
+        // what the run was doing. Moved, not copied: memory may be exhausted.
+        failedBuilding = std::move(what_);
+    }
+}
+
+std::string TakeBuildingWhenFailed() {
+    return std::exchange(failedBuilding, std::string());
 }
 
 void RaiseOverflow(std::string_view operation, std::int64_t exact, std::string_view context) {

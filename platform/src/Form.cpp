@@ -10,6 +10,11 @@ void ListBox::Append(std::int32_t entry) {
     if (lines_.size() >= static_cast<std::size_t>(INT32_MAX)) {
         Raise("a list box cannot hold more than 2147483647 lines");
     }
+    if (lines_.size() == lines_.capacity()) {
+        // Named, so that running out of memory here says what was being built.
+        const Building building("filling a list of " + std::to_string(lines_.size()) + " lines");
+        lines_.reserve(std::max<std::size_t>(64, lines_.size() * 2));
+    }
     lines_.push_back(entry);
 }
 

@@ -1,12 +1,19 @@
 #include "platform/SequentialFile.h"
 
 #include "platform/FatalError.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace platform {
 
@@ -38,17 +45,57 @@ std::string ErrnoText() {
     return std::strerror(errno);
 }
 
+// What a read returns at once: what has arrived on a pipe or terminal, a
+// whole block from a regular file. Waits only while nothing has arrived.
+std::size_t ReadSome(std::FILE* file, char* into, std::size_t room, bool& failed) {
+    for (;;) {
+#ifdef _WIN32
+        const int count = _read(_fileno(file), into, static_cast<unsigned>(room));
+#else
+        const ssize_t count = ::read(fileno(file), into, room);
+#endif
+        if (count >= 0) {
+            return static_cast<std::size_t>(count);
+        }
+        if (errno != EINTR) {
+            failed = true;
+            return 0;
+        }
+    }
+}
+
+// The byte-order marks the reader recognises, longest first where one begins
+// another.
+constexpr std::string_view Utf32LittleMark("\xFF\xFE\0\0", 4);
+constexpr std::string_view Utf32BigMark("\0\0\xFE\xFF", 4);
+constexpr std::string_view Utf16LittleMark("\xFF\xFE", 2);
+constexpr std::string_view Utf16BigMark("\xFE\xFF", 2);
+constexpr std::string_view Utf8Mark("\xEF\xBB\xBF", 3);
+constexpr std::string_view Marks[] = {Utf32LittleMark, Utf32BigMark, Utf16LittleMark, Utf16BigMark,
+                                      Utf8Mark};
+
+// True while the bytes so far could still grow into a longer mark.
+bool MayGrowIntoMark(std::string_view start) {
+    for (const std::string_view mark : Marks) {
+        if (start.size() < mark.size() && mark.starts_with(start)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
-SequentialFile::SequentialFile(std::string path) : path_(std::move(path)) {
+SequentialFile::SequentialFile(std::string path)
+    : path_(std::move(path)), shownPath_(ShownName(path_)) {
     std::error_code error;
     if (std::filesystem::is_directory(path_, error)) {
-        Raise(path_ + ": is a directory, not a data file");
+        Raise(shownPath_ + ": is a directory, not a data file");
     }
     errno = 0;
     file_.reset(std::fopen(path_.c_str(), "rb"));
     if (file_ == nullptr) {
-        Raise(path_ + ": cannot open for reading: " + ErrnoText());
+        Raise(shownPath_ + ": cannot open for reading: " + ErrnoText());
     }
     buffer_ = std::make_unique<char[]>(BlockSize);
     next_ = end_ = buffer_.get();
@@ -61,12 +108,8 @@ bool SequentialFile::Refill() {
     if (eof_) {
         return false;
     }
-    errno = 0;
-    const std::size_t count = std::fread(buffer_.get(), 1, BlockSize, file_.get());
+    const std::size_t count = ReadInto(buffer_.get(), BlockSize);
     if (count == 0) {
-        if (std::ferror(file_.get())) {
-            Raise(path_ + ": read error: " + ErrnoText());
-        }
         eof_ = true;
         return false;
     }
@@ -75,28 +118,49 @@ bool SequentialFile::Refill() {
     return true;
 }
 
+std::size_t SequentialFile::ReadInto(char* into, std::size_t room) {
+    bool failed = false;
+    const std::size_t count = ReadSome(file_.get(), into, room, failed);
+    if (failed) {
+        Raise(shownPath_ + ": read error: " + ErrnoText());
+    }
+    return count;
+}
+
 void SequentialFile::CheckEncoding() {
-    if (!Refill()) {
-        return;
+    // Only as many bytes as it takes to tell the marks apart: a stream that
+    // delivers its first value in one byte is not waited on for more.
+    char* start = buffer_.get();
+    std::size_t size = 0;
+    do {
+        const std::size_t count = ReadInto(start + size, BlockSize - size);
+        if (count == 0) {
+            eof_ = true;
+            break;
+        }
+        size += count;
+    } while (MayGrowIntoMark({start, size}));
+    next_ = start;
+    end_ = start + size;
+    const std::string_view head(start, size);
+    if (head.starts_with(Utf32LittleMark) || head.starts_with(Utf32BigMark)) {
+        Raise(shownPath_ + ": is UTF-32 text; save it as UTF-8 or plain ASCII");
     }
-    const auto size = static_cast<std::size_t>(end_ - next_);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(next_);
-    if (size >= 2 &&
-        ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
-        Raise(path_ + ": is UTF-16 text; save it as UTF-8 or plain ASCII");
+    if (head.starts_with(Utf16LittleMark) || head.starts_with(Utf16BigMark)) {
+        Raise(shownPath_ + ": is UTF-16 text; save it as UTF-8 or plain ASCII");
     }
-    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        next_ += 3;
+    if (head.starts_with(Utf8Mark)) {
+        next_ += Utf8Mark.size();
     }
 }
 
 void SequentialFile::RaiseAtValue(const std::string& what) const {
-    Raise(path_ + ", line " + std::to_string(valueLine_) + ", value " +
+    Raise(shownPath_ + ", line " + std::to_string(valueLine_) + ", value " +
           std::to_string(valuesRead_ + 1) + ": " + what);
 }
 
 void SequentialFile::RaiseShort() const {
-    std::string message = path_ + ": the file ends after " + std::to_string(valuesRead_) +
+    std::string message = shownPath_ + ": the file ends after " + std::to_string(valuesRead_) +
                           (valuesRead_ == 1 ? " value" : " values");
     if (expected_ >= 0) {
         message += ", but " + std::to_string(expected_) + " are needed";
@@ -124,7 +188,8 @@ void SequentialFile::SkipSeparator() {
         } else if (c == ',') {
             if (!commaAllowed_) {
                 valueLine_ = line_;
-                RaiseAtValue("empty value between commas");
+                RaiseAtValue(valuesRead_ == 0 ? "a comma before the first value"
+                                              : "empty value between commas");
             }
             commaAllowed_ = false;
         } else if (!IsBlankOrLineEnd(c)) {
@@ -193,7 +258,12 @@ std::int32_t SequentialFile::ParseValue() {
     }
     const bool complete = stage == Stage::Closed || (stage == Stage::Digits && !quoted);
     if (!complete) {
-        RaiseAtValue("\"" + preview + "\" is not a whole number");
+        // Backslashes are already escaped, so \" inside is unambiguous.
+        std::string quoted = "\"";
+        for (const char c : preview) {
+            quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+        }
+        RaiseAtValue(quoted + "\" is not a whole number");
     }
     const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
     if (magnitude > limit) {
@@ -286,6 +356,11 @@ std::map<std::string, std::string>& Redirections() {
     return redirections;
 }
 
+std::string& LastOpened() {
+    static std::string name;
+    return name;
+}
+
 // The file last looked up: a load reads millions of values from one file.
 int lastNumber = 0;
 SequentialFile* lastFile = nullptr;
@@ -321,7 +396,13 @@ void OpenForInput(std::string_view name, int fileNumber) {
     if (const auto found = Redirections().find(path); found != Redirections().end()) {
         path = found->second;
     }
-    OpenFiles()[fileNumber] = std::make_unique<SequentialFile>(std::move(path));
+    auto file = std::make_unique<SequentialFile>(std::move(path));
+    LastOpened() = file->ShownPath();
+    OpenFiles()[fileNumber] = std::move(file);
+}
+
+const std::string& LastOpenedName() {
+    return LastOpened();
 }
 
 std::int32_t InputValue(int fileNumber) {
@@ -333,7 +414,7 @@ void ExpectValues(int fileNumber, std::int64_t total) {
 }
 
 const std::string& FilePath(int fileNumber) {
-    return FileAt(fileNumber).Path();
+    return FileAt(fileNumber).ShownPath();
 }
 
 void CloseFile(int fileNumber) {

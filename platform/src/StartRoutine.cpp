@@ -3,19 +3,21 @@
 #include "platform/FatalError.h"
 #include "platform/Form.h"
 #include "platform/SequentialFile.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string_view>
-
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace platform {
@@ -33,6 +35,25 @@ struct Options {
     bool version = false;
     std::optional<std::string> file;
 };
+
+// Standard output was closed when the program started; /dev/null stands in
+// for it, but what is written there has not reached anyone.
+bool standardOutputClosed = false;
+
+// Whether everything written to standard output so far has reached it.
+bool StandardOutputWritten() {
+    if (standardOutputClosed) {
+        errno = EBADF;
+        return false;
+    }
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+int ReportWriteFailure(const ProjectDescription& project, const char* what) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", project.name.c_str(), what,
+                 std::strerror(errno));
+    return ExitFailure;
+}
 
 void PrintHelp(const ProjectDescription& project) {
     std::printf("Usage: %s [--text | --why] [FILE]\n"
@@ -75,7 +96,7 @@ Options ParseOptions(const ProjectDescription& project, int argc, char** argv) {
         } else if (!optionsEnded && (arg == "--version" || arg == "-V")) {
             options.version = true;
         } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
-            UsageError(project, "unknown option '" + std::string(arg) + "'");
+            UsageError(project, "unknown option " + ShownName(arg));
         } else if (options.file) {
             UsageError(project, "only one data file may be given");
         } else {
@@ -90,10 +111,8 @@ int RunAsText(const ProjectDescription& project, bool why) {
     if (!form) {
         return ExitFailure;
     }
-    if (!WriteFormAsText(*form, stdout, project.tipsCaption)) {
-        std::fprintf(stderr, "%s: cannot write the lists: %s\n", project.name.c_str(),
-                     std::strerror(errno));
-        return ExitFailure;
+    if (!WriteFormAsText(*form, stdout, project.tipsCaption) || !StandardOutputWritten()) {
+        return ReportWriteFailure(project, "the lists");
     }
     return ExitSuccess;
 }
@@ -102,11 +121,11 @@ int Run(const ProjectDescription& project, int argc, char** argv) {
     const Options options = ParseOptions(project, argc, argv);
     if (options.help) {
         PrintHelp(project);
-        return ExitSuccess;
+        return StandardOutputWritten() ? ExitSuccess : ReportWriteFailure(project, "the help");
     }
     if (options.version) {
         std::printf("%s %s\n", project.name.c_str(), project.version.c_str());
-        return ExitSuccess;
+        return StandardOutputWritten() ? ExitSuccess : ReportWriteFailure(project, "the version");
     }
     if (options.file) {
         RedirectFile(project.dataFileName, *options.file);
@@ -119,9 +138,23 @@ int Run(const ProjectDescription& project, int argc, char** argv) {
 namespace {
 
 std::string FailureMessage(const std::exception& error) {
+    const std::string building = TakeBuildingWhenFailed();
     const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr ||
                              dynamic_cast<const std::length_error*>(&error) != nullptr;
-    return outOfMemory ? "out of memory" : error.what();
+    if (!outOfMemory) {
+        return error.what();
+    }
+    // Which file, and what it was building: "Data.txt: out of memory while
+    // loading 3000000 records".
+    std::string message;
+    if (!LastOpenedName().empty()) {
+        message += LastOpenedName() + ": ";
+    }
+    message += "out of memory";
+    if (!building.empty()) {
+        message += " while " + building;
+    }
+    return message;
 }
 
 void ReportFailure(const std::string& program, const std::string& message,
@@ -251,7 +284,30 @@ bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCapt
     return writer.Finish();
 }
 
+namespace {
+
+// With descriptor 0, 1 or 2 closed, the next file or socket opened would take
+// its number: a report meant for standard error would then go into the data
+// file or the display connection. /dev/null takes the place instead.
+void ReopenClosedStandardStreams() {
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            standardOutputClosed = standardOutputClosed || fd == 1;
+            const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            // open takes the lowest free number, which is fd itself.
+            if (opened != fd && opened >= 0) {
+                close(opened);
+            }
+        }
+    }
+#endif
+}
+
+} // namespace
+
 void ThunRTMain(const ProjectDescription& project, int argc, char** argv) {
+    ReopenClosedStandardStreams();
 #ifdef _WIN32
     // Identical bytes on every platform: no CRLF translation of the lists.
     _setmode(_fileno(stdout), _O_BINARY);

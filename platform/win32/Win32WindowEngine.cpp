@@ -1,13 +1,8 @@
 #include "../src/TextMode.h"
 #include "../src/WindowEngine.h"
+#include "FormWindow.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
-
-// commctrl.h needs the types of windows.h.
-// clang-format off
-#include <windows.h>
-#include <commctrl.h>
-// clang-format on
 
 #include <cstdio>
 #include <map>
@@ -22,7 +17,6 @@ namespace {
 
 constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD FormExStyle = WS_EX_CONTROLPARENT;
-constexpr UINT DesignDpi = 96;
 
 std::wstring Widen(std::string_view text) {
     if (text.empty()) {
@@ -87,41 +81,7 @@ SIZE OuterSize(int clientWidth, int clientHeight, UINT dpi) {
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// The window frmQuorvale and its controls. Every control is a direct child of
-// the form, so that the list views' notifications reach it; a list box's
-// place inside its frame is added up here.
-class FormWindow {
-public:
-    explicit FormWindow(const Form& form) : form_(form) {}
-    FormWindow(const FormWindow&) = delete;
-    FormWindow& operator=(const FormWindow&) = delete;
-    ~FormWindow() {
-        if (font_ != nullptr) {
-            DeleteObject(font_);
-        }
-    }
-
-    HWND Create(HINSTANCE instance);
-    HWND Handle() const { return window_; }
-
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-private:
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void CreateControls(HINSTANCE instance);
-    void UpdateFont();
-    void Arrange();
-    void ShowLine(NMLVDISPINFOW& info) const;
-    void ShowTip(NMLVGETINFOTIPW& info) const;
-
-    const Form& form_;
-    HWND window_ = nullptr;
-    HFONT font_ = nullptr;
-    UINT dpi_ = DesignDpi;
-    std::vector<HWND> controls_; // parallel to the description's controls
-    std::map<HWND, const ListBox*> lines_;
-    HWND lastFocus_ = nullptr;
-};
+} // namespace
 
 HWND FormWindow::Create(HINSTANCE instance) {
     const FormDescription& description = form_.Description();
@@ -333,6 +293,8 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     return DefWindowProcW(window_, message, wParam, lParam);
 }
+
+namespace {
 
 // A console that exists only for this process (started from Explorer) is
 // no use to a window; one shared with a shell keeps its output.

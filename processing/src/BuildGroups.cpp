@@ -2,6 +2,7 @@
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
+#include "platform/FatalError.h"
 
 #include <algorithm>
 #include <functional>
@@ -48,7 +49,8 @@ void SortByPair(std::vector<FreeRecord>& records) {
     }
     const std::uint64_t span1 = static_cast<std::uint64_t>(std::int64_t{high1} - low1) + 1;
     const std::uint64_t span2 = static_cast<std::uint64_t>(std::int64_t{high2} - low2) + 1;
-    if (span1 * span2 <= std::uint64_t{UINT32_MAX}) {
+    // Each span can reach 2^32, so their product can wrap: divide instead.
+    if (span1 <= std::uint64_t{UINT32_MAX} / span2) {
         StableSortBy(records, [=](const FreeRecord& r) {
             return static_cast<std::uint32_t>(
                 static_cast<std::uint64_t>(std::int64_t{r.value1} - low1) * span2 +
@@ -208,6 +210,7 @@ void MarkFreeRowsGrouped(std::int32_t* cells) {
 } // namespace
 
 void BuildGroups() {
+    const platform::Building building("grouping " + std::to_string(RecordCount) + " records");
     PendingGroups.emplace();
     detail::PendingFacts.clear();
     if (RecordCount <= 0) {

@@ -26,6 +26,7 @@ void LoadRecords() {
                         " is negative");
     }
     platform::ExpectValues(DataFileNumber, 1 + std::int64_t{FieldCount - 1} * RecordCount);
+    const platform::Building building("loading " + std::to_string(RecordCount) + " records");
 
     RecordTable.Create(RecordCount, FieldCount);
     for (std::int32_t p = 0; p <= lastPosition; ++p) {

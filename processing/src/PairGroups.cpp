@@ -2,6 +2,7 @@
 #include "Reasons.h"
 #include "modQuorvale.h"
 #include "platform/Checked.h"
+#include "platform/FatalError.h"
 
 #include <algorithm>
 #include <array>
@@ -437,6 +438,8 @@ void PairByScan(const std::vector<PositionList>& groups) {
 } // namespace
 
 void PairGroups() {
+    const platform::Building building("pairing " + std::to_string(PendingGroups->Count()) +
+                                      " groups");
     const std::vector<PositionList>& groups = PendingGroups->Items();
     const std::vector<GroupFacts> facts = FactsOf(groups);
     bool exactMasks = true;

@@ -2,6 +2,7 @@
 #include "Reasons.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
+#include "platform/FatalError.h"
 
 #include <algorithm>
 #include <span>
@@ -318,6 +319,8 @@ bool IsInRange(std::int32_t position) {
 }
 
 void ValidateAndSort() {
+    const platform::Building building("validating and sorting " + std::to_string(RecordCount) +
+                                      " records");
     OutputLists.emplace();
     NotPlacedList.emplace();
     RejectedList.emplace();

@@ -42,7 +42,7 @@ fuzz_target() { # TARGET
 if [[ $fuzz_seconds -gt 0 ]]; then
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
-    for target in reader run; do
+    for target in reader run stages; do
         check "fuzz_$target for $fuzz_seconds s" fuzz_target "$target"
     done
 fi

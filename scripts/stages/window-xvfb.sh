@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # The real window under Xvfb: on the example data one window titled
 # "Quorvale" with a 655x309 client area; on a missing data file no window,
-# only the error dialog, and status 1 once it is dismissed; resting the mouse
-# on a not-placed line brings up a tooltip, on an input line none. About 15 s.
+# only the error dialog, and status 1 once it is dismissed, with nothing
+# from Qt on standard error even without XDG_RUNTIME_DIR. Then the hostile
+# cases: a closed standard error still gives the dialog; a dead display and
+# an unknown platform plugin end with the program's report and status 1;
+# markup in the data file is shown as plain text. Last, resting the mouse on
+# a not-placed line brings up a tooltip, on an input line none. About 25 s.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/lib/packages.sh"
@@ -44,7 +48,7 @@ wait "$app" 2>/dev/null || true
 echo "example data: one window Quorvale, client area 655x309"
 tally 1 0
 
-(cd "$scratch" && exec "$program" 2>"$scratch/stderr") &
+(cd "$scratch" && exec env -u XDG_RUNTIME_DIR "$program" 2>"$scratch/stderr") &
 app=$!
 dialog=$(wait_for_window Quorvale)
 sleep 0.5
@@ -58,8 +62,59 @@ wait "$app" || status=$?
 app=
 [[ $status -eq 1 ]] || fail "status $status after dismissing the dialog, not 1"
 grep -q '^quorvale: ' "$scratch/stderr" || fail "no 'quorvale:' report on stderr"
+[[ $(wc -l <"$scratch/stderr") -eq 1 ]] || fail "more than the report on stderr: $(cat "$scratch/stderr")"
 echo "missing data file: dialog only, status 1, $(cat "$scratch/stderr")"
 tally 1 0
+
+# Runs the program on this Data.txt content (none: no file) with these extra
+# redirections, waits for its error dialog, prints the dialog's size,
+# dismisses it and checks for status 1.
+dialog_size() {
+    local content=$1 redirect=$2 dir
+    dir=$(mktemp -d -p "$scratch")
+    [[ -n $content ]] && printf "$content" >"$dir/Data.txt"
+    (cd "$dir" && eval "exec \"\$program\" $redirect") &
+    app=$!
+    local dialog
+    dialog=$(wait_for_window Quorvale) || fail "no dialog with '$redirect'"
+    sleep 0.5
+    xwininfo -id "$dialog" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
+    xdotool windowfocus --sync "$dialog" key Return
+    local status=0
+    wait "$app" || status=$?
+    app=
+    [[ $status -eq 1 ]] || fail "status $status after dismissing the dialog, not 1"
+}
+
+# With standard error closed the display connection must not take its
+# number: the dialog appears and the run ends.
+dialog_size "" "2>&-" >/dev/null
+echo "closed standard error: dialog, status 1"
+
+# A data value that is markup: as plain text the dialog is as large as for
+# a value of the same width that is no markup.
+markup=$(dialog_size '1\n<h1>HUGE</h1>,1,1,1\n' "2>/dev/null")
+plain=$(dialog_size '1\n<h7>HUGE</h7>,1,1,1\n' "2>/dev/null")
+[[ $markup == "$plain" ]] || fail "markup changed the dialog: $markup, not $plain"
+echo "markup in the data file: shown as text ($markup)"
+
+# No window system to be had: the program's report, no abort.
+no_window() {
+    local status=0
+    (cd "$scratch" && exec timeout 10 env "$@" "$program" 2>"$scratch/stderr") || status=$?
+    [[ $status -eq 1 ]] || fail "status $status with $*, not 1"
+    grep -qxE 'quorvale: cannot open a window: .+; use --text to print the lists' \
+        "$scratch/stderr" || fail "report with $*: $(cat "$scratch/stderr")"
+}
+dead=:
+for number in 55 77 99 4242; do
+    [[ -e /tmp/.X11-unix/X$number ]] || { dead=:$number; break; }
+done
+no_window DISPLAY="$dead"
+echo "dead display: status 1, $(cat "$scratch/stderr")"
+no_window QT_QPA_PLATFORM=bogus
+echo "unknown platform plugin: status 1, $(cat "$scratch/stderr")"
+tally 4 0
 
 # Mapped top-level windows other than the main one: a tooltip is one.
 other_windows() {

@@ -13,7 +13,9 @@ namespace platform {
 // optional sign and decimal digits, optionally in double quotes. Anything
 // else is a fatal error naming the file, the line and the value's ordinal.
 // Nothing is read ahead beyond one block, and nothing past the value that
-// the caller asks for is ever interpreted.
+// the caller asks for is ever interpreted. A read takes what has arrived, so
+// values on a pipe, FIFO or terminal are parsed as they come, and more is
+// waited for only when the value asked for is not complete yet.
 class SequentialFile {
 public:
     explicit SequentialFile(std::string path);
@@ -28,6 +30,8 @@ public:
     void ExpectValues(std::int64_t total) { expected_ = total; }
 
     const std::string& Path() const { return path_; }
+    // The path as reports show it: escaped, quoted where needed.
+    const std::string& ShownPath() const { return shownPath_; }
 
 private:
     int Peek() {
@@ -38,6 +42,7 @@ private:
     }
     void Advance() { ++next_; }
     bool Refill();
+    std::size_t ReadInto(char* into, std::size_t room);
     void CheckEncoding();
     void SkipSeparator();
     bool TrySkipPlainSeparator();
@@ -47,6 +52,7 @@ private:
     [[noreturn]] void RaiseShort() const;
 
     std::string path_;
+    std::string shownPath_;
     struct FileCloser {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
@@ -69,9 +75,11 @@ private:
 void OpenForInput(std::string_view name, int fileNumber);
 std::int32_t InputValue(int fileNumber);
 void ExpectValues(int fileNumber, std::int64_t total);
-// The path actually read for an open file number, for error reports.
+// The path actually read for an open file number, as error reports show it.
 const std::string& FilePath(int fileNumber);
 void CloseFile(int fileNumber);
+// The file last opened for input, as reports show it; "" before any.
+const std::string& LastOpenedName();
 // Closes every numbered file, as after a failed run.
 void CloseAllFiles();
 

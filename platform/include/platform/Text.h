@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -37,5 +38,18 @@ inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
 
 // Plain decimal, appended to a string.
 void AppendDecimal(std::string& out, std::int32_t value);
+
+// Untrusted text (a file name, a token from a data file) as a report may show
+// it: every byte of a control character (C0, DEL, C1), of a bidirectional
+// formatting character, of invalid UTF-8, and every backslash becomes \xNN,
+// so that nothing reaches a terminal as a command and no line can be forged.
+// Other printable UTF-8 stays as it is.
+std::string EscapeText(std::string_view text);
+
+// A file name for a report: escaped, except that a backslash stays as it is
+// unless an 'x' follows (Windows paths), and in double quotes (with \" for a
+// quote inside) when it is empty, holds a quote, or starts or ends with a
+// blank, so that where it ends is never in doubt.
+std::string ShownName(std::string_view name);
 
 } // namespace platform

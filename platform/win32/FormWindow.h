@@ -1,0 +1,58 @@
+#pragma once
+
+// Internal to the platform layer and its own tests: the Win32 realisation of
+// a loaded form.
+
+#include "platform/Form.h"
+
+// commctrl.h needs the types of windows.h.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <map>
+#include <vector>
+
+namespace platform {
+
+// The DPI that the form's twips are laid out for: 15 twips per pixel.
+inline constexpr UINT DesignDpi = 96;
+
+// The window frmQuorvale and its controls. Every control is a direct child of
+// the form, so that the list views' notifications reach it; a list box's
+// place inside its frame is added up here.
+class FormWindow {
+public:
+    explicit FormWindow(const Form& form) : form_(form) {}
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
+    ~FormWindow() {
+        if (font_ != nullptr) {
+            DeleteObject(font_);
+        }
+    }
+
+    HWND Create(HINSTANCE instance);
+    HWND Handle() const { return window_; }
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls(HINSTANCE instance);
+    void UpdateFont();
+    void Arrange();
+    void ShowLine(NMLVDISPINFOW& info) const;
+    void ShowTip(NMLVGETINFOTIPW& info) const;
+
+    const Form& form_;
+    HWND window_ = nullptr;
+    HFONT font_ = nullptr;
+    UINT dpi_ = DesignDpi;
+    std::vector<HWND> controls_; // parallel to the description's controls
+    std::map<HWND, const ListBox*> lines_;
+    HWND lastFocus_ = nullptr;
+};
+
+} // namespace platform

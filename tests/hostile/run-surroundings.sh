@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Hostile surroundings rather than hostile data: no usable display, closed
+# or full standard streams, input that arrives slowly, untrusted names and
+# too little memory. Every case must end promptly with the stated status,
+# never by a signal, and every report must be the program's own single line.
+#
+# usage: run-surroundings.sh [--no-memory-limit] PROGRAM
+#   --no-memory-limit skips the out-of-memory case (AddressSanitizer
+#   reserves far more address space than any limit).
+set -u
+memory_limit=1
+if [[ ${1:-} == --no-memory-limit ]]; then
+    memory_limit=0
+    shift
+fi
+program=$(realpath "$1")
+
+passed=0
+failed=0
+work=$(mktemp -d)
+writers=()
+trap 'kill "${writers[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+
+# A display number with no server behind it.
+dead_display=:
+for number in 55 77 99 4242; do
+    [[ -e /tmp/.X11-unix/X$number ]] || { dead_display=:$number; break; }
+done
+
+# Runs one case in a fresh directory holding the example-sized Data.txt.
+#   expect NAME STATUS PATTERN COMMAND...
+# PATTERN is an extended regular expression that standard error must match
+# as a whole: exactly one line, nothing from Qt or anyone else around it.
+expect() {
+    local name=$1 want=$2 pattern=$3
+    shift 3
+    local dir="$work/$name"
+    mkdir -p "$dir"
+    printf '2\n5,1,7,0\n5,2,7,0\n' >"$dir/Data.txt"
+    local status
+    (cd "$dir" && timeout 5 "$@" >"$dir/stdout" 2>"$dir/stderr")
+    status=$?
+    report "$name" "$want" "$status" "$pattern" "$dir"
+}
+
+report() {
+    local name=$1 want=$2 status=$3 pattern=$4 dir=$5
+    local problems=()
+    [[ $status -eq 124 ]] && problems+=("did not end in time")
+    [[ $status -gt 128 && $status -ne 124 ]] && problems+=("killed by signal $((status - 128))")
+    [[ $status -ne $want ]] && problems+=("status $status, expected $want")
+    if [[ -n $pattern ]]; then
+        [[ $(wc -l <"$dir/stderr") -eq 1 ]] || problems+=("standard error is not one line")
+        grep -qxE -- "$pattern" "$dir/stderr" || problems+=("standard error does not match")
+        # Raw control bytes on a terminal are commands, not text.
+        LC_ALL=C grep -q $'[\x01-\x08\x0B-\x1F\x7F]' "$dir/stderr" &&
+            problems+=("raw control bytes on standard error")
+    fi
+    compgen -G "$dir/core*" >/dev/null && problems+=("left a core file")
+    if [[ ${#problems[@]} -eq 0 ]]; then
+        passed=$((passed + 1))
+        echo "ok $name: status $status"
+    else
+        failed=$((failed + 1))
+        echo "FAILED $name: status $status: ${problems[*]}"
+        head -c 600 "$dir/stderr"
+    fi
+}
+
+no_window='quorvale: cannot open a window: .+; use --text to print the lists'
+
+# Display failures: no abort, no core file, the program's one-line report.
+expect no-display 1 "$no_window" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program"
+expect dead-display 1 "$no_window" env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    DISPLAY="$dead_display" "$program"
+expect garbage-display 1 "$no_window" env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    DISPLAY=garbage "$program"
+expect control-bytes-in-display 1 "$no_window" env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    DISPLAY=$'\e[2J:1' "$program"
+expect bogus-wayland-socket 1 "$no_window" env -u DISPLAY -u QT_QPA_PLATFORM \
+    WAYLAND_DISPLAY=no-such-socket XDG_RUNTIME_DIR="$work" "$program"
+expect unknown-platform-plugin 1 "$no_window" env QT_QPA_PLATFORM=bogus "$program"
+expect missing-platform-plugin 1 "$no_window" env QT_QPA_PLATFORM=wayland \
+    WAYLAND_DISPLAY=no-such-socket XDG_RUNTIME_DIR="$work" "$program"
+expect no-runtime-dir-warning 1 "$no_window" env -u XDG_RUNTIME_DIR -u WAYLAND_DISPLAY \
+    -u QT_QPA_PLATFORM DISPLAY="$dead_display" "$program"
+
+# Closed and full standard streams. A closed standard error must not hand
+# its number to the display connection or the data file.
+expect dead-display-closed-stderr 1 '' env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    DISPLAY="$dead_display" bash -c 'exec "$0" 2>&-' "$program"
+expect bad-data-closed-stdin-and-stderr 1 '' \
+    bash -c 'printf "x" >Data.txt && exec "$0" --text 0<&- 2>&-' "$program"
+expect version-to-closed-stdout 1 'quorvale: cannot write the version: .+' \
+    bash -c 'exec "$0" --version >&-' "$program"
+expect lists-to-closed-stdout 1 'quorvale: cannot write the lists: .+' \
+    bash -c 'exec "$0" --text >&-' "$program"
+expect help-to-full-device 1 'quorvale: cannot write the help: No space left on device' \
+    bash -c 'exec "$0" --help >/dev/full' "$program"
+expect version-to-full-device 1 'quorvale: cannot write the version: No space left on device' \
+    bash -c 'exec "$0" --version >/dev/full' "$program"
+
+# Input that arrives and then waits: parsed as it comes, never waited on
+# past what the run needs. Each writer holds its end open for 6 s; the
+# program has 3.
+held() {
+    printf "$1"
+    exec sleep 6
+}
+streamed() {
+    local name=$1 want=$2 pattern=$3 content=$4 kind=$5
+    local dir="$work/$name"
+    mkdir -p "$dir"
+    local status
+    if [[ $kind == fifo ]]; then
+        mkfifo "$dir/input"
+        held "$content" >"$dir/input" &
+        writers+=($!)
+        (cd "$dir" && timeout 3 "$program" --text input >stdout 2>stderr)
+        status=$?
+    else
+        # A pipeline waits for its writer: 6 s each.
+        held "$content" | (cd "$dir" && timeout 3 "$program" --text /dev/stdin >stdout 2>stderr)
+        status=${PIPESTATUS[1]}
+    fi
+    report "$name" "$want" "$status" "$pattern" "$dir"
+    if [[ $want -eq 0 ]] && ! grep -qx '\[00001\]   5-2-7' "$dir/stdout"; then
+        failed=$((failed + 1))
+        passed=$((passed - 1))
+        echo "$name: the lists are not complete"
+    fi
+}
+streamed complete-records-on-a-held-pipe 0 '' '2\n5,1,7,0\n5,2,7,0\n' pipe
+streamed bad-value-on-a-held-pipe 1 'quorvale: /dev/stdin, line 1, value 1: "abc" is not a whole number' \
+    'abc\n' pipe
+streamed complete-records-on-a-held-fifo 0 '' '2\n5,1,7,0\n5,2,7,0\n' fifo
+streamed bad-value-on-a-held-fifo 1 'quorvale: input, line 2, value 3: "x" is not a whole number' \
+    '2\n5,x\n' fifo
+
+# Untrusted names: escaped, and quoted where their end could be misread.
+expect newline-in-name 1 'quorvale: bad\\x0Aname\.txt: cannot open for reading: .+' \
+    "$program" --text $'bad\nname.txt'
+expect escape-sequence-in-name 1 'quorvale: \\x1B\[2J\\x1B\]0;owned\\x07\.txt: cannot open for reading: .+' \
+    "$program" --text $'\e[2J\e]0;owned\a.txt'
+expect invalid-utf8-in-name 1 'quorvale: caf\\xE9\.txt: cannot open for reading: .+' \
+    "$program" --text $'caf\xe9.txt'
+expect empty-name 1 'quorvale: "": cannot open for reading: .+' "$program" --text ''
+expect quote-in-name 1 'quorvale: "a\\"b": cannot open for reading: .+' "$program" --text 'a"b'
+expect control-bytes-in-option 2 '' "$program" $'--\e[31m'
+grep -qF 'unknown option --\x1B[31m' "$work/control-bytes-in-option/stderr" ||
+    { failed=$((failed + 1)); echo "control-bytes-in-option: option not escaped"; }
+
+# Wording of data errors.
+expect leading-comma 1 'quorvale: Data\.txt, line 1, value 1: a comma before the first value' \
+    bash -c 'printf ",1\n5,1,7,0\n" >Data.txt && exec "$0" --text' "$program"
+expect quotes-in-token 1 'quorvale: Data\.txt, line 2, value 2: "\\"\\"\\"" is not a whole number' \
+    bash -c 'printf "1\n\"\"\"\n" >Data.txt && exec "$0" --text' "$program"
+expect utf32-mark 1 'quorvale: Data\.txt: is UTF-32 text; save it as UTF-8 or plain ASCII' \
+    bash -c 'printf "\377\376\000\000""1\000\000\000" >Data.txt && exec "$0" --text' "$program"
+
+# Out of memory: which file, and what was being built.
+if [[ $memory_limit -eq 1 ]]; then
+    dir="$work/out-of-memory"
+    mkdir -p "$dir"
+    awk 'BEGIN { n = 3000000; print n; for (i = 0; i < n; i++) print "5,1,7,0" }' >"$dir/Data.txt"
+    (cd "$dir" && ulimit -v 262144 && exec timeout 20 "$program" --text >stdout 2>stderr)
+    report out-of-memory 1 $? \
+        'quorvale: Data\.txt: out of memory while (loading|validating and sorting|grouping) 3000000 records' \
+        "$dir"
+fi
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
