@@ -37,13 +37,22 @@ void CheckLines(const platform::Form& form) {
     Require(form.ListBoxNamed("lstNotPlaced").ListCount() == NotPlacedList->Count(),
             "lstNotPlaced lines");
     Require(form.ListBoxNamed("lstErrors").ListCount() == RejectedList->Count(), "lstErrors lines");
+    // Shown tips: a reason for every not-placed and rejected record.
+    for (const char* name : {"lstNotPlaced", "lstErrors"}) {
+        const platform::ListBox& list = form.ListBoxNamed(name);
+        Require(list.HasTips() == form.ShowsTips(), std::string(name) + " tips");
+        for (std::int32_t i = 0; form.ShowsTips() && i < list.ListCount(); ++i) {
+            Require(!list.Tip(i).empty(), std::string(name) + " line without a reason");
+        }
+    }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     platform::RedirectFile(DataFileName, fuzz::MemoryFilePath(data, size));
-    platform::Form form(frmQuorvale::Layout());
+    // Every other input as in the window or with --why, keeping reasons.
+    platform::Form form(frmQuorvale::Layout(), size % 2 == 1);
     try {
         frmQuorvale::Form_Load(form);
     } catch (const platform::FatalError&) {

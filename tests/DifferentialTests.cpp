@@ -1,6 +1,7 @@
 // The fast stages against the plain reference stages on many seeded random
-// tables: after every stage the whole module state must be the same. Each
-// stage starts from the reference's state, so a fault shows at its stage.
+// tables: after every stage the whole module state must be the same, the
+// reasons for rejected and unplaced records included. Each stage starts
+// from the reference's state, so a fault shows at its stage.
 
 #include "Reference.h"
 #include "TestSupport.h"
@@ -256,6 +257,17 @@ TEST(Differential, ComparisonSeesAChangedRow) {
     Restore({table, {}, {}, {}, {}, {}});
     const State before = Capture();
     RecordTable.Set(0, Spare, 99);
+    EXPECT_NE(Difference(before, Capture()), "");
+}
+
+TEST(Differential, ComparisonSeesAChangedReason) {
+    Restore({{{60, 1, 1}}, {}, {}, {}, {}, {}});
+    KeepReasons = true;
+    ValidateAndSort();
+    KeepReasons = false;
+    const State before = Capture();
+    ASSERT_EQ(RejectedReasons.size(), 1u);
+    RejectedReasons[0].value = 61;
     EXPECT_NE(Difference(before, Capture()), "");
 }
 

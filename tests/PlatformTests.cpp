@@ -195,9 +195,10 @@ TEST(FormLayout, FramesShareExtraWidthEquallyAndListsKeepMargins) {
 
 namespace {
 
-std::string WrittenText(const platform::Form& form, bool& written) {
+std::string WrittenText(const platform::Form& form, bool& written,
+                        std::string_view tipsCaption = {}) {
     std::FILE* file = std::tmpfile();
-    written = platform::WriteFormAsText(form, file);
+    written = platform::WriteFormAsText(form, file, tipsCaption);
     std::rewind(file);
     std::string text;
     char chunk[4096];
@@ -230,6 +231,46 @@ TEST(TextMode, WritesEveryLineAcrossChunks) {
     bool written = false;
     EXPECT_EQ(WrittenText(form, written), expected);
     EXPECT_TRUE(written);
+}
+
+std::string TestTip(std::int32_t index) {
+    return "why " + std::to_string(index);
+}
+
+// Three lines, only the last two lists with tips.
+platform::Form FormWithTips(bool showsTips) {
+    platform::Form form(frmQuorvale::Layout(), showsTips);
+    form.ListBoxNamed("lstInput").AddItem("in");
+    platform::ListBox& notPlaced = form.ListBoxNamed("lstNotPlaced");
+    notPlaced.UseRecordLines(WriteTestRecord);
+    notPlaced.AddRecordLine(7);
+    notPlaced.AddRecordLine(3);
+    notPlaced.UseTips(TestTip);
+    platform::ListBox& errors = form.ListBoxNamed("lstErrors");
+    errors.AddItem("bad");
+    errors.UseTips(TestTip);
+    return form;
+}
+
+TEST(TextMode, TipsFollowTheListsUnderTheirCaption) {
+    bool written = false;
+    EXPECT_EQ(WrittenText(FormWithTips(true), written, "Reasons:"),
+              "Input Data:\nin\n\nOutput Data:\n\nNot Placed Data:\nrecord 7\nrecord 3\n\n"
+              "Errors:\nbad\n\nReasons:\nrecord 7\twhy 0\nrecord 3\twhy 1\nbad\twhy 0\n");
+    EXPECT_TRUE(written);
+    // A form that does not show tips prints none, whatever its lists have.
+    EXPECT_EQ(WrittenText(FormWithTips(false), written, "Reasons:"),
+              "Input Data:\nin\n\nOutput Data:\n\nNot Placed Data:\nrecord 7\nrecord 3\n\n"
+              "Errors:\nbad\n");
+}
+
+TEST(ListBox, TipsOnlyWhereGivenAndOnlyForExistingLines) {
+    const platform::Form form = FormWithTips(true);
+    EXPECT_FALSE(form.ListBoxNamed("lstInput").HasTips());
+    EXPECT_EQ(form.ListBoxNamed("lstInput").Tip(0), "");
+    EXPECT_EQ(form.ListBoxNamed("lstNotPlaced").Tip(1), "why 1");
+    EXPECT_THROW(form.ListBoxNamed("lstNotPlaced").Tip(2), platform::FatalError);
+    EXPECT_THROW(form.ListBoxNamed("lstInput").Tip(-1), platform::FatalError);
 }
 
 #ifndef _WIN32

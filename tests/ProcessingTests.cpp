@@ -279,9 +279,12 @@ TEST(RunInvariants, HoldOnRandomTables) {
             row = {pick(0, 9) == 0 ? pick(-1, 50) : 8 + key * (pick(0, 15) == 0 ? 2 : 1),
                    pick(0, 12) == 0 ? pick(-2, 10) : pick(1, 7), key, pick(0, 99)};
         }
+        // Every other run with reasons, which the invariants then check too.
+        KeepReasons = seed % 2 == 1;
         RunStages(rows);
         PairGroups();
         ASSERT_EQ(testing_support::CheckRunInvariants(), "") << "seed " << seed;
+        KeepReasons = false;
         outputs += OutputLists->Count();
         notPlaced += NotPlacedList->Count();
     }

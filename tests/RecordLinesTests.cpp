@@ -117,3 +117,26 @@ TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
         EXPECT_EQ(output.List(line++), " ");
     }
 }
+
+// Reasons are kept only for a form that shows tips, and only the not-placed
+// and error lines get them.
+TEST(FormLoad, TipsOnNotPlacedAndErrorLinesOnlyWhenShown) {
+    const std::string data = "7\n12,1,4,0\n12,2,4,0\n99,2,8,0\n12,3,4,0\n12,5,4,0\n7,6,-1,0\n"
+                             "12,7,4,0\n";
+    platform::Form plain(frmQuorvale::Layout());
+    LoadForm(plain, data);
+    EXPECT_FALSE(KeepReasons);
+    EXPECT_TRUE(RejectedReasons.empty());
+    for (const char* list : {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"}) {
+        EXPECT_FALSE(plain.ListBoxNamed(list).HasTips()) << list;
+    }
+
+    platform::Form shown(frmQuorvale::Layout(), true);
+    LoadForm(shown, data);
+    EXPECT_FALSE(shown.ListBoxNamed("lstInput").HasTips());
+    EXPECT_FALSE(shown.ListBoxNamed("lstOutput").HasTips());
+    EXPECT_EQ(shown.ListBoxNamed("lstNotPlaced").Tip(0),
+              "its group [00005] of 1 needed a group of 4: no later group of 4");
+    EXPECT_EQ(shown.ListBoxNamed("lstErrors").Tip(0), "Value1 99 is outside 1 to 48");
+    KeepReasons = false;
+}

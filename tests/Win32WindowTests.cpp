@@ -83,7 +83,8 @@ std::string Describe(const RECT& rect) {
 // shown) from the loaded form.
 class Win32Run {
 public:
-    explicit Win32Run(const char* data) : form_(frmQuorvale::Layout()) {
+    explicit Win32Run(const char* data, bool showsTips = false)
+        : form_(frmQuorvale::Layout(), showsTips) {
         dir_.Write("Data.txt", data);
         const auto previous = std::filesystem::current_path();
         std::filesystem::current_path(dir_.Path());
@@ -197,6 +198,36 @@ TEST(Win32Window, OwnerDataRowsShowTheFormsLines) {
     }
     // The worked example: 7 input lines, one output list, 1 not placed, 1 error.
     EXPECT_EQ(rowsSeen, 7U + 7U + 1U + 1U);
+}
+
+// What the list view asks its parent when the mouse rests on a row.
+std::string InfoTip(HWND form, HWND list, int row) {
+    wchar_t text[256] = L"unchanged";
+    NMLVGETINFOTIPW tip{};
+    tip.hdr.hwndFrom = list;
+    tip.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    tip.hdr.code = LVN_GETINFOTIPW;
+    tip.pszText = text;
+    tip.cchTextMax = 256;
+    tip.iItem = row;
+    SendMessageW(form, WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
+    return Narrow(text);
+}
+
+TEST(Win32Window, InfoTipsOnNotPlacedAndErrorLinesOnly) {
+    modQuorvale::KeepReasons = false;
+    const Win32Run run(WorkedExample, true);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    ASSERT_EQ(lists.size(), 4U);
+    const bool infoTips[] = {false, false, true, true};
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        EXPECT_EQ((ListView_GetExtendedListViewStyle(lists[i]) & LVS_EX_INFOTIP) != 0, infoTips[i])
+            << "list " << i;
+    }
+    EXPECT_EQ(InfoTip(run.Handle(), lists[2], 0),
+              "its group [00005] of 1 needed a group of 4: no later group of 4");
+    EXPECT_EQ(InfoTip(run.Handle(), lists[3], 0), "Value1 99 is outside 1 to 48");
+    modQuorvale::KeepReasons = false;
 }
 
 // Finds this process's message box, reads it and presses OK.

@@ -9,11 +9,13 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QListView>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -206,6 +208,42 @@ TEST(WindowLines, EachListShowsItsLinesInOrder) {
                            "[00003]   12-3-4", "[00004]   12-5-4", "[00006]   12-7-4", " "}));
     EXPECT_EQ(LinesOf(*List(window, "lstNotPlaced")), QStringList({"[00005]   7-6--1"}));
     EXPECT_EQ(LinesOf(*List(window, "lstErrors")), QStringList({"[00002]   99-2-8"}));
+}
+
+QString TipOf(QWidget& window, const char* list, int row) {
+    return List(window, list)->model()->index(row, 0).data(Qt::ToolTipRole).toString();
+}
+
+// The tooltip that hovering over a row brings up.
+QString HoverTip(QListView& list, int row) {
+    // A tip hides after a delay; the next must not be taken for it.
+    QToolTip::hideText();
+    if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); })) {
+        return "(the previous tip stayed)";
+    }
+    const QPoint at = list.visualRect(list.model()->index(row, 0)).center();
+    QHelpEvent hover(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list.viewport(), &hover);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+TEST(WindowTips, NotPlacedAndErrorLinesTellWhyOthersNothing) {
+    WindowRun run(WorkedExample);
+    QWidget& window = *run.Window();
+    EXPECT_EQ(TipOf(window, "lstNotPlaced", 0),
+              "its group [00005] of 1 needed a group of 4: no later group of 4");
+    EXPECT_EQ(TipOf(window, "lstErrors", 0), "Value1 99 is outside 1 to 48");
+    EXPECT_EQ(TipOf(window, "lstInput", 2), "");
+    EXPECT_EQ(TipOf(window, "lstOutput", 1), "");
+
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(HoverTip(*List(window, "lstErrors"), 0), "Value1 99 is outside 1 to 48");
+    EXPECT_EQ(HoverTip(*List(window, "lstInput"), 2), "");
+    // Hovering changes nothing in the lists.
+    EXPECT_EQ(LinesOf(*List(window, "lstErrors")), QStringList({"[00002]   99-2-8"}));
+    EXPECT_TRUE(List(window, "lstErrors")->selectionModel()->selectedIndexes().isEmpty());
+    QToolTip::hideText();
 }
 
 TEST(WindowLines, LongestLineSetsTheScrollWidth) {

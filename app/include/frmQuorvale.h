@@ -14,12 +14,20 @@ platform::FormDescription Layout();
 
 // Runs the four stages, then fills lstInput, lstOutput, lstNotPlaced and
 // lstErrors. The lists keep record lines by position; their text is made
-// when a list is shown or printed.
+// when a list is shown or printed. If the form shows tips, the stages keep
+// their reasons, and the lines of lstNotPlaced and lstErrors tell them as
+// tips.
 void Form_Load(platform::Form& form);
 
 // "[00042]   12-3-7": the position padded to five digits, then Value1,
 // Value2 and GroupKey joined by hyphens.
 std::string FormatRecordLine(std::int32_t position);
+
+// Why the record at a 1-based index of RejectedList was rejected, or why the
+// one at an index of NotPlacedList was not placed; "" when the stages kept
+// no reason for it (KeepReasons was not set).
+std::string DescribeRejection(std::int32_t index);
+std::string DescribeNotPlaced(std::int32_t index);
 
 } // namespace frmQuorvale
 

@@ -10,6 +10,7 @@ platform::ProjectDescription QuorvaleProject() {
         .license = "MIT <https://opensource.org/licenses/MIT>",
         .summary = "Validates, sorts and groups integer records into lists of five.",
         .dataFileName = modQuorvale::DataFileName,
+        .tipsCaption = "Reasons:",
         .startupForm = frmQuorvale::Layout(),
         .load = frmQuorvale::Form_Load,
     };

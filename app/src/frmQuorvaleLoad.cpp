@@ -68,6 +68,15 @@ void FillOutput(platform::ListBox& list) {
     }
 }
 
+// The tips of lstNotPlaced and lstErrors: why each record is there.
+std::string NotPlacedTip(std::int32_t index) {
+    return DescribeNotPlaced(index + 1);
+}
+
+std::string ErrorTip(std::int32_t index) {
+    return DescribeRejection(index + 1);
+}
+
 } // namespace
 
 std::string FormatRecordLine(std::int32_t position) {
@@ -78,6 +87,8 @@ std::string FormatRecordLine(std::int32_t position) {
 }
 
 void Form_Load(platform::Form& form) {
+    // Reasons cost a little; they are kept only where they will be shown.
+    KeepReasons = form.ShowsTips();
     LoadRecords();
     ValidateAndSort();
     BuildGroups();
@@ -86,6 +97,10 @@ void Form_Load(platform::Form& form) {
     FillOutput(RecordList(form, "lstOutput"));
     FillPositions(RecordList(form, "lstNotPlaced"), *NotPlacedList);
     FillPositions(RecordList(form, "lstErrors"), *RejectedList);
+    if (form.ShowsTips()) {
+        form.ListBoxNamed("lstNotPlaced").UseTips(NotPlacedTip);
+        form.ListBoxNamed("lstErrors").UseTips(ErrorTip);
+    }
 }
 
 } // namespace frmQuorvale

@@ -48,7 +48,13 @@ public:
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid()) {
+        if (!index.isValid()) {
+            return {};
+        }
+        if (role == Qt::ToolTipRole) {
+            return Tip(index.row());
+        }
+        if (role != Qt::DisplayRole) {
             return {};
         }
         ListBox::LineBuffer scratch;
@@ -61,6 +67,18 @@ public:
     int LongestRow() const { return longestRow_; }
 
 private:
+    // Tips are the program's own words and numbers, never data text.
+    QVariant Tip(int row) const {
+        if (!lines_.HasTips()) {
+            return {};
+        }
+        const std::string tip = lines_.Tip(row);
+        if (tip.empty()) {
+            return {};
+        }
+        return QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size()));
+    }
+
     static int FindLongestRow(const ListBox& lines) {
         int longest = 0;
         std::size_t longestSize = 0;
@@ -262,9 +280,12 @@ void ShowFailureDialog(const QString& title, const QString& message) {
 
 std::unique_ptr<FormWindow> LoadAndShow(const ProjectDescription& project,
                                         std::unique_ptr<Form>& form, const FailureDialog& dialog) {
-    form = LoadStartupForm(project, [&](const std::string& message) {
-        dialog(QString::fromStdString(project.title), QString::fromStdString(message));
-    });
+    form = LoadStartupForm(
+        project,
+        [&](const std::string& message) {
+            dialog(QString::fromStdString(project.title), QString::fromStdString(message));
+        },
+        true);
     if (!form) {
         return nullptr;
     }

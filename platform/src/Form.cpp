@@ -41,6 +41,11 @@ std::int32_t ListBox::RecordOf(std::int32_t index) const {
     return entry;
 }
 
+std::string ListBox::Tip(std::int32_t index) const {
+    Offset(index);
+    return writeTip_ != nullptr ? writeTip_(index) : std::string();
+}
+
 std::string ListBox::List(std::int32_t index) const {
     LineBuffer scratch;
     return std::string(Line(index, scratch));
@@ -51,8 +56,9 @@ void ListBox::RaiseBadIndex(std::int32_t index) const {
           std::to_string(ListCount() - 1));
 }
 
-Form::Form(FormDescription description)
-    : description_(std::move(description)), listBoxes_(description_.controls.size()) {}
+Form::Form(FormDescription description, bool showsTips)
+    : description_(std::move(description)), listBoxes_(description_.controls.size()),
+      showsTips_(showsTips) {}
 
 ListBox& Form::ListBoxNamed(std::string_view name) {
     const auto& controls = description_.controls;

@@ -30,6 +30,7 @@ constexpr int ExitUsage = 2;
 
 struct Options {
     bool text = false;
+    bool why = false;
     bool help = false;
     bool version = false;
     std::optional<std::string> file;
@@ -55,16 +56,21 @@ int ReportWriteFailure(const ProjectDescription& project, const char* what) {
 }
 
 void PrintHelp(const ProjectDescription& project) {
-    std::printf("Usage: %s [--text] [FILE]\n"
+    std::printf("Usage: %s [--text | --why] [FILE]\n"
                 "%s\n\n"
                 "Reads the records of FILE (default: %s in the working directory) and shows\n"
-                "the four result lists in a window.\n\n"
+                "the four result lists in a window. Hovering over a not-placed or rejected\n"
+                "record shows why it was not placed or rejected.\n\n"
                 "Options:\n"
                 "  --text      print the lists to standard output instead of opening a window\n"
+                "  --why       print what --text prints, then an empty line, \"%s\" and\n"
+                "              each not-placed and then each rejected record with a tab and\n"
+                "              the reason; implies --text\n"
                 "  --help      show this help and exit\n"
                 "  --version   show the version and exit\n\n"
                 "Exit status: 0 on success, 1 on a fatal error, 2 on a usage error.\n",
-                project.name.c_str(), project.summary.c_str(), project.dataFileName.c_str());
+                project.name.c_str(), project.summary.c_str(), project.dataFileName.c_str(),
+                project.tipsCaption.c_str());
 }
 
 // In the manner of GNU programs: version, copyright, licence, warranty.
@@ -93,6 +99,9 @@ Options ParseOptions(const ProjectDescription& project, int argc, char** argv) {
             optionsEnded = true;
         } else if (!optionsEnded && arg == "--text") {
             options.text = true;
+        } else if (!optionsEnded && arg == "--why") {
+            options.text = true;
+            options.why = true;
         } else if (!optionsEnded && (arg == "--help" || arg == "-h")) {
             options.help = true;
         } else if (!optionsEnded && (arg == "--version" || arg == "-V")) {
@@ -108,12 +117,12 @@ Options ParseOptions(const ProjectDescription& project, int argc, char** argv) {
     return options;
 }
 
-int RunAsText(const ProjectDescription& project) {
-    const std::unique_ptr<Form> form = LoadStartupForm(project, nullptr);
+int RunAsText(const ProjectDescription& project, bool why) {
+    const std::unique_ptr<Form> form = LoadStartupForm(project, nullptr, why);
     if (!form) {
         return ExitFailure;
     }
-    if (!WriteFormAsText(*form, stdout) || !StandardOutputWritten()) {
+    if (!WriteFormAsText(*form, stdout, project.tipsCaption) || !StandardOutputWritten()) {
         return ReportWriteFailure(project, "the lists");
     }
     return ExitSuccess;
@@ -132,7 +141,7 @@ int Run(const ProjectDescription& project, int argc, char** argv) {
     if (options.file) {
         RedirectFile(project.dataFileName, *options.file);
     }
-    return options.text ? RunAsText(project) : RunFormWindow(project, argc, argv);
+    return options.text ? RunAsText(project, options.why) : RunFormWindow(project, argc, argv);
 }
 
 } // namespace
@@ -226,12 +235,32 @@ void WriteLines(const ListBox& list, ChunkWriter& writer) {
     }
 }
 
+void WriteTips(const Form& form, std::string_view caption, ChunkWriter& writer) {
+    writer.Put('\n');
+    writer.Put(caption);
+    writer.Put('\n');
+    ListBox::LineBuffer scratch;
+    for (const auto& control : form.Description().controls) {
+        if (control.kind != ControlKind::ListBox || !form.ListBoxNamed(control.name).HasTips()) {
+            continue;
+        }
+        const ListBox& list = form.ListBoxNamed(control.name);
+        const std::int32_t count = list.ListCount();
+        for (std::int32_t i = 0; i < count; ++i) {
+            writer.Put(list.Line(i, scratch));
+            writer.Put('\t');
+            writer.Put(list.Tip(i));
+            writer.Put('\n');
+        }
+    }
+}
+
 } // namespace
 
 std::unique_ptr<Form> LoadStartupForm(const ProjectDescription& project,
-                                      const FailureNotice& notice) {
+                                      const FailureNotice& notice, bool showsTips) {
     try {
-        auto form = std::make_unique<Form>(project.startupForm);
+        auto form = std::make_unique<Form>(project.startupForm, showsTips);
         project.load(*form);
         return form;
     } catch (const std::exception& error) {
@@ -240,7 +269,7 @@ std::unique_ptr<Form> LoadStartupForm(const ProjectDescription& project,
     }
 }
 
-bool WriteFormAsText(const Form& form, std::FILE* out) {
+bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCaption) {
     ChunkWriter writer(out);
     const auto& controls = form.Description().controls;
     bool first = true;
@@ -259,6 +288,9 @@ bool WriteFormAsText(const Form& form, std::FILE* out) {
                 WriteLines(form.ListBoxNamed(control.name), writer);
             }
         }
+    }
+    if (form.ShowsTips()) {
+        WriteTips(form, tipsCaption, writer);
     }
     return writer.Finish();
 }

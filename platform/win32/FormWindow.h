@@ -47,6 +47,7 @@ private:
     void UpdateFont();
     void Arrange();
     void ShowLine(NMLVDISPINFOW& info) const;
+    void ShowTip(NMLVGETINFOTIPW& info) const;
 
     const Form& form_;
     HWND window_ = nullptr;

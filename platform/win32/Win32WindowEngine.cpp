@@ -192,11 +192,13 @@ void FormWindow::CreateControls(HINSTANCE instance) {
                                          LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                                          LVS_SHOWSELALWAYS | LVS_OWNERDATA,
                                      0, 0, 0, 0, window_, nullptr, instance, nullptr);
-            ListView_SetExtendedListViewStyle(handle, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+            const ListBox& lines = form_.ListBoxNamed(control.name);
+            // Info tips ask for a line's tip when the mouse rests on it.
+            ListView_SetExtendedListViewStyle(handle, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER |
+                                                          (lines.HasTips() ? LVS_EX_INFOTIP : 0));
             LVCOLUMNW column{};
             column.mask = LVCF_WIDTH;
             ListView_InsertColumn(handle, 0, &column);
-            const ListBox& lines = form_.ListBoxNamed(control.name);
             ListView_SetItemCountEx(handle, lines.ListCount(), LVSICF_NOINVALIDATEALL);
             lines_[handle] = &lines;
             DescribeForAccessibility(handle, control);
@@ -276,6 +278,17 @@ void FormWindow::ShowLine(NMLVDISPINFOW& info) const {
     info.item.pszText[length] = L'\0';
 }
 
+void FormWindow::ShowTip(NMLVGETINFOTIPW& info) const {
+    if (info.pszText == nullptr || info.cchTextMax <= 0) {
+        return;
+    }
+    const ListBox* lines = lines_.at(info.hdr.hwndFrom);
+    const std::string tip = lines->HasTips() ? lines->Tip(info.iItem) : std::string();
+    const int length = MultiByteToWideChar(CP_UTF8, 0, tip.data(), static_cast<int>(tip.size()),
+                                           info.pszText, info.cchTextMax - 1);
+    info.pszText[length] = L'\0';
+}
+
 LRESULT CALLBACK FormWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -316,6 +329,8 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
         if (header->code == LVN_GETDISPINFOW && lines_.count(header->hwndFrom) != 0) {
             ShowLine(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+        } else if (header->code == LVN_GETINFOTIPW && lines_.count(header->hwndFrom) != 0) {
+            ShowTip(*reinterpret_cast<NMLVGETINFOTIPW*>(lParam));
         }
         return 0;
     }
@@ -369,10 +384,13 @@ int RunMessageLoop(HWND window) {
 } // namespace
 
 int RunFormWindow(const ProjectDescription& project, int /*argc*/, char** /*argv*/) {
-    const std::unique_ptr<Form> form = LoadStartupForm(project, [&](const std::string& message) {
-        MessageBoxW(nullptr, Widen(message).c_str(), Widen(project.title).c_str(),
-                    MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-    });
+    const std::unique_ptr<Form> form = LoadStartupForm(
+        project,
+        [&](const std::string& message) {
+            MessageBoxW(nullptr, Widen(message).c_str(), Widen(project.title).c_str(),
+                        MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+        },
+        true);
     if (!form) {
         return 1;
     }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace modQuorvale {
 
@@ -49,6 +50,48 @@ extern std::optional<PositionList> NotPlacedList;
 extern std::optional<PositionList> RejectedList;
 // Created by BuildGroups, emptied and released by PairGroups.
 extern std::optional<ListOfLists> PendingGroups;
+
+// Why a record was rejected or left unplaced, kept only when KeepReasons is
+// set before ValidateAndSort: a code and a few numbers each, put into words
+// only when shown.
+extern bool KeepReasons;
+
+enum class RejectionCode : std::int32_t { Value1OutOfRange, Value2OutOfRange, KeyConflict };
+
+struct RejectionReason {
+    RejectionCode code;
+    // Out of range: the field's value. Key conflict: the GroupKey.
+    std::int32_t value;
+    // Key conflict: the key is used with value1 and otherValue1, the latter
+    // by the record at otherRecord (a final position). Of the two records
+    // whose Value1 differ, each names the other; the rest of the key names
+    // the later one, which the first in-range record of the key found.
+    std::int32_t value1;
+    std::int32_t otherValue1;
+    std::int32_t otherRecord;
+    friend bool operator==(const RejectionReason&, const RejectionReason&) = default;
+};
+
+// Why a group went to NotPlacedList, for all of its records. The later
+// groups of the size it needed each failed one test, counted by the first
+// that failed: the window, else a shared Value2. So none qualified, and
+// "none of that size was left" when both counts are 0.
+struct NotPlacedReason {
+    std::int32_t firstItem; // index in NotPlacedList of the group's first record
+    std::int32_t size;
+    std::int32_t outsideWindow;
+    std::int32_t sharingValue2;
+    // The Value2 that each of those groups was first found to share, as bit
+    // v - Value2Min for v; SharedOutsideRange for any other value.
+    std::int32_t sharedValues;
+    friend bool operator==(const NotPlacedReason&, const NotPlacedReason&) = default;
+};
+inline constexpr std::int32_t SharedOutsideRange = 1 << 30;
+
+// Created empty by ValidateAndSort. One per entry of RejectedList, in its
+// order; one per group that PairGroups sends to NotPlacedList, in its order.
+extern std::vector<RejectionReason> RejectedReasons;
+extern std::vector<NotPlacedReason> NotPlacedReasons;
 
 void LoadRecords();
 bool IsInRange(std::int32_t position);

@@ -1,4 +1,5 @@
 #include "GroupFacts.h"
+#include "Reasons.h"
 #include "modQuorvale.h"
 #include "platform/Checked.h"
 #include "platform/FatalError.h"
@@ -157,6 +158,16 @@ std::vector<std::vector<std::int32_t>> DisjointMasks(std::int32_t lead, bool exa
     return byNeed;
 }
 
+// The Value2 of each member of a group, in its order.
+std::vector<std::int32_t> LeadValue2s(const PositionList& lead) {
+    std::vector<std::int32_t> values;
+    values.reserve(static_cast<std::size_t>(ListSize));
+    for (const std::int32_t position : lead.Items()) {
+        values.push_back(Field(position, Value2));
+    }
+    return values;
+}
+
 // For each bucket its earliest remaining group, and for each group the next
 // one of its bucket. A group leaves only as a lead or a partner, and then it
 // is the earliest of its bucket; so removing it just moves that bucket on.
@@ -166,15 +177,24 @@ public:
 
     // The bucket heads live on between runs, all None, so that a small run
     // does not pay for clearing every bucket; the destructor restores that.
-    explicit Buckets(const std::vector<GroupFacts>& facts)
+    // With `counting`, each bucket also keeps its number of groups, for the
+    // reasons of groups left unplaced.
+    Buckets(const std::vector<GroupFacts>& facts, bool counting)
         : facts_(facts), earliest_(Heads()), nextInBucket_(facts.size(), None) {
+        if (counting) {
+            inBucket_.assign(BucketCount, 0);
+        }
         for (std::size_t g = facts.size(); g-- > 0;) {
             if (facts[g].size < ListSize) {
-                std::int32_t& first =
-                    earliest_[BucketOf(facts[g].size, facts[g].value1, facts[g].value2Set)];
+                const std::size_t bucket =
+                    BucketOf(facts[g].size, facts[g].value1, facts[g].value2Set);
+                std::int32_t& first = earliest_[bucket];
                 nextInBucket_[g] = first;
                 first = static_cast<std::int32_t>(g);
                 ++groupsOfSet_[SetOf(facts[g].size, facts[g].value2Set)];
+                if (counting) {
+                    ++inBucket_[bucket];
+                }
             }
         }
     }
@@ -206,9 +226,52 @@ public:
     void Remove(std::size_t g) {
         const GroupFacts& f = facts_[g];
         if (f.size < ListSize) {
-            earliest_[BucketOf(f.size, f.value1, f.value2Set)] = nextInBucket_[g];
+            const std::size_t bucket = BucketOf(f.size, f.value1, f.value2Set);
+            earliest_[bucket] = nextInBucket_[g];
             --groupsOfSet_[SetOf(f.size, f.value2Set)];
+            if (!inBucket_.empty()) {
+                --inBucket_[bucket];
+            }
         }
+    }
+
+    // Why no remaining group completes a lead that found no partner: the
+    // groups of the size it needs, outside its window or else (none being
+    // disjoint) sharing a Value2. Needs `counting`.
+    NotPlacedReason WhyNoPartner(const GroupFacts& lead, const PositionList& leadGroup) const {
+        const std::int32_t need = ListSize - lead.size;
+        NotPlacedReason reason{0, lead.size, 0, 0, 0};
+        std::array<std::int32_t, MaskCount> sharingSets;
+        std::size_t sharingCount = 0;
+        for (std::int32_t mask = 0; mask < MaskCount; ++mask) {
+            const std::int32_t ofSet = groupsOfSet_[SetOf(need, mask)];
+            if (ofSet == 0) {
+                continue;
+            }
+            const std::int32_t* row =
+                inBucket_.data() + BucketOf(need, lead.value1 - PairWindow, mask);
+            std::int32_t near = 0;
+            for (std::int32_t i = 0; i < WindowWidth; ++i) {
+                near += row[i];
+            }
+            reason.outsideWindow += ofSet - near;
+            reason.sharingValue2 += near;
+            if (near > 0) {
+                sharingSets[sharingCount++] = mask;
+            }
+        }
+        // Which value the conflict test meets first depends on the order of
+        // the lead's members: read their rows, but only when it matters.
+        if (sharingCount > 0) {
+            const std::vector<std::int32_t> leadValue2s = LeadValue2s(leadGroup);
+            for (std::size_t k = 0; k < sharingCount; ++k) {
+                reason.sharedValues |=
+                    detail::FirstSharedBit(leadValue2s, [&](std::int32_t value2) {
+                        return (sharingSets[k] & (1 << (value2 - Value2Min))) != 0;
+                    });
+            }
+        }
+        return reason;
     }
 
 private:
@@ -223,6 +286,7 @@ private:
     const std::vector<GroupFacts>& facts_;
     std::vector<std::int32_t>& earliest_;
     std::vector<std::int32_t> nextInBucket_;
+    std::vector<std::int32_t> inBucket_; // empty unless counting
     // Remaining groups per size and Value2 set, whatever their Value1.
     std::array<std::int32_t, static_cast<std::size_t>(ListSize - 1) * MaskCount> groupsOfSet_{};
 };
@@ -242,8 +306,17 @@ const MaskTable& DisjointMaskTable(bool exact) {
     return table[exact ? 1 : 0];
 }
 
+// Before the group's records are appended. A group without records (never
+// built by grouping) leaves no line to explain.
+void RecordNotPlaced(NotPlacedReason reason) {
+    if (reason.size > 0) {
+        reason.firstItem = NotPlacedList->Count() + 1;
+        NotPlacedReasons.push_back(reason);
+    }
+}
+
 void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, bool exactMasks) {
-    Buckets buckets(facts);
+    Buckets buckets(facts, KeepReasons);
     const auto& disjoint = DisjointMaskTable(exactMasks);
     std::vector<char> gone(facts.size(), 0);
     OutputLists->Reserve(OutputLists->Items().size() + facts.size());
@@ -269,6 +342,9 @@ void PairByBuckets(ListOfLists& pending, const std::vector<GroupFacts>& facts, b
             partner = std::min(partner, buckets.EarliestNear(need, lead.value1, mask));
         }
         if (partner == Buckets::None) {
+            if (KeepReasons) {
+                RecordNotPlaced(buckets.WhyNoPartner(lead, group(g)));
+            }
             AppendAll(*NotPlacedList, group(g));
             continue;
         }
@@ -301,6 +377,33 @@ bool SharesValue2(const PositionList& lead, const PositionList& candidate) {
     return false;
 }
 
+// Each remaining group behind the lead of the size it needs, by the first
+// test it fails.
+NotPlacedReason WhyNoPartner(const std::vector<PositionList>& groups, const std::vector<char>& gone,
+                             std::size_t lead) {
+    const PositionList& leadGroup = groups[lead];
+    const std::int32_t need = ListSize - leadGroup.Count();
+    NotPlacedReason reason{0, leadGroup.Count(), 0, 0, 0};
+    const std::vector<std::int32_t> leadValue2s = LeadValue2s(leadGroup);
+    for (std::size_t c = lead + 1; c < groups.size(); ++c) {
+        const PositionList& candidate = groups[c];
+        if (gone[c] || candidate.Count() != need) {
+            continue;
+        }
+        if (!WithinWindow(leadGroup, candidate)) {
+            ++reason.outsideWindow;
+            continue;
+        }
+        ++reason.sharingValue2;
+        reason.sharedValues |= detail::FirstSharedBit(leadValue2s, [&](std::int32_t value2) {
+            const auto& items = candidate.Items();
+            return std::any_of(items.begin(), items.end(),
+                               [&](std::int32_t b) { return Field(b, Value2) == value2; });
+        });
+    }
+    return reason;
+}
+
 void PairByScan(const std::vector<PositionList>& groups) {
     std::vector<char> gone(groups.size(), 0);
     for (std::size_t g = 0; g < groups.size(); ++g) {
@@ -324,6 +427,9 @@ void PairByScan(const std::vector<PositionList>& groups) {
             gone[partner] = 1;
             EmitPair(lead, &groups[partner]);
         } else {
+            if (KeepReasons) {
+                RecordNotPlaced(WhyNoPartner(groups, gone, g));
+            }
             AppendAll(*NotPlacedList, lead);
         }
     }

@@ -1,4 +1,5 @@
 #include "RawTable.h"
+#include "Reasons.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
@@ -34,6 +35,18 @@ struct KeyedRecord {
     }
     bool inRange() const { return (positionAndRange & OutOfRange) == 0; }
 };
+
+// The conflict that the scan from a key's first in-range record finds: the
+// next record of the key with another Value1. All records of the key after
+// the first are still free then.
+detail::KeyConflict ConflictOf(const std::vector<KeyedRecord>& byKey, std::size_t first) {
+    const KeyedRecord& f = byKey[first];
+    std::size_t k = first + 1;
+    while (byKey[k].value1 == f.value1) {
+        ++k;
+    }
+    return {f.key, f.position(), f.value1, byKey[k].position(), byKey[k].value1};
+}
 
 // What the pass does on reaching a position, besides the range test.
 constexpr std::int32_t RangeTestOnly = -1;
@@ -86,13 +99,21 @@ void ValidateRecords(std::int32_t* cells) {
     for (std::int32_t i = 0; i < RecordCount; ++i) {
         const std::int32_t what = action[static_cast<std::size_t>(i)];
         if (what >= 0) {
-            const std::int32_t key = byKey[static_cast<std::size_t>(what)].key;
-            for (auto k = static_cast<std::size_t>(what); k < byKey.size() && byKey[k].key == key;
-                 ++k) {
+            const auto first = static_cast<std::size_t>(what);
+            const std::int32_t key = byKey[first].key;
+            const detail::KeyConflict conflict =
+                KeepReasons ? ConflictOf(byKey, first) : detail::KeyConflict{};
+            for (std::size_t k = first; k < byKey.size() && byKey[k].key == key; ++k) {
                 reject(byKey[k].position());
+                if (KeepReasons) {
+                    detail::RecordKeyRejection(conflict, byKey[k].position());
+                }
             }
         } else if (what == RangeTestOnly && !IsInRange(i)) {
             reject(i);
+            if (KeepReasons) {
+                detail::RecordRangeRejection(cells[Index(i, Value1)], cells[Index(i, Value2)]);
+            }
         }
     }
 }
@@ -285,6 +306,8 @@ void MoveRows(const std::int32_t* cells, const std::vector<std::int32_t>& finalP
         std::int32_t& entry = RejectedList->Item(k);
         entry = finalPosition[static_cast<std::size_t>(entry)];
     }
+    detail::RenumberReasons(
+        [&](std::int32_t p) { return finalPosition[static_cast<std::size_t>(p)]; });
 }
 
 } // namespace
@@ -301,6 +324,8 @@ void ValidateAndSort() {
     OutputLists.emplace();
     NotPlacedList.emplace();
     RejectedList.emplace();
+    RejectedReasons.clear();
+    NotPlacedReasons.clear();
     if (RecordCount <= 0) {
         return;
     }

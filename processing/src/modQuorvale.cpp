@@ -10,6 +10,9 @@ std::optional<ListOfLists> OutputLists;
 std::optional<PositionList> NotPlacedList;
 std::optional<PositionList> RejectedList;
 std::optional<ListOfLists> PendingGroups;
+bool KeepReasons = false;
+std::vector<RejectionReason> RejectedReasons;
+std::vector<NotPlacedReason> NotPlacedReasons;
 
 namespace detail {
 std::vector<GroupFacts> PendingFacts;

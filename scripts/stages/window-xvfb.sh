@@ -5,7 +5,8 @@
 # from Qt on standard error even without XDG_RUNTIME_DIR. Then the hostile
 # cases: a closed standard error still gives the dialog; a dead display and
 # an unknown platform plugin end with the program's report and status 1;
-# markup in the data file is shown as plain text. About 20 s.
+# markup in the data file is shown as plain text. Last, resting the mouse on
+# a not-placed line brings up a tooltip, on an input line none. About 25 s.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/lib/packages.sh"
@@ -127,3 +128,36 @@ echo "dead display: status 1, $(cat "$scratch/stderr")"
 no_window QT_QPA_PLATFORM=bogus
 echo "unknown platform plugin: status 1, $(cat "$scratch/stderr")"
 tally 4 0
+
+# Mapped top-level windows other than the main one: a tooltip is one.
+other_windows() {
+    xwininfo -root -children | awk '$1 ~ /^0x/ && $2 != "\"Quorvale\":" { print $1 }' |
+        while read -r id; do
+            if xwininfo -id "$id" | grep -q 'Map State: IsViewable'; then echo "$id"; fi
+        done
+}
+
+# Rests the mouse at x, y of the window's client area long enough for a tip.
+rest_at() {
+    xdotool mousemove $((X + $1)) $((Y + $2))
+    sleep 0.2
+    xdotool mousemove_relative 1 0
+    sleep 1.5
+}
+
+(cd "$root/examples" && exec "$program") &
+app=$!
+window=$(wait_for_window Quorvale)
+sleep 0.5
+# Qt shows tips only in the active window; there is no window manager.
+xdotool windowfocus --sync "$window"
+eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y
+rest_at 378 32 # the first line of lstNotPlaced
+[[ -n "$(other_windows)" ]] || fail "no tooltip over a not-placed line"
+rest_at 60 32 # the first line of lstInput
+[[ -z "$(other_windows)" ]] || fail "a tooltip over an input line"
+kill "$app"
+wait "$app" 2>/dev/null || true
+app=
+echo "tooltip over a not-placed line, none over an input line"
+tally 1 0

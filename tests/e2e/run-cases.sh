@@ -5,7 +5,8 @@
 # usage: run-cases.sh CASES_DIR PROGRAM [PROGRAM_ARGS...]
 #   Each case directory holds Data.txt (optional: a missing file is a case
 #   too), and either expected.out (status 0, exact stdout) or expected.err
-#   (status 1, empty stdout, stderr containing that text).
+#   (status 1, empty stdout, stderr containing that text). An optional file
+#   named options holds the options to run with instead of --text.
 set -u
 cases_dir=$1
 shift
@@ -17,7 +18,9 @@ for case_dir in "$cases_dir"/*/; do
     name=$(basename "$case_dir")
     work=$(mktemp -d)
     [[ -e "$case_dir/Data.txt" ]] && cp "$case_dir/Data.txt" "$work/"
-    (cd "$work" && timeout 20 "${program[@]}" --text </dev/null >stdout 2>stderr)
+    options=(--text)
+    [[ -f "$case_dir/options" ]] && read -r -a options <"$case_dir/options"
+    (cd "$work" && timeout 20 "${program[@]}" "${options[@]}" </dev/null >stdout 2>stderr)
     status=$?
     # Wine writes its own chatter to stderr; keep only our report lines.
     ok=1

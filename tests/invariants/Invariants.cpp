@@ -97,6 +97,75 @@ std::string CheckKeys() {
     return "";
 }
 
+bool InRange(std::int32_t value, std::int32_t low, std::int32_t high) {
+    return value >= low && value <= high;
+}
+
+std::string CheckRejection(std::int32_t index) {
+    const RejectionReason& r = RejectedReasons[static_cast<std::size_t>(index) - 1];
+    const std::int32_t p = RejectedList->Item(index);
+    const std::string name = "reason " + std::to_string(index) + " of RejectedList";
+    switch (r.code) {
+    case RejectionCode::Value1OutOfRange:
+        return Field(p, Value1) == r.value && !InRange(r.value, Value1Min, Value1Max)
+                   ? ""
+                   : name + " names the wrong Value1";
+    case RejectionCode::Value2OutOfRange:
+        return InRange(Field(p, Value1), Value1Min, Value1Max) && Field(p, Value2) == r.value &&
+                       !InRange(r.value, Value2Min, Value2Max)
+                   ? ""
+                   : name + " names the wrong Value2";
+    case RejectionCode::KeyConflict:
+        if (Field(p, GroupKey) != r.value || r.value1 == r.otherValue1 ||
+            !InRange(r.otherRecord, 0, RecordCount - 1) || r.otherRecord == p ||
+            Field(r.otherRecord, GroupKey) != r.value ||
+            Field(r.otherRecord, Value1) != r.otherValue1 ||
+            Field(r.otherRecord, Status) != StatusRejected) {
+            return name + " names no conflict of its key";
+        }
+        return "";
+    }
+    return name + " has no known code";
+}
+
+// A not-placed group's reason covers its records; the values it says the
+// later groups share are the group's own.
+std::string CheckNotPlaced(const NotPlacedReason& r, std::int32_t expectedFirst) {
+    const std::string name = "reason of the not-placed group at " + std::to_string(r.firstItem);
+    if (r.firstItem != expectedFirst || r.size < 1 || r.size >= ListSize ||
+        r.firstItem + r.size - 1 > NotPlacedList->Count()) {
+        return name + " does not match NotPlacedList";
+    }
+    if (r.outsideWindow < 0 || r.sharingValue2 < 0 ||
+        (r.sharingValue2 > 0) != (r.sharedValues != 0)) {
+        return name + " has impossible counts";
+    }
+    std::int32_t own = 0;
+    for (std::int32_t k = r.firstItem; k < r.firstItem + r.size; ++k) {
+        own |= 1 << (Field(NotPlacedList->Item(k), Value2) - Value2Min);
+    }
+    return (r.sharedValues & ~own) == 0 ? "" : name + " shares values the group does not hold";
+}
+
+std::string CheckReasons() {
+    if (RejectedReasons.size() != RejectedList->Items().size()) {
+        return "not one reason per rejected record";
+    }
+    for (std::int32_t i = 1; i <= RejectedList->Count(); ++i) {
+        if (std::string problem = CheckRejection(i); !problem.empty()) {
+            return problem;
+        }
+    }
+    std::int32_t next = 1;
+    for (const NotPlacedReason& reason : NotPlacedReasons) {
+        if (std::string problem = CheckNotPlaced(reason, next); !problem.empty()) {
+            return problem;
+        }
+        next += reason.size;
+    }
+    return next == NotPlacedList->Count() + 1 ? "" : "not-placed records without a reason";
+}
+
 } // namespace
 
 std::string CheckRunInvariants() {
@@ -105,6 +174,11 @@ std::string CheckRunInvariants() {
     }
     for (const auto& check : {CheckSorted, CheckPlacedOnce, CheckRejected, CheckKeys}) {
         if (std::string problem = check(); !problem.empty()) {
+            return problem;
+        }
+    }
+    if (KeepReasons) {
+        if (std::string problem = CheckReasons(); !problem.empty()) {
             return problem;
         }
     }

@@ -40,6 +40,42 @@ std::int32_t FindPartner(const PositionList& lead, std::int32_t need) {
     return 0;
 }
 
+// The Value2 of the first equal pair that the conflict test meets.
+std::int32_t FirstSharedValue2(const PositionList& lead, const PositionList& candidate) {
+    for (std::int32_t a = 1; a <= lead.Count(); ++a) {
+        for (std::int32_t b = 1; b <= candidate.Count(); ++b) {
+            if (Field(lead.Item(a), Value2) == Field(candidate.Item(b), Value2)) {
+                return Field(lead.Item(a), Value2);
+            }
+        }
+    }
+    return 0;
+}
+
+// Every group behind the lead of the needed size, by the first test it fails.
+void RecordWhyNotPlaced(const PositionList& lead, std::int32_t need) {
+    if (lead.Count() == 0) {
+        return;
+    }
+    NotPlacedReason reason{NotPlacedList->Count() + 1, lead.Count(), 0, 0, 0};
+    for (std::int32_t index = 2; index <= PendingGroups->Count(); ++index) {
+        const PositionList& candidate = PendingGroups->Item(index);
+        if (candidate.Count() != need) {
+            continue;
+        }
+        if (!IsWithinWindow(lead, candidate)) {
+            ++reason.outsideWindow;
+        } else {
+            ++reason.sharingValue2;
+            const std::int32_t value2 = FirstSharedValue2(lead, candidate);
+            reason.sharedValues |= value2 >= Value2Min && value2 <= Value2Max
+                                       ? 1 << (value2 - Value2Min)
+                                       : SharedOutsideRange;
+        }
+    }
+    NotPlacedReasons.push_back(reason);
+}
+
 void AppendAll(PositionList& target, const PositionList& source) {
     for (std::int32_t k = 1; k <= source.Count(); ++k) {
         target.Add(source.Item(k));
@@ -56,6 +92,9 @@ void PairLead() {
     }
     const std::int32_t partnerIndex = FindPartner(lead, need);
     if (partnerIndex == 0) {
+        if (KeepReasons) {
+            RecordWhyNotPlaced(lead, need);
+        }
         AppendAll(*NotPlacedList, lead);
         PendingGroups->Remove(1);
         return;

@@ -99,6 +99,24 @@ std::string Describe(const std::string& text) {
     return '"' + text + '"';
 }
 
+std::string Describe(const std::vector<RejectionReason>& reasons) {
+    std::ostringstream out;
+    for (const RejectionReason& r : reasons) {
+        out << '(' << static_cast<int>(r.code) << ' ' << r.value << ' ' << r.value1 << ' '
+            << r.otherValue1 << ' ' << r.otherRecord << ')';
+    }
+    return out.str();
+}
+
+std::string Describe(const std::vector<NotPlacedReason>& reasons) {
+    std::ostringstream out;
+    for (const NotPlacedReason& r : reasons) {
+        out << '(' << r.firstItem << ' ' << r.size << ' ' << r.outsideWindow << ' '
+            << r.sharingValue2 << ' ' << r.sharedValues << ')';
+    }
+    return out.str();
+}
+
 template <typename T>
 void Compare(std::ostringstream& out, const char* name, const T& expected, const T& actual) {
     if (out.tellp() == 0 && expected != actual) {
@@ -140,7 +158,9 @@ State Capture() {
             Snapshot<PositionList, std::vector<std::int32_t>>(NotPlacedList),
             Snapshot<PositionList, std::vector<std::int32_t>>(RejectedList),
             Snapshot<ListOfLists, Lists>(PendingGroups),
-            {}};
+            {},
+            RejectedReasons,
+            NotPlacedReasons};
 }
 
 void Restore(const State& state) {
@@ -149,6 +169,8 @@ void Restore(const State& state) {
     RestoreList(NotPlacedList, state.notPlaced);
     RestoreList(RejectedList, state.rejected);
     RestoreList(PendingGroups, state.pendingGroups);
+    RejectedReasons = state.rejectedReasons;
+    NotPlacedReasons = state.notPlacedReasons;
 }
 
 std::string Difference(const State& expected, const State& actual) {
@@ -175,23 +197,40 @@ std::string Difference(const State& expected, const State& actual) {
     Compare(out, "PendingGroups", expected.pendingGroups, actual.pendingGroups);
     Compare(out, "OutputLists", expected.outputLists, actual.outputLists);
     Compare(out, "NotPlacedList", expected.notPlaced, actual.notPlaced);
+    Compare(out, "RejectedReasons", expected.rejectedReasons, actual.rejectedReasons);
+    Compare(out, "NotPlacedReasons", expected.notPlacedReasons, actual.notPlacedReasons);
     return out.str();
 }
 
-std::string CompareStages(const std::vector<Record>& table, std::size_t firstStage) {
-    Restore({table, {}, {}, {}, {}, {}});
-    if (firstStage > 0) {
-        OutputLists.emplace();
-        NotPlacedList.emplace();
-        RejectedList.emplace();
+namespace {
+
+// The fast stage without reasons: the same state as with them, and no
+// reason added.
+std::string CompareWithoutReasons(void (*fast)(), const State& before, State expected) {
+    KeepReasons = false;
+    Restore(before);
+    const State actual = RunStage(fast);
+    KeepReasons = true;
+    if (actual.rejectedReasons.size() > before.rejectedReasons.size() ||
+        actual.notPlacedReasons.size() > before.notPlacedReasons.size()) {
+        return "reasons kept though not asked for";
     }
-    State before = Capture();
+    expected.rejectedReasons = actual.rejectedReasons;
+    expected.notPlacedReasons = actual.notPlacedReasons;
+    return Difference(expected, actual);
+}
+
+std::string CompareStagesKeepingReasons(std::size_t firstStage, State before) {
     for (std::size_t s = firstStage; s < std::size(Stages); ++s) {
         Restore(before);
         const State expected = RunStage(Stages[s].reference);
         Restore(before);
         const State actual = RunStage(Stages[s].fast);
-        if (const std::string difference = Difference(expected, actual); !difference.empty()) {
+        std::string difference = Difference(expected, actual);
+        if (difference.empty()) {
+            difference = CompareWithoutReasons(Stages[s].fast, before, expected);
+        }
+        if (!difference.empty()) {
             return std::string("after ") + Stages[s].name + ": " + difference;
         }
         if (!expected.failure.empty()) {
@@ -201,6 +240,21 @@ std::string CompareStages(const std::vector<Record>& table, std::size_t firstSta
         before = expected;
     }
     return "";
+}
+
+} // namespace
+
+std::string CompareStages(const std::vector<Record>& table, std::size_t firstStage) {
+    Restore({table, {}, {}, {}, {}, {}});
+    if (firstStage > 0) {
+        OutputLists.emplace();
+        NotPlacedList.emplace();
+        RejectedList.emplace();
+    }
+    KeepReasons = true;
+    const std::string difference = CompareStagesKeepingReasons(firstStage, Capture());
+    KeepReasons = false;
+    return difference;
 }
 
 } // namespace testing_support

@@ -39,6 +39,8 @@ struct State {
     std::optional<std::vector<std::int32_t>> rejected;
     std::optional<Lists> pendingGroups;
     std::string failure;
+    std::vector<modQuorvale::RejectionReason> rejectedReasons = {};
+    std::vector<modQuorvale::NotPlacedReason> notPlacedReasons = {};
 };
 
 State Capture();
@@ -49,9 +51,10 @@ std::string Difference(const State& expected, const State& actual);
 
 // Runs every stage from `firstStage` on (0: ValidateAndSort, 1: BuildGroups,
 // 2: PairGroups) both ways, each from the reference's state after the stage
-// before, so that a fault shows at its own stage. From stage 1 on the table
-// stands for validated state and the three result lists exist. Returns ""
-// when all agree.
+// before, so that a fault shows at its own stage. Both keep their reasons;
+// the fast stage runs once more without, and must then leave the same state
+// and keep none. From stage 1 on the table stands for validated state and the
+// three result lists exist. Returns "" when all agree.
 std::string CompareStages(const std::vector<Record>& table, std::size_t firstStage = 0);
 
 } // namespace testing_support

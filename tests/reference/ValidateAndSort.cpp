@@ -17,24 +17,46 @@ void Reject(std::int32_t position) {
     RejectedList->Add(position);
 }
 
-// A later free record of the same key with another Value1. Out-of-range
-// records count: they have not been visited yet and are still free.
-bool HasConflictAfter(std::int32_t i) {
+// The first later free record of the same key with another Value1, or -1.
+// Out-of-range records count: they have not been visited yet and are still
+// free.
+std::int32_t FindConflictAfter(std::int32_t i) {
     const std::int32_t lastPosition = RecordCount - 1;
     for (std::int32_t j = i + 1; j <= lastPosition; ++j) {
         if (Field(j, Status) == StatusFree && Field(j, GroupKey) == Field(i, GroupKey) &&
             Field(j, Value1) != Field(i, Value1)) {
-            return true;
+            return j;
         }
     }
-    return false;
+    return -1;
 }
 
-void RejectKey(std::int32_t key) {
+// Record i found record j in conflict. Each of the two names the other; the
+// rest of the key names j.
+void RejectKey(std::int32_t i, std::int32_t j) {
+    const std::int32_t key = Field(i, GroupKey);
     const std::int32_t lastPosition = RecordCount - 1;
-    for (std::int32_t j = 0; j <= lastPosition; ++j) {
-        if (Field(j, Status) == StatusFree && Field(j, GroupKey) == key) {
-            Reject(j);
+    for (std::int32_t k = 0; k <= lastPosition; ++k) {
+        if (Field(k, Status) == StatusFree && Field(k, GroupKey) == key) {
+            Reject(k);
+            if (KeepReasons) {
+                const std::int32_t other = k == j ? i : j;
+                const std::int32_t self = k == j ? j : i;
+                RejectedReasons.push_back({RejectionCode::KeyConflict, key, Field(self, Value1),
+                                           Field(other, Value1), other});
+            }
+        }
+    }
+}
+
+void RejectOutOfRange(std::int32_t i) {
+    Reject(i);
+    if (KeepReasons) {
+        const std::int32_t value1 = Field(i, Value1);
+        if (value1 < Value1Min || value1 > Value1Max) {
+            RejectedReasons.push_back({RejectionCode::Value1OutOfRange, value1, 0, 0, 0});
+        } else {
+            RejectedReasons.push_back({RejectionCode::Value2OutOfRange, Field(i, Value2), 0, 0, 0});
         }
     }
 }
@@ -46,9 +68,9 @@ void ValidateRecords() {
             continue;
         }
         if (!IsInRange(i)) {
-            Reject(i);
-        } else if (HasConflictAfter(i)) {
-            RejectKey(Field(i, GroupKey));
+            RejectOutOfRange(i);
+        } else if (const std::int32_t j = FindConflictAfter(i); j >= 0) {
+            RejectKey(i, j);
         }
     }
 }
@@ -91,6 +113,11 @@ void SortByValue2() {
         std::int32_t& entry = RejectedList->Item(k);
         entry = finalPosition[static_cast<std::size_t>(entry)];
     }
+    for (RejectionReason& reason : RejectedReasons) {
+        if (reason.code == RejectionCode::KeyConflict) {
+            reason.otherRecord = finalPosition[static_cast<std::size_t>(reason.otherRecord)];
+        }
+    }
 }
 
 } // namespace
@@ -105,6 +132,8 @@ void ValidateAndSort() {
     OutputLists.emplace();
     NotPlacedList.emplace();
     RejectedList.emplace();
+    RejectedReasons.clear();
+    NotPlacedReasons.clear();
     ValidateRecords();
     SortByValue2();
 }

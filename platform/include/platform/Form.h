@@ -57,8 +57,17 @@ public:
 
     enum class LineKind { Record, Text };
 
+    // Makes the tip of the line at a 0-based index: a short text shown on
+    // demand beside the line, or "" for none.
+    using TipWriter = std::string (*)(std::int32_t index);
+
     // The writer for this list's record lines, before any is added.
     void UseRecordLines(RecordLineWriter writer) { writeRecord_ = writer; }
+    // Gives the lines tips. Without this, no line has one.
+    void UseTips(TipWriter writer) { writeTip_ = writer; }
+    bool HasTips() const { return writeTip_ != nullptr; }
+    // The tip of the line at a 0-based index, made now.
+    std::string Tip(std::int32_t index) const;
     // Appends the text as the new last line.
     void AddItem(std::string_view text);
     // Appends the line of the record at a position (not negative); the
@@ -104,20 +113,25 @@ private:
     std::string texts_;
     std::vector<std::size_t> textEnds_;
     RecordLineWriter writeRecord_ = nullptr;
+    TipWriter writeTip_ = nullptr;
 };
 
 // A loaded form: its description and the state of its list boxes.
 class Form {
 public:
-    explicit Form(FormDescription description);
+    // `showsTips`: whoever shows the form shows the tips of its lines too,
+    // so the load handler should give them.
+    explicit Form(FormDescription description, bool showsTips = false);
 
     const FormDescription& Description() const { return description_; }
+    bool ShowsTips() const { return showsTips_; }
     ListBox& ListBoxNamed(std::string_view name);
     const ListBox& ListBoxNamed(std::string_view name) const;
 
 private:
     FormDescription description_;
     std::vector<ListBox> listBoxes_; // parallel to description_.controls
+    bool showsTips_;
 };
 
 // What the program hands to the start routine: itself, its start-up form
@@ -130,12 +144,14 @@ struct ProjectDescription {
     std::string license;      // the licence's name and where its text is
     std::string summary;      // one line for --help
     std::string dataFileName; // the input that an optional FILE argument replaces
+    std::string tipsCaption;  // heads the tips that --why prints
     FormDescription startupForm;
     std::function<void(Form&)> load;
 };
 
 // Starts the program: runs the load handler, then shows the form as a
-// window, or with --text prints its lists. Ends the process.
+// window with the tips of its lines, or with --text prints its lists, and
+// with --why the tips after them. Ends the process.
 [[noreturn]] void ThunRTMain(const ProjectDescription& project, int argc, char** argv);
 
 } // namespace platform

@@ -1,0 +1,140 @@
+#include "frmQuorvale.h"
+#include "modQuorvale.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+// The reasons that the stages keep, in words. Made only for a line that is
+// shown.
+
+namespace frmQuorvale {
+
+using namespace modQuorvale;
+
+namespace {
+
+// Joins numbers and texts: Text() << "Value1 " << 49.
+class Text {
+public:
+    Text& operator<<(std::string_view piece) {
+        text_ += piece;
+        return *this;
+    }
+    Text& operator<<(std::int32_t number) {
+        platform::AppendDecimal(text_, number);
+        return *this;
+    }
+    std::string Done() { return std::move(text_); }
+
+private:
+    std::string text_;
+};
+
+// "[00016]", as the record's line begins.
+std::string RecordName(std::int32_t position) {
+    char digits[24];
+    const char* end = platform::WritePadded(digits, position, 5);
+    return "[" + std::string(digits, static_cast<std::size_t>(end - digits)) + "]";
+}
+
+std::string DescribeRange(std::string_view field, std::int32_t value, std::int32_t low,
+                          std::int32_t high) {
+    return (Text() << field << " " << value << " is outside " << low << " to " << high).Done();
+}
+
+// "3", "2 or 3", "2, 3 or 5".
+std::string ListValues(std::int32_t values) {
+    std::vector<std::string> names;
+    for (std::int32_t v = Value2Min; v <= Value2Max; ++v) {
+        if ((values & (1 << (v - Value2Min))) != 0) {
+            names.push_back(std::to_string(v));
+        }
+    }
+    if ((values & SharedOutsideRange) != 0) {
+        names.emplace_back("a value outside " + std::to_string(Value2Min) + " to " +
+                           std::to_string(Value2Max));
+    }
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        list += i == 0 ? "" : i + 1 == names.size() ? " or " : ", ";
+        list += names[i];
+    }
+    return list;
+}
+
+// "1 outside Value1 6 to 18, 1 shares Value2 3", leaving out a count of 0;
+// for a single group "it lies outside ..." or "it shares ...".
+std::string DescribeFailures(const NotPlacedReason& reason, std::int32_t leadValue1) {
+    const bool single = reason.outsideWindow + reason.sharingValue2 == 1;
+    Text text;
+    if (reason.outsideWindow > 0) {
+        if (single) {
+            text << "it lies";
+        } else {
+            text << reason.outsideWindow;
+        }
+        text << " outside Value1 " << leadValue1 - PairWindow << " to " << leadValue1 + PairWindow;
+    }
+    if (reason.sharingValue2 > 0) {
+        if (single) {
+            text << "it shares";
+        } else {
+            text << (reason.outsideWindow > 0 ? ", " : "") << reason.sharingValue2
+                 << (reason.sharingValue2 == 1 ? " shares" : " share");
+        }
+        text << " Value2 " << ListValues(reason.sharedValues);
+    }
+    return text.Done();
+}
+
+} // namespace
+
+std::string DescribeRejection(std::int32_t index) {
+    if (index < 1 || static_cast<std::size_t>(index) > RejectedReasons.size()) {
+        return "";
+    }
+    const RejectionReason& reason = RejectedReasons[static_cast<std::size_t>(index) - 1];
+    switch (reason.code) {
+    case RejectionCode::Value1OutOfRange:
+        return DescribeRange("Value1", reason.value, Value1Min, Value1Max);
+    case RejectionCode::Value2OutOfRange:
+        return DescribeRange("Value2", reason.value, Value2Min, Value2Max);
+    case RejectionCode::KeyConflict:
+        return (Text() << "GroupKey " << reason.value << " is used with Value1 " << reason.value1
+                       << " and " << reason.otherValue1 << " (record "
+                       << RecordName(reason.otherRecord) << ")")
+            .Done();
+    }
+    return "";
+}
+
+std::string DescribeNotPlaced(std::int32_t index) {
+    // The group whose records begin at or before the index.
+    const auto after = std::upper_bound(
+        NotPlacedReasons.begin(), NotPlacedReasons.end(), index,
+        [](std::int32_t i, const NotPlacedReason& reason) { return i < reason.firstItem; });
+    if (index < 1 || index > NotPlacedList->Count() || after == NotPlacedReasons.begin()) {
+        return "";
+    }
+    const NotPlacedReason& reason = *(after - 1);
+    const std::int32_t first = NotPlacedList->Item(reason.firstItem);
+    const std::int32_t need = ListSize - reason.size;
+    Text text;
+    text << "its group " << RecordName(first) << " of " << reason.size << " needed a group of "
+         << need << ": ";
+    const std::int32_t candidates = reason.outsideWindow + reason.sharingValue2;
+    if (candidates == 0) {
+        text << "no later group of " << need;
+    } else if (candidates == 1) {
+        text << "the one later group of " << need << " did not qualify ("
+             << DescribeFailures(reason, RecordTable.Get(first, Value1)) << ")";
+    } else {
+        text << "none of the " << candidates << " later groups of " << need << " qualified ("
+             << DescribeFailures(reason, RecordTable.Get(first, Value1)) << ")";
+    }
+    return text.Done();
+}
+
+} // namespace frmQuorvale
