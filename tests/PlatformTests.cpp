@@ -75,6 +75,32 @@ TEST(Collection, IsOneBasedAndRemoveMovesLaterElementsUp) {
     EXPECT_THROW(list.Remove(2), FatalError);
 }
 
+TEST(Collection, KeepsItsElementsAcrossGrowthCopiesAndMoves) {
+    // Short lists are kept inline and longer ones on the heap: both sides of
+    // that boundary must behave alike.
+    platform::Collection<std::int32_t> list;
+    std::vector<std::int32_t> expected;
+    for (std::int32_t value = 0; value < 20; ++value) {
+        list.Add(value);
+        expected.push_back(value);
+        const platform::Collection<std::int32_t> copy = list;
+        ASSERT_EQ(copy.Items(), expected);
+    }
+    list.Remove(1);
+    expected.erase(expected.begin());
+    platform::Collection<std::int32_t> moved = std::move(list);
+    EXPECT_EQ(moved.Items(), expected);
+    EXPECT_EQ(list.Count(), 0);
+    platform::Collection<std::int32_t> small;
+    small.Add(7);
+    moved = small;
+    EXPECT_EQ(moved.Items(), (std::vector<std::int32_t>{7}));
+    small = std::move(moved);
+    EXPECT_EQ(small.Count(), 1);
+    EXPECT_EQ(small.Item(1), 7);
+    EXPECT_EQ(std::vector<std::int32_t>(small.Items()), (std::vector<std::int32_t>{7}));
+}
+
 TEST(Collection, HoldsCollectionsByValue) {
     platform::Collection<platform::Collection<std::int32_t>> lists;
     platform::Collection<std::int32_t> inner;
