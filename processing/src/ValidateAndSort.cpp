@@ -3,6 +3,7 @@
 #include "modQuorvale.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 #include <utility>
 #include <vector>
@@ -270,16 +271,34 @@ std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
     return finalPosition;
 }
 
-// Moves every row, all five fields, to its final position; RejectedList
-// follows its records.
-void MoveRows(const std::int32_t* cells, const std::vector<std::int32_t>& finalPosition) {
-    std::vector<std::int32_t> sorted(finalPosition.size() * FieldCount);
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        std::copy_n(cells + Index(p, 0), FieldCount,
-                    sorted.begin() + static_cast<std::ptrdiff_t>(
-                                         Index(finalPosition[static_cast<std::size_t>(p)], 0)));
+// Moves every row, all five fields, to its final position, in place: each
+// cycle of the permutation is followed once, carrying one row along, so no
+// second table is needed. RejectedList follows its records.
+void MoveRows(std::int32_t* cells, const std::vector<std::int32_t>& finalPosition) {
+    using Row = std::array<std::int32_t, FieldCount>;
+    auto rowAt = [&](std::size_t p) { return cells + Index(static_cast<std::int32_t>(p), 0); };
+    std::vector<char> placed(finalPosition.size(), 0);
+    for (std::size_t start = 0; start < finalPosition.size(); ++start) {
+        if (placed[start] != 0) {
+            continue;
+        }
+        Row carried;
+        std::copy_n(rowAt(start), FieldCount, carried.begin());
+        for (std::size_t from = start;;) {
+            placed[from] = 1;
+            const auto to = static_cast<std::size_t>(finalPosition[from]);
+            if (to != start) {
+                Row displaced;
+                std::copy_n(rowAt(to), FieldCount, displaced.begin());
+                std::copy_n(carried.begin(), FieldCount, rowAt(to));
+                carried = displaced;
+                from = to;
+                continue;
+            }
+            std::copy_n(carried.begin(), FieldCount, rowAt(start));
+            break;
+        }
     }
-    RecordTable.ReplaceCells(std::move(sorted));
     for (std::int32_t k = 1; k <= RejectedList->Count(); ++k) {
         std::int32_t& entry = RejectedList->Item(k);
         entry = finalPosition[static_cast<std::size_t>(entry)];
