@@ -40,7 +40,7 @@ private:
     bool Refill();
     void CheckEncoding();
     void SkipSeparator();
-    bool TrySkipPlainSeparator();
+    bool TryReadPlainValue(std::int32_t& value);
     bool TryParsePlainValue(std::int32_t& value);
     std::int32_t ParseValue();
     [[noreturn]] void RaiseAtValue(const std::string& what) const;
