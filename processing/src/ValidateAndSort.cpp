@@ -3,7 +3,6 @@
 #include "modQuorvale.h"
 
 #include <algorithm>
-#include <array>
 #include <span>
 #include <utility>
 #include <vector>
@@ -271,32 +270,19 @@ std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
     return finalPosition;
 }
 
-// Moves every row, all five fields, to its final position, in place: each
-// cycle of the permutation is followed once, carrying one row along, so no
-// second table is needed. RejectedList follows its records.
+// Moves every row, all five fields, to its final position, one column at a
+// time through a buffer of one column: a fifth of a second table, and every
+// read independent of the others, which following the permutation's cycles
+// would not give. RejectedList follows its records.
 void MoveRows(std::int32_t* cells, const std::vector<std::int32_t>& finalPosition) {
-    using Row = std::array<std::int32_t, FieldCount>;
-    auto rowAt = [&](std::size_t p) { return cells + Index(static_cast<std::int32_t>(p), 0); };
-    std::vector<char> placed(finalPosition.size(), 0);
-    for (std::size_t start = 0; start < finalPosition.size(); ++start) {
-        if (placed[start] != 0) {
-            continue;
+    std::vector<std::int32_t> column(finalPosition.size());
+    for (std::int32_t c = 0; c < FieldCount; ++c) {
+        for (std::int32_t p = 0; p < RecordCount; ++p) {
+            column[static_cast<std::size_t>(finalPosition[static_cast<std::size_t>(p)])] =
+                cells[Index(p, c)];
         }
-        Row carried;
-        std::copy_n(rowAt(start), FieldCount, carried.begin());
-        for (std::size_t from = start;;) {
-            placed[from] = 1;
-            const auto to = static_cast<std::size_t>(finalPosition[from]);
-            if (to != start) {
-                Row displaced;
-                std::copy_n(rowAt(to), FieldCount, displaced.begin());
-                std::copy_n(carried.begin(), FieldCount, rowAt(to));
-                carried = displaced;
-                from = to;
-                continue;
-            }
-            std::copy_n(carried.begin(), FieldCount, rowAt(start));
-            break;
+        for (std::int32_t p = 0; p < RecordCount; ++p) {
+            cells[Index(p, c)] = column[static_cast<std::size_t>(p)];
         }
     }
     for (std::int32_t k = 1; k <= RejectedList->Count(); ++k) {
