@@ -1,4 +1,5 @@
 #include "../src/TextMode.h"
+#include "../src/WindowEngine.h"
 #include "FormWindow.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
@@ -175,6 +176,10 @@ std::unique_ptr<FormWindow> LoadAndShow(const ProjectDescription& project,
     return window;
 }
 
+int RunFormWindow(const ProjectDescription& project, int argc, char** argv) {
+    return RunFormWindow(project, argc, argv, ShowFailureDialog);
+}
+
 int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
                   const FailureDialog& dialog) {
     if (!HasDisplay()) {
@@ -201,10 +206,3 @@ int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
 }
 
 } // namespace platform
-
-// What the start routine looks up when it loads this engine: the window run
-// with the program's own failure dialog.
-extern "C" int QuorvaleRunFormWindow(const platform::ProjectDescription& project, int argc,
-                                     char** argv) {
-    return platform::RunFormWindow(project, argc, argv, platform::ShowFailureDialog);
-}
