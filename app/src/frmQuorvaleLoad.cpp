@@ -2,7 +2,10 @@
 #include "modQuorvale.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <span>
 #include <string>
 
 namespace frmQuorvale {
@@ -16,18 +19,52 @@ namespace {
 constexpr std::size_t LongestLine = 1 + 10 + 4 + 3 * 11 + 2;
 static_assert(LongestLine <= platform::ListBox::RecordLineCapacity);
 
-// FormatRecordLine into a buffer of LongestLine characters; returns its end.
-char* WriteRecordLine(char* line, std::int32_t position) {
-    char* out = line;
+// The three shown fields of a record.
+struct ShownFields {
+    std::int32_t value1;
+    std::int32_t value2;
+    std::int32_t groupKey;
+};
+
+ShownFields FieldsOf(std::int32_t position) {
+    return {RecordTable.Get(position, Value1), RecordTable.Get(position, Value2),
+            RecordTable.Get(position, GroupKey)};
+}
+
+char* WriteLine(char* out, std::int32_t position, const ShownFields& fields) {
     *out++ = '[';
     out = platform::WritePadded(out, position, 5);
     std::memcpy(out, "]   ", 4);
     out += 4;
-    out = platform::WriteDecimal(out, RecordTable.Get(position, Value1));
+    out = platform::WriteDecimal(out, fields.value1);
     *out++ = '-';
-    out = platform::WriteDecimal(out, RecordTable.Get(position, Value2));
+    out = platform::WriteDecimal(out, fields.value2);
     *out++ = '-';
-    return platform::WriteDecimal(out, RecordTable.Get(position, GroupKey));
+    return platform::WriteDecimal(out, fields.groupKey);
+}
+
+// FormatRecordLine into a buffer of LongestLine characters; returns its end.
+char* WriteRecordLine(char* line, std::int32_t position) {
+    return WriteLine(line, position, FieldsOf(position));
+}
+
+// Many lines, each ended by a line feed. The records of the output lists
+// lie scattered over the table: reading a few of them before writing any
+// line lets their rows be fetched together rather than one after another.
+char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) {
+    constexpr std::size_t ReadAhead = 16;
+    std::array<ShownFields, ReadAhead> fields;
+    for (std::size_t begin = 0; begin < positions.size(); begin += ReadAhead) {
+        const std::size_t count = std::min(ReadAhead, positions.size() - begin);
+        for (std::size_t i = 0; i < count; ++i) {
+            fields[i] = FieldsOf(positions[begin + i]);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            out = WriteLine(out, positions[begin + i], fields[i]);
+            *out++ = '\n';
+        }
+    }
+    return out;
 }
 
 // A record's line, checked when it is added: a position outside the table
@@ -39,7 +76,7 @@ void AddRecordLine(platform::ListBox& list, std::int32_t position) {
 
 platform::ListBox& RecordList(platform::Form& form, std::string_view name) {
     platform::ListBox& list = form.ListBoxNamed(name);
-    list.UseRecordLines(WriteRecordLine);
+    list.UseRecordLines(WriteRecordLine, WriteRecordLines);
     return list;
 }
 

@@ -51,6 +51,26 @@ std::string ListBox::List(std::int32_t index) const {
     return std::string(Line(index, scratch));
 }
 
+std::span<const std::int32_t> ListBox::RecordRun(std::int32_t index, std::size_t limit) const {
+    const std::size_t begin = Offset(index);
+    std::size_t end = begin;
+    while (end < lines_.size() && end - begin < limit && lines_[end] >= 0) {
+        ++end;
+    }
+    return std::span<const std::int32_t>(lines_).subspan(begin, end - begin);
+}
+
+char* ListBox::WriteRecordLines(char* out, std::span<const std::int32_t> positions) const {
+    if (writeRecords_ != nullptr) {
+        return writeRecords_(out, positions);
+    }
+    for (const std::int32_t position : positions) {
+        out = writeRecord_(out, position);
+        *out++ = '\n';
+    }
+    return out;
+}
+
 void ListBox::RaiseBadIndex(std::int32_t index) const {
     Raise("list index " + std::to_string(index) + " is outside 0 to " +
           std::to_string(ListCount() - 1));

@@ -31,14 +31,6 @@ void IntTable::Grow(std::size_t index) {
     cells_.resize(wanted, 0);
 }
 
-void IntTable::ReplaceCells(std::vector<std::int32_t>&& cells) {
-    if (cells.size() != static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_)) {
-        Raise("a table of " + std::to_string(rows_) + " by " + std::to_string(columns_) +
-              " cannot take " + std::to_string(cells.size()) + " cells");
-    }
-    cells_ = std::move(cells);
-}
-
 void IntTable::Materialise() const {
     // Once full, leave the vector alone: other threads may be reading it.
     const std::size_t total = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);

@@ -299,43 +299,68 @@ bool SequentialFile::TryParsePlainValue(std::int32_t& value) {
     return true;
 }
 
-// The common separator: one comma, blank, tab or LF with the next value
-// starting right after it, inside the current block. Anything else goes
-// through SkipSeparator.
-bool SequentialFile::TrySkipPlainSeparator() {
-    if (end_ - next_ < 2) {
+// The common case in one step: at most one comma, blank, tab or LF, then an
+// optional minus sign and at most ten digits followed by a separator, well
+// inside the current block. Nothing is changed unless all of that holds;
+// anything else (CRLF, several blanks, a quote, a value that ends the block
+// or is too big) is left to the general path, which reads it afresh.
+bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
+    // Room for a separator, a sign, ten digits and the next separator: no
+    // test for the block's end is needed below.
+    constexpr std::ptrdiff_t LongestPlain = 13;
+    const char* p = next_;
+    if (end_ - p < LongestPlain) {
         return false;
     }
-    const char after = next_[1];
-    if (!((after >= '0' && after <= '9') || after == '-')) {
-        return false;
-    }
-    switch (*next_) {
+    bool lineEnd = false;
+    switch (*p) {
     case ',':
         if (!commaAllowed_) {
             return false;
         }
-        commaAllowed_ = false;
+        ++p;
         break;
     case '\n':
-        ++line_;
+        lineEnd = true;
+        ++p;
         break;
     case ' ':
     case '\t':
+        ++p;
         break;
     default:
+        break; // the first value, which nothing precedes
+    }
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    const char* digits = p;
+    const char* digitsLimit = p + 10;
+    std::uint64_t magnitude = 0;
+    while (p < digitsLimit && static_cast<unsigned>(*p - '0') <= 9) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
+        ++p;
+    }
+    if (p == digits || !IsSeparator(static_cast<unsigned char>(*p)) ||
+        magnitude > (negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1)) {
         return false;
     }
-    ++next_;
+    const auto signedMagnitude = static_cast<std::int64_t>(magnitude);
+    value = static_cast<std::int32_t>(negative ? -signedMagnitude : signedMagnitude);
+    line_ += lineEnd ? 1 : 0;
+    valueLine_ = line_;
+    ++valuesRead_;
+    commaAllowed_ = true;
+    next_ = p;
     return true;
 }
 
 std::int32_t SequentialFile::ReadValue() {
-    if (!TrySkipPlainSeparator()) {
-        SkipSeparator();
-    }
-    valueLine_ = line_;
     std::int32_t value = 0;
+    if (TryReadPlainValue(value)) {
+        return value;
+    }
+    SkipSeparator();
+    valueLine_ = line_;
     if (!TryParsePlainValue(value)) {
         value = ParseValue();
     }
@@ -406,7 +431,10 @@ const std::string& LastOpenedName() {
 }
 
 std::int32_t InputValue(int fileNumber) {
-    return FileAt(fileNumber).ReadValue();
+    // The file of the last read without a call: this runs once per value.
+    SequentialFile& file =
+        lastFile != nullptr && lastNumber == fileNumber ? *lastFile : FileAt(fileNumber);
+    return file.ReadValue();
 }
 
 void ExpectValues(int fileNumber, std::int64_t total) {

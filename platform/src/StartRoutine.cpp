@@ -202,6 +202,15 @@ public:
         }
         buffer_[used_++] = c;
     }
+    // Room for `size` bytes (at most TextChunk) at the end of the buffer,
+    // to be taken by Commit.
+    char* Room(std::size_t size) {
+        if (size > TextChunk - used_) {
+            Flush();
+        }
+        return buffer_.get() + used_;
+    }
+    void Commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
     // True if everything reached the stream and the stream took it.
     bool Finish() {
         Flush();
@@ -226,12 +235,24 @@ private:
     bool ok_ = true;
 };
 
+// Record lines go straight into the buffer, many at a time.
+constexpr std::size_t RecordLinesAtOnce = 256;
+static_assert(RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
+
 void WriteLines(const ListBox& list, ChunkWriter& writer) {
     ListBox::LineBuffer scratch;
     const std::int32_t count = list.ListCount();
-    for (std::int32_t i = 0; i < count; ++i) {
-        writer.Put(list.Line(i, scratch));
-        writer.Put('\n');
+    for (std::int32_t i = 0; i < count;) {
+        const std::span<const std::int32_t> records = list.RecordRun(i, RecordLinesAtOnce);
+        if (records.empty()) {
+            writer.Put(list.Line(i, scratch));
+            writer.Put('\n');
+            ++i;
+            continue;
+        }
+        char* room = writer.Room(records.size() * ListBox::RecordLineCapacity);
+        writer.Commit(list.WriteRecordLines(room, records));
+        i += static_cast<std::int32_t>(records.size());
     }
 }
 

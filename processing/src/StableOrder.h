@@ -31,17 +31,20 @@ template <typename T, typename KeyOf> void StableSortBy(std::vector<T>& position
                          [&](const T& a, const T& b) { return keyOf(a) < keyOf(b); });
         return;
     }
-    std::vector<std::uint32_t> keys(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        keys[i] = keyOf(positions[i]);
-    }
-    std::vector<std::uint32_t> scratchKeys(count);
-    std::vector<T> scratch(count);
-    for (unsigned shift = 0; shift < 32; shift += DigitBits) {
-        std::array<std::size_t, DigitMask + 2> start{};
-        for (const std::uint32_t key : keys) {
-            ++start[((key >> shift) & DigitMask) + 1];
+    // Keys are taken afresh in every pass rather than kept beside the
+    // elements: at a million records that spares two arrays of keys. The
+    // digit counts of all passes come from one walk.
+    constexpr unsigned Passes = (32 + DigitBits - 1) / DigitBits;
+    std::vector<std::array<std::size_t, DigitMask + 2>> starts(Passes);
+    for (const T& element : positions) {
+        const std::uint32_t key = keyOf(element);
+        for (unsigned pass = 0; pass < Passes; ++pass) {
+            ++starts[pass][((key >> (pass * DigitBits)) & DigitMask) + 1];
         }
+    }
+    std::vector<T> scratch;
+    for (unsigned pass = 0; pass < Passes; ++pass) {
+        auto& start = starts[pass];
         bool oneDigit = false;
         for (const std::size_t digitCount : start) {
             oneDigit = oneDigit || digitCount == count;
@@ -52,12 +55,11 @@ template <typename T, typename KeyOf> void StableSortBy(std::vector<T>& position
         for (std::size_t d = 1; d < start.size(); ++d) {
             start[d] += start[d - 1];
         }
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t to = start[(keys[i] >> shift) & DigitMask]++;
-            scratchKeys[to] = keys[i];
-            scratch[to] = positions[i];
+        scratch.resize(count);
+        const unsigned shift = pass * DigitBits;
+        for (const T& element : positions) {
+            scratch[start[(keyOf(element) >> shift) & DigitMask]++] = element;
         }
-        keys.swap(scratchKeys);
         positions.swap(scratch);
     }
 }

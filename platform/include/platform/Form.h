@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,11 @@ public:
     // Writes the text of the record at a position into a buffer of
     // RecordLineCapacity bytes and returns the end of what it wrote.
     using RecordLineWriter = char* (*)(char* out, std::int32_t position);
+    // Writes the lines of the records at these positions, each followed by
+    // '\n', into a buffer of RecordLineCapacity bytes per position; returns
+    // the end of what it wrote. Optional: it lets the program read many
+    // records before it writes their lines.
+    using RecordLinesWriter = char* (*)(char* out, std::span<const std::int32_t> positions);
 
     enum class LineKind { Record, Text };
 
@@ -61,8 +67,11 @@ public:
     // demand beside the line, or "" for none.
     using TipWriter = std::string (*)(std::int32_t index);
 
-    // The writer for this list's record lines, before any is added.
-    void UseRecordLines(RecordLineWriter writer) { writeRecord_ = writer; }
+    // The writers for this list's record lines, before any is added.
+    void UseRecordLines(RecordLineWriter writer, RecordLinesWriter batchWriter = nullptr) {
+        writeRecord_ = writer;
+        writeRecords_ = batchWriter;
+    }
     // Gives the lines tips. Without this, no line has one.
     void UseTips(TipWriter writer) { writeTip_ = writer; }
     bool HasTips() const { return writeTip_ != nullptr; }
@@ -93,6 +102,13 @@ public:
     // The same as a string.
     std::string List(std::int32_t index) const;
 
+    // The positions of the record lines that stand one after another from
+    // the line at `index` on, at most `limit` of them; empty for a text line.
+    std::span<const std::int32_t> RecordRun(std::int32_t index, std::size_t limit) const;
+    // The lines of these records, each followed by '\n', into a buffer of
+    // RecordLineCapacity bytes per position; returns the end.
+    char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const;
+
 private:
     std::size_t Offset(std::int32_t index) const {
         if (index < 0 || index >= ListCount()) {
@@ -113,6 +129,7 @@ private:
     std::string texts_;
     std::vector<std::size_t> textEnds_;
     RecordLineWriter writeRecord_ = nullptr;
+    RecordLinesWriter writeRecords_ = nullptr;
     TipWriter writeTip_ = nullptr;
 };
 

@@ -43,10 +43,6 @@ public:
         }
     }
 
-    // Takes these cells, row by row, as the whole table: a bulk reorder
-    // builds the new table beside the old instead of copying it back.
-    void ReplaceCells(std::vector<std::int32_t>&& cells);
-
     // Direct row-major access for bulk work. Materialises every row first.
     std::int32_t* Data();
     const std::int32_t* Data() const;

@@ -45,7 +45,7 @@ private:
     std::size_t ReadInto(char* into, std::size_t room);
     void CheckEncoding();
     void SkipSeparator();
-    bool TrySkipPlainSeparator();
+    bool TryReadPlainValue(std::int32_t& value);
     bool TryParsePlainValue(std::int32_t& value);
     std::int32_t ParseValue();
     [[noreturn]] void RaiseAtValue(const std::string& what) const;

@@ -25,6 +25,12 @@ inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
     }
     const std::uint32_t magnitude =
         value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    // Most numbers need no zeros: their digits go straight into place.
+    static constexpr std::uint32_t Powers[] = {1,      10,      100,      1000,      10000,
+                                               100000, 1000000, 10000000, 100000000, 1000000000};
+    if (minDigits <= 1 || (minDigits <= 10 && magnitude >= Powers[minDigits - 1])) {
+        return std::to_chars(out, out + 10, magnitude).ptr;
+    }
     int length = 1;
     for (std::uint64_t limit = 10; length < 10 && magnitude >= limit; limit *= 10) {
         ++length;
