@@ -31,13 +31,7 @@ python3 "$here/make-data.py" "$count" "$work/Data.txt"
 tail -n +2 "$work/Data.txt" >"$work/records.txt"
 echo "data: $count records, $(du -h "$work/Data.txt" | cut -f1); $runs runs each; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# One timed run: appends "wall peakKiB" to the named result file.
-timed() {
-    local name=$1
-    shift
-    /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$@" >"$work/out" 2>/dev/null
-    cat "$work/time" >>"$work/$name.times"
-}
+source "$here/timing.sh"
 
 for ((i = 0; i < runs; i++)); do
     timed quorvale "$quorvale" --text "$work/Data.txt"
@@ -45,9 +39,6 @@ for ((i = 0; i < runs; i++)); do
     LC_ALL=C timed sort sort -t, -k2,2n "$work/records.txt"
 done
 
-median() { # column of a result file
-    sort -g -k"$2","$2" "$work/$1.times" | awk -v c="$2" '{v[NR]=$c} END{print v[int((NR+1)/2)]}'
-}
 
 printf '%-28s %9s %10s %9s\n' "" "wall (s)" "peak (MB)" "cpu (s)"
 for name in quorvale floor sort; do

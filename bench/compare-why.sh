@@ -25,13 +25,7 @@ trap 'rm -rf "$work"' EXIT
 python3 "$here/make-data.py" "$count" "$work/Data.txt"
 echo "data: $count records, $(du -h "$work/Data.txt" | cut -f1); $runs runs each; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# One timed run: appends "wall peakKiB user system" to the named result file.
-timed() {
-    local name=$1
-    shift
-    /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$@" >"$work/$name.out" 2>/dev/null
-    cat "$work/time" >>"$work/$name.times"
-}
+source "$here/timing.sh"
 
 for ((i = 0; i < runs; i++)); do
     timed text "$quorvale" --text "$work/Data.txt"
@@ -45,9 +39,6 @@ cmp -s -n "$text_bytes" "$work/text.out" "$work/why.out" ||
 reasons=$(($(tail -c +"$((text_bytes + 1))" "$work/why.out" | wc -l) - 2))
 echo "--why adds $reasons reason lines, $(($(stat -c %s "$work/why.out") - text_bytes)) bytes"
 
-median() { # column of a result file
-    sort -g -k"$2","$2" "$work/$1.times" | awk -v c="$2" '{v[NR]=$c} END{print v[int((NR+1)/2)]}'
-}
 cpu() {
     awk '{print $3 + $4}' "$work/$1.times" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}'
 }
