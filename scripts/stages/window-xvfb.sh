@@ -48,16 +48,21 @@ wait "$app" 2>/dev/null || true
 echo "example data: one window Quorvale, client area 655x309"
 tally 1 0
 
-# Presses Return in the shown window named Quorvale. Retried: a server
-# without a window manager refuses focus to a window not mapped yet.
-dismiss_dialog() {
+# Focuses the shown window named Quorvale and prints its id. Retried: a
+# server without a window manager refuses focus to a window not mapped yet.
+focus_shown() {
     local id
     for _ in $(seq 50); do
         id=$(shown_windows | awk 'NR == 1 { print $1 }')
-        [[ -n $id ]] && xdotool windowfocus --sync "$id" key Return 2>/dev/null && return 0
+        [[ -n $id ]] && xdotool windowfocus --sync "$id" 2>/dev/null && { echo "$id"; return 0; }
         sleep 0.2
     done
-    fail "could not dismiss the dialog"
+    return 1
+}
+
+dismiss_dialog() {
+    focus_shown >/dev/null || fail "could not focus the dialog"
+    xdotool key Return
 }
 
 (cd "$scratch" && exec env -u XDG_RUNTIME_DIR "$program" 2>"$scratch/stderr") &
@@ -129,9 +134,10 @@ no_window QT_QPA_PLATFORM=bogus
 echo "unknown platform plugin: status 1, $(cat "$scratch/stderr")"
 tally 4 0
 
-# Mapped top-level windows other than the main one: a tooltip is one.
+# Mapped top-level windows other than the main one: a tooltip is one (Qt
+# gives it the program's display name too, so only the id tells them apart).
 other_windows() {
-    xwininfo -root -children | awk '$1 ~ /^0x/ && $2 != "\"Quorvale\":" { print $1 }' |
+    xwininfo -root -children | awk -v main="$window" '$1 ~ /^0x/ && $1 != main { print $1 }' |
         while read -r id; do
             if xwininfo -id "$id" | grep -q 'Map State: IsViewable'; then echo "$id"; fi
         done
@@ -147,10 +153,10 @@ rest_at() {
 
 (cd "$root/examples" && exec "$program") &
 app=$!
-window=$(wait_for_window Quorvale)
+wait_for_window Quorvale >/dev/null
 sleep 0.5
 # Qt shows tips only in the active window; there is no window manager.
-xdotool windowfocus --sync "$window"
+window=$(focus_shown) || fail "could not focus the window"
 eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y
 rest_at 378 32 # the first line of lstNotPlaced
 [[ -n "$(other_windows)" ]] || fail "no tooltip over a not-placed line"
