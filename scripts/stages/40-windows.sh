@@ -79,7 +79,7 @@ test_under_wine() { # PRESET
     check "$1: quorvale.com --text is the Linux build's" same_text_as_linux "$root/build-$1/app/quorvale.com"
 }
 
-# True when this kernel starts a 32-bit x86 program: a 100-byte static ELF
+# True when this kernel starts a 32-bit x86 program: a 96-byte static ELF
 # that only exits with status 42. Kernels without 32-bit emulation refuse it
 # with "Exec format error".
 can_run_32bit() {
