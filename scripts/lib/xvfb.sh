@@ -17,13 +17,16 @@ stop_xvfb() {
     xvfb_pid=
 }
 
-# Prints the id of the first top-level window with this name, waiting up to
-# thirty seconds for it to appear (a loaded machine is slow to start Qt).
+# Prints the id of the first shown (mapped) top-level window with this name,
+# waiting up to thirty seconds for it (a loaded machine is slow to start Qt).
+# Qt also makes an unmapped 1x1 window of the same name, which can neither
+# take focus nor be grabbed.
 wait_for_window() {
     local name=$1 id
     for _ in $(seq 300); do
-        id=$(xwininfo -root -children 2>/dev/null | awk -v n="\"$name\":" '$2 == n { print $1; exit }')
-        [[ -n "$id" ]] && { echo "$id"; return 0; }
+        for id in $(xwininfo -root -children 2>/dev/null | awk -v n="\"$name\":" '$2 == n { print $1 }'); do
+            xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && { echo "$id"; return 0; }
+        done
         sleep 0.1
     done
     echo "no window named $name appeared" >&2
