@@ -218,6 +218,25 @@ TEST(Differential, LargeRealisticTables) {
     RunSeeds("LargeRealistic", LargeRealistic, 4);
 }
 
+// Keys spread over the whole 32-bit range, so that no table by key fits:
+// the stages must take their general paths and still agree.
+std::vector<Record> WideKeys(std::mt19937& rng) {
+    std::vector<std::int32_t> keys(static_cast<std::size_t>(Uniform(rng, 1, 12)));
+    for (auto& key : keys) {
+        key = Uniform(rng, INT32_MIN, INT32_MAX);
+    }
+    const auto last = static_cast<std::int32_t>(keys.size()) - 1;
+    return Build(rng, [&](std::int32_t, std::int32_t) {
+        const std::int32_t key = keys[static_cast<std::size_t>(Uniform(rng, 0, last))];
+        return Record{Uniform(rng, 0, 3) == 0 ? Uniform(rng, 0, 49) : 20 + key % 4,
+                      Uniform(rng, 0, 8), key};
+    });
+}
+
+TEST(Differential, WideKeys) {
+    RunSeeds("WideKeys", WideKeys, 500);
+}
+
 // Grouping and pairing on tables that validation would never leave: free
 // records of one key with different Value1, out-of-range values, statuses
 // already set. The stages must still agree, group for group.

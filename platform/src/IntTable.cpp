@@ -3,17 +3,32 @@
 #include "platform/FatalError.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 namespace platform {
+
+IntTable::IntTable(const IntTable& other) {
+    *this = other;
+}
+
+IntTable& IntTable::operator=(const IntTable& other) {
+    if (this != &other) {
+        Create(other.rows_, other.columns_);
+        FillTo(other.filled_);
+        std::copy_n(other.cells_.get(), other.filled_, cells_.get());
+    }
+    return *this;
+}
 
 void IntTable::Create(std::int32_t rows, std::int32_t columns) {
     rows_ = std::max(rows, 0);
     columns_ = std::max(columns, 0);
     // Memory comes as rows are written, in proportion to what the file
     // really holds: a count that the file cannot back costs nothing.
-    cells_.clear();
-    cells_.shrink_to_fit();
+    cells_.reset();
+    filled_ = 0;
+    capacity_ = 0;
 }
 
 void IntTable::RaiseOutOfBounds(std::int32_t row, std::int32_t column) const {
@@ -22,31 +37,35 @@ void IntTable::RaiseOutOfBounds(std::int32_t row, std::int32_t column) const {
           std::to_string(columns_ - 1) + ")");
 }
 
-void IntTable::Grow(std::size_t index) {
-    // Doubling keeps row-by-row filling linear.
-    const std::size_t total = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);
-    const std::size_t wanted = std::min(std::max(index + 1, cells_.size() * 2), total);
-    // Exactly that much: left to itself, the vector may double past the table.
-    cells_.reserve(wanted);
-    cells_.resize(wanted, 0);
+void IntTable::Reallocate(std::size_t capacity) const {
+    void* cells = std::realloc(cells_.get(), capacity * sizeof(std::int32_t));
+    if (cells == nullptr) {
+        throw std::bad_alloc();
+    }
+    static_cast<void>(cells_.release());
+    cells_.reset(static_cast<std::int32_t*>(cells));
+    capacity_ = capacity;
 }
 
-void IntTable::Materialise() const {
-    // Once full, leave the vector alone: other threads may be reading it.
-    const std::size_t total = static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);
-    if (cells_.size() != total) {
-        cells_.resize(total, 0);
+void IntTable::FillTo(std::size_t count) const {
+    if (count > capacity_) {
+        // Doubling keeps row-by-row filling linear; never past the table.
+        Reallocate(std::min(std::max(count, capacity_ * 2), Total()));
+    }
+    if (count > filled_) {
+        std::fill(cells_.get() + filled_, cells_.get() + count, 0);
+        filled_ = count;
     }
 }
 
 std::int32_t* IntTable::Data() {
-    Materialise();
-    return cells_.data();
+    FillTo(Total());
+    return cells_.get();
 }
 
 const std::int32_t* IntTable::Data() const {
-    Materialise();
-    return cells_.data();
+    FillTo(Total());
+    return cells_.get();
 }
 
 } // namespace platform

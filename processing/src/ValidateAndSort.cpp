@@ -5,6 +5,7 @@
 #include "platform/FatalError.h"
 
 #include <algorithm>
+#include <memory>
 #include <span>
 #include <utility>
 #include <vector>
@@ -52,16 +53,36 @@ detail::KeyConflict ConflictOf(const std::vector<KeyedRecord>& byKey, std::size_
 constexpr std::int32_t RangeTestOnly = -1;
 constexpr std::int32_t AlreadyRejected = -2; // >= 0: reject the key from there
 
+bool FieldsInRange(std::int32_t value1, std::int32_t value2) {
+    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
+}
+
+void Reject(std::int32_t* cells, std::int32_t position) {
+    cells[Index(position, Status)] = StatusRejected;
+    RejectedList->Add(position);
+}
+
+void RejectForRange(std::int32_t* cells, std::int32_t position) {
+    Reject(cells, position);
+    if (KeepReasons) {
+        detail::RecordRangeRejection(cells[Index(position, Value1)],
+                                     cells[Index(position, Value2)]);
+    }
+}
+
 // A key with a conflict goes down as a whole when the pass reaches its first
 // in-range record F: F and every later record of the key, in increasing
 // position. Records before F are out of range and were rejected on their
 // own. Every other record is rejected only for its range.
-void ValidateRecords(std::int32_t* cells) {
+void ValidateBySortedKeys(std::int32_t* cells) {
     std::vector<KeyedRecord> byKey(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        byKey[static_cast<std::size_t>(p)] = {cells[Index(p, GroupKey)], cells[Index(p, Value1)],
-                                              static_cast<std::uint32_t>(p) |
-                                                  (IsInRange(p) ? 0 : KeyedRecord::OutOfRange)};
+        byKey[static_cast<std::size_t>(p)] = {
+            cells[Index(p, GroupKey)], cells[Index(p, Value1)],
+            static_cast<std::uint32_t>(p) |
+                (FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)])
+                     ? 0
+                     : KeyedRecord::OutOfRange)};
     }
     StableSortBy(byKey, [](const KeyedRecord& r) { return OrderKey(r.key); });
 
@@ -92,10 +113,6 @@ void ValidateRecords(std::int32_t* cells) {
         begin = end;
     }
 
-    auto reject = [&](std::int32_t position) {
-        cells[Index(position, Status)] = StatusRejected;
-        RejectedList->Add(position);
-    };
     for (std::int32_t i = 0; i < RecordCount; ++i) {
         const std::int32_t what = action[static_cast<std::size_t>(i)];
         if (what >= 0) {
@@ -104,17 +121,121 @@ void ValidateRecords(std::int32_t* cells) {
             const detail::KeyConflict conflict =
                 KeepReasons ? ConflictOf(byKey, first) : detail::KeyConflict{};
             for (std::size_t k = first; k < byKey.size() && byKey[k].key == key; ++k) {
-                reject(byKey[k].position());
+                Reject(cells, byKey[k].position());
                 if (KeepReasons) {
                     detail::RecordKeyRejection(conflict, byKey[k].position());
                 }
             }
-        } else if (what == RangeTestOnly && !IsInRange(i)) {
-            reject(i);
-            if (KeepReasons) {
-                detail::RecordRangeRejection(cells[Index(i, Value1)], cells[Index(i, Value2)]);
+        } else if (what == RangeTestOnly &&
+                   !FieldsInRange(cells[Index(i, Value1)], cells[Index(i, Value2)])) {
+            RejectForRange(cells, i);
+        }
+    }
+}
+
+// What the first pass in position order learns of a key: its first
+// in-range record F and F's Value1, or that a later record has another.
+struct KeyFacts {
+    static constexpr std::int32_t Conflicting = INT32_MIN;
+    std::int32_t first = -1;
+    std::int32_t value1 = 0;
+};
+
+// The first record of the chain from F with another Value1 than F's.
+std::int32_t FirstConflict(const std::int32_t* cells, std::int32_t first,
+                           const std::int32_t* next) {
+    std::int32_t q = first;
+    while (cells[Index(q, Value1)] == cells[Index(first, Value1)]) {
+        q = next[q];
+    }
+    return q;
+}
+
+// The same without ordering anything, for keys of a span no wider than the
+// table: facts by key, three passes in position order, and the records of
+// each conflicting key from F on chained through `next`. After the first
+// pass a bit per key tells the conflicting ones, which are few: the other
+// two passes read only that.
+void ValidateByKeyFacts(std::int32_t* cells, std::int32_t lowKey, std::size_t span) {
+    std::vector<KeyFacts> facts(span);
+    auto slotOf = [&](std::int32_t p) {
+        return static_cast<std::size_t>(std::int64_t{cells[Index(p, GroupKey)]} - lowKey);
+    };
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        KeyFacts& key = facts[slotOf(p)];
+        const std::int32_t value1 = cells[Index(p, Value1)];
+        if (key.first < 0) {
+            if (FieldsInRange(value1, cells[Index(p, Value2)])) {
+                key = {p, value1};
+            }
+        } else if (value1 != key.value1) {
+            key.value1 = KeyFacts::Conflicting;
+        }
+    }
+    std::vector<bool> conflicting(span);
+    for (std::size_t k = 0; k < span; ++k) {
+        conflicting[k] = facts[k].value1 == KeyFacts::Conflicting;
+    }
+    // A conflicting key's facts now hold F and the last record chained;
+    // `next` is written only for the chained records.
+    const std::unique_ptr<std::int32_t[]> next(
+        new std::int32_t[static_cast<std::size_t>(RecordCount)]);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        const std::size_t slot = slotOf(p);
+        if (conflicting[slot]) {
+            KeyFacts& key = facts[slot];
+            if (key.value1 == KeyFacts::Conflicting) {
+                key.value1 = key.first;
+            }
+            if (p > key.first) {
+                next[static_cast<std::size_t>(key.value1)] = p;
+                key.value1 = p;
             }
         }
+    }
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        const std::size_t slot = slotOf(p);
+        const std::int32_t first = conflicting[slot] ? facts[slot].first : RecordCount;
+        if (p < first) {
+            if (!FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)])) {
+                RejectForRange(cells, p);
+            }
+            continue;
+        }
+        if (p > first) {
+            continue; // rejected with F
+        }
+        const std::int32_t last = facts[slot].value1;
+        detail::KeyConflict conflict{};
+        if (KeepReasons) {
+            const std::int32_t other = FirstConflict(cells, first, next.get());
+            conflict = {cells[Index(first, GroupKey)], first, cells[Index(first, Value1)], other,
+                        cells[Index(other, Value1)]};
+        }
+        for (std::int32_t q = first;; q = next[static_cast<std::size_t>(q)]) {
+            Reject(cells, q);
+            if (KeepReasons) {
+                detail::RecordKeyRejection(conflict, q);
+            }
+            if (q == last) {
+                break;
+            }
+        }
+    }
+}
+
+void ValidateRecords(std::int32_t* cells) {
+    std::int32_t low = cells[Index(0, GroupKey)];
+    std::int32_t high = low;
+    for (std::int32_t p = 1; p < RecordCount; ++p) {
+        low = std::min(low, cells[Index(p, GroupKey)]);
+        high = std::max(high, cells[Index(p, GroupKey)]);
+    }
+    const std::int64_t span = std::int64_t{high} - low + 1;
+    if (span <= RecordCount) {
+        ValidateByKeyFacts(cells, low, static_cast<std::size_t>(span));
+    } else {
+        ValidateBySortedKeys(cells);
     }
 }
 
@@ -318,9 +439,7 @@ void MoveRows(std::int32_t* cells, const std::vector<std::int32_t>& finalPositio
 } // namespace
 
 bool IsInRange(std::int32_t position) {
-    const std::int32_t value1 = RecordTable.Get(position, Value1);
-    const std::int32_t value2 = RecordTable.Get(position, Value2);
-    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
+    return FieldsInRange(RecordTable.Get(position, Value1), RecordTable.Get(position, Value2));
 }
 
 void ValidateAndSort() {

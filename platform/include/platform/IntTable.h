@@ -2,7 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 namespace platform {
 
@@ -15,6 +16,10 @@ namespace platform {
 class IntTable {
 public:
     IntTable() = default;
+    IntTable(const IntTable& other);
+    IntTable& operator=(const IntTable& other);
+    IntTable(IntTable&&) noexcept = default;
+    IntTable& operator=(IntTable&&) noexcept = default;
 
     // Creates the table anew with every element 0. Negative row counts give
     // an empty table.
@@ -25,15 +30,17 @@ public:
 
     std::int32_t Get(std::int32_t row, std::int32_t column) const {
         const std::size_t index = IndexOf(row, column);
-        return index < cells_.size() ? cells_[index] : 0;
+        return index < filled_ ? cells_.get()[index] : 0;
     }
 
     void Set(std::int32_t row, std::int32_t column, std::int32_t value) {
         const std::size_t index = IndexOf(row, column);
-        if (index >= cells_.size()) {
-            Grow(index);
+        if (index == filled_ && index < capacity_) {
+            ++filled_; // filling row by row: nothing before it to zero
+        } else if (index >= filled_) {
+            FillTo(index + 1);
         }
-        cells_[index] = value;
+        cells_.get()[index] = value;
     }
 
     // Raises unless the row lies within the bounds.
@@ -56,12 +63,24 @@ private:
                static_cast<std::size_t>(column);
     }
     [[noreturn]] void RaiseOutOfBounds(std::int32_t row, std::int32_t column) const;
-    void Grow(std::size_t index);
-    void Materialise() const;
+    std::size_t Total() const {
+        return static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);
+    }
+    // Zeroes the cells from filled_ up to `count`, growing the block first.
+    void FillTo(std::size_t count) const;
+    void Reallocate(std::size_t capacity) const;
 
+    struct FreeCells {
+        void operator()(std::int32_t* cells) const { std::free(cells); }
+    };
     std::int32_t rows_ = 0;
     std::int32_t columns_ = 0;
-    mutable std::vector<std::int32_t> cells_;
+    // A malloc'd block that grows by realloc: a large block then moves by
+    // remapping its pages instead of copying them, and the old and the new
+    // block are never held at once. Cells from filled_ on are not in use.
+    mutable std::unique_ptr<std::int32_t[], FreeCells> cells_;
+    mutable std::size_t filled_ = 0;
+    mutable std::size_t capacity_ = 0;
 };
 
 } // namespace platform
