@@ -301,19 +301,16 @@ std::vector<std::int32_t> FinalOrderByRing(const EqualValueRun& run) {
     return ring;
 }
 
-void PlaceEqualValues(std::span<const std::int32_t> members,
-                      std::span<const std::int32_t> smallerBefore, std::int32_t smallerTotal,
-                      std::vector<std::int32_t>& finalPosition) {
+// Writes the run's final order over its members.
+void PlaceEqualValues(std::span<std::int32_t> members, std::span<const std::int32_t> smallerBefore,
+                      std::int32_t smallerTotal) {
     const EqualValueRun run = RotationsOf(members, smallerBefore, smallerTotal);
     constexpr std::int64_t CheapRotationsPerMember = 8;
     const std::vector<std::int32_t> order =
         run.totalRotations <= CheapRotationsPerMember * static_cast<std::int64_t>(members.size())
             ? FinalOrderBySimulation(run)
             : FinalOrderByRing(run);
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        finalPosition[static_cast<std::size_t>(order[i])] =
-            smallerTotal + static_cast<std::int32_t>(i);
-    }
+    std::copy(order.begin(), order.end(), members.begin());
 }
 
 // Each row's Value2 as its rank among the distinct values, 0 for the
@@ -376,7 +373,8 @@ Value2Ranks RanksOfValue2(const std::int32_t* cells) {
                              : RanksBySorting(cells);
 }
 
-// The final position of every row under the exchange sort by Value2.
+// The row that each final position takes under the exchange sort by
+// Value2.
 std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
     const Value2Ranks ranks = RanksOfValue2(cells);
     // Rows grouped by value, in position order, each with its count of
@@ -401,31 +399,41 @@ std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
         seen.Add(rank, 1);
     }
 
-    std::vector<std::int32_t> finalPosition(members.size());
-    const std::span<const std::int32_t> allMembers(members);
+    // Each run of a value ends where the sort puts it: in place, members
+    // become the rows in their final order.
+    const std::span<std::int32_t> allMembers(members);
     const std::span<const std::int32_t> allSmaller(smallerBefore);
     for (std::size_t r = 0; r < ranks.distinct; ++r) {
         const auto begin = static_cast<std::size_t>(runStart[r]);
         const auto length = static_cast<std::size_t>(runStart[r + 1]) - begin;
         PlaceEqualValues(allMembers.subspan(begin, length), allSmaller.subspan(begin, length),
-                         runStart[r], finalPosition);
+                         runStart[r]);
     }
-    return finalPosition;
+    return members;
 }
 
-// Moves every row, all five fields, to its final position, one column at a
-// time through a buffer of one column: a fifth of a second table, and every
-// read independent of the others, which following the permutation's cycles
-// would not give. RejectedList follows its records.
-void MoveRows(std::int32_t* cells, const std::vector<std::int32_t>& finalPosition) {
-    std::vector<std::int32_t> column(finalPosition.size());
-    for (std::int32_t c = 0; c < FieldCount; ++c) {
-        for (std::int32_t p = 0; p < RecordCount; ++p) {
-            column[static_cast<std::size_t>(finalPosition[static_cast<std::size_t>(p)])] =
-                cells[Index(p, c)];
-        }
-        for (std::int32_t p = 0; p < RecordCount; ++p) {
-            cells[Index(p, c)] = column[static_cast<std::size_t>(p)];
+// Gathers every row into a new table in its final order: each read is
+// independent of the others and each row is written whole, in order.
+// RejectedList and the reasons follow their records.
+void MoveRows(const std::vector<std::int32_t>& sourceOf) {
+    platform::IntTable sorted;
+    sorted.Create(RecordCount, FieldCount);
+    const std::int32_t* from = RecordTable.Data();
+    std::int32_t* to = sorted.Data();
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        std::copy_n(from + Index(sourceOf[static_cast<std::size_t>(p)], 0), FieldCount,
+                    to + Index(p, 0));
+    }
+    RecordTable = std::move(sorted);
+    if (RejectedList->Count() == 0) {
+        return;
+    }
+    // Only the rejected rows' entries are written.
+    const std::unique_ptr<std::int32_t[]> finalPosition(
+        new std::int32_t[static_cast<std::size_t>(RecordCount)]);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (to[Index(p, Status)] == StatusRejected) {
+            finalPosition[static_cast<std::size_t>(sourceOf[static_cast<std::size_t>(p)])] = p;
         }
     }
     for (std::int32_t k = 1; k <= RejectedList->Count(); ++k) {
@@ -455,7 +463,7 @@ void ValidateAndSort() {
     }
     std::int32_t* cells = detail::TableCells();
     ValidateRecords(cells);
-    MoveRows(cells, ExchangeSortOrder(cells));
+    MoveRows(ExchangeSortOrder(cells));
 }
 
 } // namespace modQuorvale
