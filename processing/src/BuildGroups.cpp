@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <span>
 #include <vector>
 
 // Gives the same groups as growing each group by a scan from its seed, in
@@ -25,81 +27,146 @@ using detail::OrderKey;
 using detail::StableSortBy;
 
 struct FreeRecord {
-    std::int32_t key;
     std::int32_t value1;
     std::int32_t value2;
     std::int32_t position;
 };
 
-// By Value1, then Value2. After validation both span a short range, and one
-// pass over a combined key does; otherwise one pass each.
-void SortByPair(std::vector<FreeRecord>& records) {
-    if (records.empty()) {
-        return;
-    }
-    std::int32_t low1 = records.front().value1;
-    std::int32_t high1 = low1;
-    std::int32_t low2 = records.front().value2;
-    std::int32_t high2 = low2;
-    for (const FreeRecord& r : records) {
-        low1 = std::min(low1, r.value1);
-        high1 = std::max(high1, r.value1);
-        low2 = std::min(low2, r.value2);
-        high2 = std::max(high2, r.value2);
-    }
-    const std::uint64_t span1 = static_cast<std::uint64_t>(std::int64_t{high1} - low1) + 1;
-    const std::uint64_t span2 = static_cast<std::uint64_t>(std::int64_t{high2} - low2) + 1;
-    // Each span can reach 2^32, so their product can wrap: divide instead.
-    if (span1 <= std::uint64_t{UINT32_MAX} / span2) {
-        StableSortBy(records, [=](const FreeRecord& r) {
-            return static_cast<std::uint32_t>(
-                static_cast<std::uint64_t>(std::int64_t{r.value1} - low1) * span2 +
-                static_cast<std::uint64_t>(std::int64_t{r.value2} - low2));
-        });
-        return;
-    }
-    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value2); });
-    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.value1); });
+// The free records, those of each key together and in position order, and
+// where each key's records end.
+struct FreeByKey {
+    std::vector<FreeRecord> records;
+    std::vector<std::int32_t> ends;
+};
+
+FreeRecord FreeRecordAt(const std::int32_t* cells, std::int32_t p) {
+    return {cells[Index(p, Value1)], cells[Index(p, Value2)], p};
 }
 
-// The free records ordered by GroupKey, Value1, Value2, then position.
-std::vector<FreeRecord> FreeByKeyAndPair(const std::int32_t* cells) {
-    std::size_t free = 0;
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        free += cells[Index(p, Status)] == StatusFree ? 1 : 0;
-    }
-    std::vector<FreeRecord> records;
-    records.reserve(free);
+// For keys of a span no wider than the table: one count and one placing
+// pass by key, nothing ordered.
+FreeByKey FreeByKeyTable(const std::int32_t* cells, std::int32_t lowKey, std::size_t span) {
+    auto slotOf = [&](std::int32_t p) {
+        return static_cast<std::size_t>(std::int64_t{cells[Index(p, GroupKey)]} - lowKey);
+    };
+    std::vector<std::int32_t> start(span + 1, 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
-            records.push_back(
-                {cells[Index(p, GroupKey)], cells[Index(p, Value1)], cells[Index(p, Value2)], p});
+            ++start[slotOf(p) + 1];
         }
     }
-    SortByPair(records);
-    StableSortBy(records, [](const FreeRecord& r) { return OrderKey(r.key); });
-    return records;
+    FreeByKey free;
+    for (std::size_t k = 1; k <= span; ++k) {
+        if (start[k] != 0) {
+            free.ends.push_back(start[k - 1] + start[k]);
+        }
+        start[k] += start[k - 1];
+    }
+    free.records.resize(static_cast<std::size_t>(start[span]));
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
+            free.records[static_cast<std::size_t>(start[slotOf(p)]++)] = FreeRecordAt(cells, p);
+        }
+    }
+    return free;
+}
+
+// Any keys: the free positions in stable order of their keys.
+FreeByKey FreeBySortedKeys(const std::int32_t* cells) {
+    std::vector<std::int32_t> positions;
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusFree) {
+            positions.push_back(p);
+        }
+    }
+    auto keyOf = [&](std::int32_t p) { return cells[Index(p, GroupKey)]; };
+    StableSortBy(positions, [&](std::int32_t p) { return OrderKey(keyOf(p)); });
+    FreeByKey free;
+    free.records.reserve(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        if (i > 0 && keyOf(positions[i]) != keyOf(positions[i - 1])) {
+            free.ends.push_back(static_cast<std::int32_t>(i));
+        }
+        free.records.push_back(FreeRecordAt(cells, positions[i]));
+    }
+    if (!positions.empty()) {
+        free.ends.push_back(static_cast<std::int32_t>(positions.size()));
+    }
+    return free;
+}
+
+FreeByKey FreeRecordsByKey(const std::int32_t* cells) {
+    std::int32_t low = cells[Index(0, GroupKey)];
+    std::int32_t high = low;
+    for (std::int32_t p = 1; p < RecordCount; ++p) {
+        low = std::min(low, cells[Index(p, GroupKey)]);
+        high = std::max(high, cells[Index(p, GroupKey)]);
+    }
+    const std::int64_t span = std::int64_t{high} - low + 1;
+    return span <= RecordCount ? FreeByKeyTable(cells, low, static_cast<std::size_t>(span))
+                               : FreeBySortedKeys(cells);
 }
 
 bool SamePair(const FreeRecord& a, const FreeRecord& b) {
     return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
-// The groups in the order they were found (key by key), each with room for
-// a whole output list: pairing appends the partner in place.
+// The groups in the order they were found (key by key): their members one
+// group after another, where each group's members start, and its facts.
 struct Groups {
-    std::vector<PositionList> lists;
+    std::vector<std::int32_t> members;
+    std::vector<std::int32_t> starts;
     std::vector<detail::GroupFacts> facts;
+
+    void Open(const FreeRecord& seed) {
+        starts.push_back(static_cast<std::int32_t>(members.size()));
+        facts.push_back({seed.position, 0, seed.value1, 0});
+    }
+    void Add(const FreeRecord& member) {
+        members.push_back(member.position);
+        detail::GroupFacts& f = facts.back();
+        const std::int32_t bit = detail::Value2Bit(member.value2);
+        f.value2Set = bit == detail::OutsideSet || f.value2Set == detail::OutsideSet
+                          ? detail::OutsideSet
+                          : f.value2Set | bit;
+        ++f.size;
+    }
 };
 
-// Queues of one pair's free records, as slices of the ordered records, and
-// a heap of their heads; kept between keys to save allocations.
+// A key of few records, as the scan does it: most keys hold a handful.
+constexpr std::size_t FewRecords = 32;
+
+void GroupFewRecords(std::span<const FreeRecord> records, Groups& groups) {
+    std::uint32_t taken = 0;
+    for (std::size_t s = 0; s < records.size(); ++s) {
+        if ((taken >> s & 1) != 0) {
+            continue;
+        }
+        groups.Open(records[s]);
+        std::size_t chosen[ListSize];
+        std::size_t size = 0;
+        for (std::size_t k = s; k < records.size() && size < ListSize; ++k) {
+            const bool pairTaken = std::any_of(chosen, chosen + size, [&](std::size_t c) {
+                return SamePair(records[c], records[k]);
+            });
+            if ((taken >> k & 1) == 0 && !pairTaken) {
+                chosen[size++] = k;
+                taken |= std::uint32_t{1} << k;
+                groups.Add(records[k]);
+            }
+        }
+    }
+}
+
+// Queues of one pair's free records, as slices of the records ordered by
+// pair, and a heap of their heads; kept between keys to save allocations.
 struct PairQueues {
     struct Queue {
         std::size_t next;
         std::size_t end;
     };
     using Head = std::pair<std::int32_t, std::size_t>; // position, queue
+    std::vector<FreeRecord> byPair;
     std::vector<Queue> queues;
     std::vector<Head> heads; // a min-heap by position
     std::vector<std::size_t> taken;
@@ -116,14 +183,19 @@ struct PairQueues {
     }
 };
 
-// One key's records, ordered by pair and then position, from `begin` to `end`.
-void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, std::size_t end,
-                     Groups& groups, PairQueues& work) {
+// A key of many records, in O(m log m) whatever their pairs.
+void GroupManyRecords(std::span<const FreeRecord> records, Groups& groups, PairQueues& work) {
+    work.byPair.assign(records.begin(), records.end());
+    std::stable_sort(work.byPair.begin(), work.byPair.end(),
+                     [](const FreeRecord& a, const FreeRecord& b) {
+                         return a.value1 != b.value1 ? a.value1 < b.value1 : a.value2 < b.value2;
+                     });
+    const std::vector<FreeRecord>& ordered = work.byPair;
     work.queues.clear();
     work.heads.clear();
-    for (std::size_t k = begin; k < end;) {
+    for (std::size_t k = 0; k < ordered.size();) {
         std::size_t pairEnd = k + 1;
-        while (pairEnd < end && SamePair(ordered[pairEnd], ordered[k])) {
+        while (pairEnd < ordered.size() && SamePair(ordered[pairEnd], ordered[k])) {
             ++pairEnd;
         }
         work.Push({ordered[k].position, work.queues.size()});
@@ -133,22 +205,12 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
     while (!work.heads.empty()) {
         work.taken.clear();
         // The heads come out by position: the first is the seed.
-        const FreeRecord& seed = ordered[work.queues[work.heads.front().second].next];
-        detail::GroupFacts facts{seed.position, 0, seed.value1, 0};
-        PositionList& group = groups.lists.emplace_back();
-        group.Reserve(static_cast<std::size_t>(ListSize));
+        groups.Open(ordered[work.queues[work.heads.front().second].next]);
         while (!work.heads.empty() && work.taken.size() < static_cast<std::size_t>(ListSize)) {
             const PairQueues::Head head = work.Pop();
-            group.Add(head.first);
+            groups.Add(ordered[work.queues[head.second].next]);
             work.taken.push_back(head.second);
-            const std::int32_t bit =
-                detail::Value2Bit(ordered[work.queues[head.second].next].value2);
-            facts.value2Set = bit == detail::OutsideSet || facts.value2Set == detail::OutsideSet
-                                  ? detail::OutsideSet
-                                  : facts.value2Set | bit;
-            ++facts.size;
         }
-        groups.facts.push_back(facts);
         // Only now, so that no pair gives two members to one group.
         for (const std::size_t q : work.taken) {
             if (++work.queues[q].next < work.queues[q].end) {
@@ -159,44 +221,26 @@ void GroupKeyRecords(const std::vector<FreeRecord>& ordered, std::size_t begin, 
 }
 
 Groups GroupAll(const std::int32_t* cells) {
-    const std::vector<FreeRecord> ordered = FreeByKeyAndPair(cells);
+    const FreeByKey free = FreeRecordsByKey(cells);
     Groups groups;
-    // Room for the most groups there can be: pages never written cost no
-    // memory, while regrowing would hold the old and the new array at once.
-    groups.lists.reserve(ordered.size());
-    groups.facts.reserve(ordered.size());
+    // Room for the most there can be: pages never written cost no memory,
+    // while regrowing would hold the old and the new array at once.
+    groups.members.reserve(free.records.size());
+    groups.starts.reserve(free.records.size());
+    groups.facts.reserve(free.records.size());
+    const std::span<const FreeRecord> all(free.records);
     PairQueues work;
-    for (std::size_t begin = 0; begin < ordered.size();) {
-        std::size_t end = begin + 1;
-        while (end < ordered.size() && ordered[end].key == ordered[begin].key) {
-            ++end;
+    std::size_t begin = 0;
+    for (const std::int32_t end : free.ends) {
+        const auto key = all.subspan(begin, static_cast<std::size_t>(end) - begin);
+        if (key.size() <= FewRecords) {
+            GroupFewRecords(key, groups);
+        } else {
+            GroupManyRecords(key, groups, work);
         }
-        GroupKeyRecords(ordered, begin, end, groups, work);
-        begin = end;
+        begin = static_cast<std::size_t>(end);
     }
     return groups;
-}
-
-// Makes group i the one that was group order[i], following each cycle of
-// the permutation; order ends as the identity.
-void PutInOrder(Groups& groups, std::vector<std::uint32_t>& order) {
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (order[i] == i) {
-            continue;
-        }
-        PositionList list = std::move(groups.lists[i]);
-        const detail::GroupFacts facts = groups.facts[i];
-        std::size_t j = i;
-        for (std::size_t k = order[j]; k != i; k = order[j]) {
-            groups.lists[j] = std::move(groups.lists[k]);
-            groups.facts[j] = groups.facts[k];
-            order[j] = static_cast<std::uint32_t>(j);
-            j = k;
-        }
-        groups.lists[j] = std::move(list);
-        groups.facts[j] = facts;
-        order[j] = static_cast<std::uint32_t>(j);
-    }
 }
 
 void MarkFreeRowsGrouped(std::int32_t* cells) {
@@ -205,6 +249,37 @@ void MarkFreeRowsGrouped(std::int32_t* cells) {
             cells[Index(p, Status)] = StatusGrouped;
         }
     }
+}
+
+// The groups listed by seed: every seed is a distinct position, so a mark
+// at each seed and one pass over the positions give their order.
+void ListBySeed(const Groups& groups) {
+    const auto rows = static_cast<std::size_t>(RecordCount);
+    std::vector<bool> isSeed(rows);
+    // Written only at the seeds.
+    const std::unique_ptr<std::int32_t[]> groupAt(new std::int32_t[rows]);
+    for (std::size_t g = 0; g < groups.facts.size(); ++g) {
+        const auto seed = static_cast<std::size_t>(groups.facts[g].firstMember);
+        isSeed[seed] = true;
+        groupAt[seed] = static_cast<std::int32_t>(g);
+    }
+    std::vector<PositionList> lists;
+    lists.reserve(groups.facts.size());
+    detail::PendingFacts.reserve(groups.facts.size());
+    for (std::size_t p = 0; p < rows; ++p) {
+        if (!isSeed[p]) {
+            continue;
+        }
+        const auto g = static_cast<std::size_t>(groupAt[p]);
+        const detail::GroupFacts& facts = groups.facts[g];
+        PositionList& list = lists.emplace_back();
+        const auto start = static_cast<std::size_t>(groups.starts[g]);
+        for (std::size_t m = 0; m < static_cast<std::size_t>(facts.size); ++m) {
+            list.Add(groups.members[start + m]);
+        }
+        detail::PendingFacts.push_back(facts);
+    }
+    PendingGroups.emplace(std::move(lists));
 }
 
 } // namespace
@@ -217,20 +292,9 @@ void BuildGroups() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    Groups groups = GroupAll(cells);
+    const Groups groups = GroupAll(cells);
     MarkFreeRowsGrouped(cells);
-
-    // Listed by seed, in place: only the order is made anew.
-    std::vector<std::uint32_t> bySeed(groups.facts.size());
-    for (std::size_t g = 0; g < bySeed.size(); ++g) {
-        bySeed[g] = static_cast<std::uint32_t>(g);
-    }
-    StableSortBy(bySeed, [&](std::uint32_t g) {
-        return static_cast<std::uint32_t>(groups.facts[g].firstMember);
-    });
-    PutInOrder(groups, bySeed);
-    PendingGroups.emplace(std::move(groups.lists));
-    detail::PendingFacts = std::move(groups.facts);
+    ListBySeed(groups);
 }
 
 } // namespace modQuorvale
