@@ -5,6 +5,7 @@
 #include "platform/FatalError.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <memory>
 #include <span>
@@ -111,20 +112,22 @@ bool SamePair(const FreeRecord& a, const FreeRecord& b) {
     return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
-// The groups in the order they were found (key by key): their members one
-// group after another, where each group's members start, and its facts.
-struct Groups {
-    std::vector<std::int32_t> members;
-    std::vector<std::int32_t> starts;
-    std::vector<detail::GroupFacts> facts;
+// A group with what pairing needs to know of it, small enough to be moved
+// whole when the groups are put in order.
+struct Group {
+    detail::GroupFacts facts;
+    std::array<std::int32_t, ListSize> members;
+};
 
-    void Open(const FreeRecord& seed) {
-        starts.push_back(static_cast<std::int32_t>(members.size()));
-        facts.push_back({seed.position, 0, seed.value1, 0});
-    }
+// The groups in the order they were found, key by key.
+struct Groups {
+    std::vector<Group> found;
+
+    void Open(const FreeRecord& seed) { found.push_back({{seed.position, 0, seed.value1, 0}, {}}); }
     void Add(const FreeRecord& member) {
-        members.push_back(member.position);
-        detail::GroupFacts& f = facts.back();
+        Group& group = found.back();
+        detail::GroupFacts& f = group.facts;
+        group.members[static_cast<std::size_t>(f.size)] = member.position;
         const std::int32_t bit = detail::Value2Bit(member.value2);
         f.value2Set = bit == detail::OutsideSet || f.value2Set == detail::OutsideSet
                           ? detail::OutsideSet
@@ -225,9 +228,7 @@ Groups GroupAll(const std::int32_t* cells) {
     Groups groups;
     // Room for the most there can be: pages never written cost no memory,
     // while regrowing would hold the old and the new array at once.
-    groups.members.reserve(free.records.size());
-    groups.starts.reserve(free.records.size());
-    groups.facts.reserve(free.records.size());
+    groups.found.reserve(free.records.size());
     const std::span<const FreeRecord> all(free.records);
     PairQueues work;
     std::size_t begin = 0;
@@ -251,33 +252,19 @@ void MarkFreeRowsGrouped(std::int32_t* cells) {
     }
 }
 
-// The groups listed by seed: every seed is a distinct position, so a mark
-// at each seed and one pass over the positions give their order.
-void ListBySeed(const Groups& groups) {
-    const auto rows = static_cast<std::size_t>(RecordCount);
-    std::vector<bool> isSeed(rows);
-    // Written only at the seeds.
-    const std::unique_ptr<std::int32_t[]> groupAt(new std::int32_t[rows]);
-    for (std::size_t g = 0; g < groups.facts.size(); ++g) {
-        const auto seed = static_cast<std::size_t>(groups.facts[g].firstMember);
-        isSeed[seed] = true;
-        groupAt[seed] = static_cast<std::int32_t>(g);
-    }
-    std::vector<PositionList> lists;
-    lists.reserve(groups.facts.size());
-    detail::PendingFacts.reserve(groups.facts.size());
-    for (std::size_t p = 0; p < rows; ++p) {
-        if (!isSeed[p]) {
-            continue;
+// The groups listed by seed. Put in order whole, they are then read and
+// written in order: no scattered access.
+void ListBySeed(Groups& groups) {
+    StableSortBy(groups.found,
+                 [](const Group& g) { return static_cast<std::uint32_t>(g.facts.firstMember); });
+    std::vector<PositionList> lists(groups.found.size());
+    detail::PendingFacts.reserve(groups.found.size());
+    for (std::size_t g = 0; g < groups.found.size(); ++g) {
+        const Group& group = groups.found[g];
+        for (std::int32_t m = 0; m < group.facts.size; ++m) {
+            lists[g].Add(group.members[static_cast<std::size_t>(m)]);
         }
-        const auto g = static_cast<std::size_t>(groupAt[p]);
-        const detail::GroupFacts& facts = groups.facts[g];
-        PositionList& list = lists.emplace_back();
-        const auto start = static_cast<std::size_t>(groups.starts[g]);
-        for (std::size_t m = 0; m < static_cast<std::size_t>(facts.size); ++m) {
-            list.Add(groups.members[start + m]);
-        }
-        detail::PendingFacts.push_back(facts);
+        detail::PendingFacts.push_back(group.facts);
     }
     PendingGroups.emplace(std::move(lists));
 }
@@ -292,7 +279,7 @@ void BuildGroups() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    const Groups groups = GroupAll(cells);
+    Groups groups = GroupAll(cells);
     MarkFreeRowsGrouped(cells);
     ListBySeed(groups);
 }

@@ -421,8 +421,10 @@ void MoveRows(const std::vector<std::int32_t>& sourceOf) {
     const std::int32_t* from = RecordTable.Data();
     std::int32_t* to = sorted.Data();
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        std::copy_n(from + Index(sourceOf[static_cast<std::size_t>(p)], 0), FieldCount,
-                    to + Index(p, 0));
+        const std::int32_t* row = from + Index(sourceOf[static_cast<std::size_t>(p)], 0);
+        for (std::int32_t c = 0; c < FieldCount; ++c) {
+            to[Index(p, c)] = row[c]; // a fixed count: no call per row
+        }
     }
     RecordTable = std::move(sorted);
     if (RejectedList->Count() == 0) {
