@@ -7,6 +7,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace frmQuorvale {
 
@@ -49,15 +50,21 @@ char* WriteRecordLine(char* line, std::int32_t position) {
 }
 
 // Many lines, each ended by a line feed. The records of the output lists
-// lie scattered over the table: reading a few of them before writing any
-// line lets their rows be fetched together rather than one after another.
+// lie scattered over the table: reading a batch of rows, each with one
+// bound test, before writing any line lets the rows be fetched together
+// rather than one after another.
 char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) {
-    constexpr std::size_t ReadAhead = 16;
+    constexpr std::size_t ReadAhead = 32;
     std::array<ShownFields, ReadAhead> fields;
+    const std::int32_t* cells = std::as_const(RecordTable).Data();
+    const auto columns = static_cast<std::size_t>(RecordTable.Columns());
     for (std::size_t begin = 0; begin < positions.size(); begin += ReadAhead) {
         const std::size_t count = std::min(ReadAhead, positions.size() - begin);
         for (std::size_t i = 0; i < count; ++i) {
-            fields[i] = FieldsOf(positions[begin + i]);
+            RecordTable.CheckRow(positions[begin + i]);
+            const std::int32_t* row =
+                cells + static_cast<std::size_t>(positions[begin + i]) * columns;
+            fields[i] = {row[Value1], row[Value2], row[GroupKey]};
         }
         for (std::size_t i = 0; i < count; ++i) {
             out = WriteLine(out, positions[begin + i], fields[i]);

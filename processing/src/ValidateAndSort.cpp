@@ -258,7 +258,9 @@ EqualValueRun RotationsOf(std::span<const std::int32_t> members,
     for (std::size_t k = 0; k < members.size(); ++k) {
         const std::int32_t gapEnd = k + 1 < members.size() ? smallerBefore[k + 1] : smallerTotal;
         const std::int32_t gap = gapEnd - smallerBefore[k];
-        run.rotations[k] = gap % static_cast<std::int32_t>(k + 1);
+        const auto length = static_cast<std::int32_t>(k + 1);
+        // Gaps are mostly shorter than the queue: spare the division.
+        run.rotations[k] = gap < length ? gap : gap % length;
         run.totalRotations += run.rotations[k];
     }
     return run;
