@@ -304,7 +304,7 @@ bool SequentialFile::TryParsePlainValue(std::int32_t& value) {
 // inside the current block. Nothing is changed unless all of that holds;
 // anything else (CRLF, several blanks, a quote, a value that ends the block
 // or is too big) is left to the general path, which reads it afresh.
-bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
+inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
     // Room for a separator, a sign, ten digits and the next separator: no
     // test for the block's end is needed below.
     constexpr std::ptrdiff_t LongestPlain = 13;
