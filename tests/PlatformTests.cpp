@@ -180,6 +180,38 @@ TEST(ListBox, MakesRecordLinesWhenAsked) {
     EXPECT_EQ(recordLinesMade, 2);
 }
 
+// The widest line is found from lines made in batches: a record line as
+// long as a text, or longer, and the first of equals wins.
+TEST(ListBox, LongestLineAmongRecordsAndTexts) {
+    platform::ListBox list;
+    list.UseRecordLines(WriteTestRecord);
+    EXPECT_EQ(list.LongestLine(), 0);
+    list.AddItem("short");
+    for (std::int32_t p = 0; p < 600; ++p) {
+        list.AddRecordLine(p % 100); // "record 10" and longer from line 11
+    }
+    EXPECT_EQ(list.LongestLine(), 11);
+    list.AddItem("a text longer than any record line");
+    list.AddRecordLine(1000);
+    EXPECT_EQ(list.LongestLine(), 601);
+    list.AddRecordLine(123456789);
+    list.AddRecordLine(123456789);
+    // "record 123456789" is 16 characters, less than the text.
+    EXPECT_EQ(list.LongestLine(), 601);
+    platform::ListBox records;
+    records.UseRecordLines(WriteTestRecord, [](char* out, std::span<const std::int32_t> ps) {
+        for (const std::int32_t p : ps) {
+            out = WriteTestRecord(out, p);
+            *out++ = '\n';
+        }
+        return out;
+    });
+    for (const std::int32_t p : {5, 50, 7, 500, 60, 600}) {
+        records.AddRecordLine(p);
+    }
+    EXPECT_EQ(records.LongestLine(), 3);
+}
+
 #include "frmQuorvale.h"
 #include "platform/FormLayout.h"
 

@@ -41,7 +41,7 @@ QRect ToPixels(const TwipRect& rect) {
 class ListBoxModel : public QAbstractListModel {
 public:
     ListBoxModel(const ListBox& lines, QObject* parent)
-        : QAbstractListModel(parent), lines_(lines), longestRow_(FindLongestRow(lines)) {}
+        : QAbstractListModel(parent), lines_(lines), longestRow_(lines.LongestLine()) {}
 
     int rowCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : lines_.ListCount();
@@ -77,20 +77,6 @@ private:
             return {};
         }
         return QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size()));
-    }
-
-    static int FindLongestRow(const ListBox& lines) {
-        int longest = 0;
-        std::size_t longestSize = 0;
-        ListBox::LineBuffer scratch;
-        for (std::int32_t row = 0; row < lines.ListCount(); ++row) {
-            const std::size_t size = lines.Line(row, scratch).size();
-            if (size > longestSize) {
-                longest = row;
-                longestSize = size;
-            }
-        }
-        return longest;
     }
 
     const ListBox& lines_;

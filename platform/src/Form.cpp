@@ -3,6 +3,7 @@
 #include "platform/FatalError.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -69,6 +70,37 @@ char* ListBox::WriteRecordLines(char* out, std::span<const std::int32_t> positio
         *out++ = '\n';
     }
     return out;
+}
+
+std::int32_t ListBox::LongestLine() const {
+    // Record lines are made many at a time, as text mode writes them: one
+    // by one, their scattered records would be fetched one after another.
+    constexpr std::size_t LinesAtOnce = 256;
+    std::vector<char> batch(LinesAtOnce * RecordLineCapacity);
+    LineBuffer scratch;
+    std::int32_t longest = 0;
+    std::size_t longestSize = 0;
+    auto consider = [&](std::int32_t index, std::size_t size) {
+        if (size > longestSize) {
+            longest = index;
+            longestSize = size;
+        }
+    };
+    for (std::int32_t i = 0; i < ListCount();) {
+        const std::span<const std::int32_t> records = RecordRun(i, LinesAtOnce);
+        if (records.empty()) {
+            consider(i, Line(i, scratch).size());
+            ++i;
+            continue;
+        }
+        const char* end = WriteRecordLines(batch.data(), records);
+        for (const char* line = batch.data(); line < end; ++i) {
+            const char* lineEnd = std::find(line, end, '\n');
+            consider(i, static_cast<std::size_t>(lineEnd - line));
+            line = lineEnd + 1;
+        }
+    }
+    return longest;
 }
 
 void ListBox::RaiseBadIndex(std::int32_t index) const {

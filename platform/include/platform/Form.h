@@ -108,6 +108,8 @@ public:
     // The lines of these records, each followed by '\n', into a buffer of
     // RecordLineCapacity bytes per position; returns the end.
     char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const;
+    // The index of the first line with the most characters, 0 if none.
+    std::int32_t LongestLine() const;
 
 private:
     std::size_t Offset(std::int32_t index) const {
