@@ -120,6 +120,10 @@ TEST(Text, PlainDecimalAndZeroPattern) {
     EXPECT_EQ(decimal(0), "x0");
     EXPECT_EQ(decimal(-7), "x-7");
     EXPECT_EQ(decimal(INT32_MIN), "x-2147483648");
+    // Around the short forms of one and two digits.
+    for (std::int32_t value = -120; value <= 1200; ++value) {
+        ASSERT_EQ(decimal(value), "x" + std::to_string(value));
+    }
     EXPECT_EQ(padded(42), "00042");
     EXPECT_EQ(padded(0), "00000");
     EXPECT_EQ(padded(123456), "123456");

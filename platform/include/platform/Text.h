@@ -14,6 +14,16 @@ namespace platform {
 
 // Plain decimal: no leading zeros, '-' for negatives, nothing else.
 inline char* WriteDecimal(char* out, std::int32_t value) {
+    // Most fields are one or two digits: no length to work out.
+    if (static_cast<std::uint32_t>(value) < 10) {
+        *out = static_cast<char>('0' + value);
+        return out + 1;
+    }
+    if (static_cast<std::uint32_t>(value) < 100) {
+        out[0] = static_cast<char>('0' + value / 10);
+        out[1] = static_cast<char>('0' + value % 10);
+        return out + 2;
+    }
     return std::to_chars(out, out + 12, value).ptr;
 }
 
