@@ -97,15 +97,10 @@ FreeByKey FreeBySortedKeys(const std::int32_t* cells) {
 }
 
 FreeByKey FreeRecordsByKey(const std::int32_t* cells) {
-    std::int32_t low = cells[Index(0, GroupKey)];
-    std::int32_t high = low;
-    for (std::int32_t p = 1; p < RecordCount; ++p) {
-        low = std::min(low, cells[Index(p, GroupKey)]);
-        high = std::max(high, cells[Index(p, GroupKey)]);
-    }
-    const std::int64_t span = std::int64_t{high} - low + 1;
-    return span <= RecordCount ? FreeByKeyTable(cells, low, static_cast<std::size_t>(span))
-                               : FreeBySortedKeys(cells);
+    const detail::ColumnSpan keys = detail::SpanOf(cells, GroupKey);
+    return keys.span <= RecordCount
+               ? FreeByKeyTable(cells, keys.low, static_cast<std::size_t>(keys.span))
+               : FreeBySortedKeys(cells);
 }
 
 bool SamePair(const FreeRecord& a, const FreeRecord& b) {

@@ -5,6 +5,7 @@
 
 #include "modQuorvale.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -22,6 +23,24 @@ inline std::int32_t* TableCells() {
         RecordTable.Get(RecordCount - 1, FieldCount - 1);
     }
     return RecordTable.Data();
+}
+
+// The lowest value of a column over positions 0 to RecordCount - 1 (at
+// least one), and how many values there are from it to the highest: what
+// decides whether a table indexed by the value is small enough.
+struct ColumnSpan {
+    std::int32_t low;
+    std::int64_t span;
+};
+
+inline ColumnSpan SpanOf(const std::int32_t* cells, std::int32_t column) {
+    std::int32_t low = cells[Index(0, column)];
+    std::int32_t high = low;
+    for (std::int32_t p = 1; p < RecordCount; ++p) {
+        low = std::min(low, cells[Index(p, column)]);
+        high = std::max(high, cells[Index(p, column)]);
+    }
+    return {low, std::int64_t{high} - low + 1};
 }
 
 } // namespace modQuorvale::detail

@@ -225,15 +225,9 @@ void ValidateByKeyFacts(std::int32_t* cells, std::int32_t lowKey, std::size_t sp
 }
 
 void ValidateRecords(std::int32_t* cells) {
-    std::int32_t low = cells[Index(0, GroupKey)];
-    std::int32_t high = low;
-    for (std::int32_t p = 1; p < RecordCount; ++p) {
-        low = std::min(low, cells[Index(p, GroupKey)]);
-        high = std::max(high, cells[Index(p, GroupKey)]);
-    }
-    const std::int64_t span = std::int64_t{high} - low + 1;
-    if (span <= RecordCount) {
-        ValidateByKeyFacts(cells, low, static_cast<std::size_t>(span));
+    const detail::ColumnSpan keys = detail::SpanOf(cells, GroupKey);
+    if (keys.span <= RecordCount) {
+        ValidateByKeyFacts(cells, keys.low, static_cast<std::size_t>(keys.span));
     } else {
         ValidateBySortedKeys(cells);
     }
@@ -363,16 +357,11 @@ Value2Ranks RanksBySorting(const std::int32_t* cells) {
 }
 
 Value2Ranks RanksOfValue2(const std::int32_t* cells) {
-    std::int32_t low = cells[Index(0, Value2)];
-    std::int32_t high = low;
-    for (std::int32_t p = 1; p < RecordCount; ++p) {
-        low = std::min(low, cells[Index(p, Value2)]);
-        high = std::max(high, cells[Index(p, Value2)]);
-    }
     constexpr std::int64_t ShortSpan = 1 << 16;
-    const std::int64_t span = std::int64_t{high} - low + 1;
-    return span <= ShortSpan ? RanksBySpan(cells, low, static_cast<std::size_t>(span))
-                             : RanksBySorting(cells);
+    const detail::ColumnSpan values = detail::SpanOf(cells, Value2);
+    return values.span <= ShortSpan
+               ? RanksBySpan(cells, values.low, static_cast<std::size_t>(values.span))
+               : RanksBySorting(cells);
 }
 
 // The row that each final position takes under the exchange sort by
