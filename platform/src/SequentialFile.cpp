@@ -25,9 +25,6 @@ constexpr std::size_t PreviewLimit = 24;
 bool IsBlankOrLineEnd(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
-bool IsSeparator(int c) {
-    return IsBlankOrLineEnd(c) || c == ',';
-}
 
 // Shows a token the way a user can read it back, control bytes escaped.
 void AppendVisible(std::string& out, unsigned char c) {
@@ -299,66 +296,8 @@ bool SequentialFile::TryParsePlainValue(std::int32_t& value) {
     return true;
 }
 
-// The common case in one step: at most one comma, blank, tab or LF, then an
-// optional minus sign and at most ten digits followed by a separator, well
-// inside the current block. Nothing is changed unless all of that holds;
-// anything else (CRLF, several blanks, a quote, a value that ends the block
-// or is too big) is left to the general path, which reads it afresh.
-inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
-    // Room for a separator, a sign, ten digits and the next separator: no
-    // test for the block's end is needed below.
-    constexpr std::ptrdiff_t LongestPlain = 13;
-    const char* p = next_;
-    if (end_ - p < LongestPlain) {
-        return false;
-    }
-    bool lineEnd = false;
-    switch (*p) {
-    case ',':
-        if (!commaAllowed_) {
-            return false;
-        }
-        ++p;
-        break;
-    case '\n':
-        lineEnd = true;
-        ++p;
-        break;
-    case ' ':
-    case '\t':
-        ++p;
-        break;
-    default:
-        break; // the first value, which nothing precedes
-    }
-    const bool negative = *p == '-';
-    p += negative ? 1 : 0;
-    const char* digits = p;
-    const char* digitsLimit = p + 10;
-    std::uint64_t magnitude = 0;
-    while (p < digitsLimit && static_cast<unsigned>(*p - '0') <= 9) {
-        magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
-        ++p;
-    }
-    if (p == digits || !IsSeparator(static_cast<unsigned char>(*p)) ||
-        magnitude > (negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1)) {
-        return false;
-    }
-    const auto signedMagnitude = static_cast<std::int64_t>(magnitude);
-    value = static_cast<std::int32_t>(negative ? -signedMagnitude : signedMagnitude);
-    line_ += lineEnd ? 1 : 0;
-    valueLine_ = line_;
-    ++valuesRead_;
-    commaAllowed_ = true;
-    next_ = p;
-    return true;
-}
-
-std::int32_t SequentialFile::ReadValue() {
+std::int32_t SequentialFile::ReadValueSlowly() {
     std::int32_t value = 0;
-    if (TryReadPlainValue(value)) {
-        return value;
-    }
     SkipSeparator();
     valueLine_ = line_;
     if (!TryParsePlainValue(value)) {
@@ -386,13 +325,16 @@ std::string& LastOpened() {
     return name;
 }
 
-// The file last looked up: a load reads millions of values from one file.
+void ForgetLastFile() {
+    detail::lastFile = nullptr;
+}
+
+} // namespace
+
+namespace detail {
+
 int lastNumber = 0;
 SequentialFile* lastFile = nullptr;
-
-void ForgetLastFile() {
-    lastFile = nullptr;
-}
 
 SequentialFile& FileAt(int fileNumber) {
     if (lastFile != nullptr && lastNumber == fileNumber) {
@@ -407,7 +349,7 @@ SequentialFile& FileAt(int fileNumber) {
     return *lastFile;
 }
 
-} // namespace
+} // namespace detail
 
 void RedirectFile(std::string name, std::string path) {
     Redirections()[std::move(name)] = std::move(path);
@@ -430,19 +372,12 @@ const std::string& LastOpenedName() {
     return LastOpened();
 }
 
-std::int32_t InputValue(int fileNumber) {
-    // The file of the last read without a call: this runs once per value.
-    SequentialFile& file =
-        lastFile != nullptr && lastNumber == fileNumber ? *lastFile : FileAt(fileNumber);
-    return file.ReadValue();
-}
-
 void ExpectValues(int fileNumber, std::int64_t total) {
-    FileAt(fileNumber).ExpectValues(total);
+    detail::FileAt(fileNumber).ExpectValues(total);
 }
 
 const std::string& FilePath(int fileNumber) {
-    return FileAt(fileNumber).ShownPath();
+    return detail::FileAt(fileNumber).ShownPath();
 }
 
 void CloseFile(int fileNumber) {

@@ -23,7 +23,10 @@ public:
     SequentialFile(const SequentialFile&) = delete;
     SequentialFile& operator=(const SequentialFile&) = delete;
 
-    std::int32_t ReadValue();
+    std::int32_t ReadValue() {
+        std::int32_t value = 0;
+        return TryReadPlainValue(value) ? value : ReadValueSlowly();
+    }
 
     // How many values the caller will ask for in all, so that a short file
     // can say how many were needed.
@@ -45,7 +48,12 @@ private:
     std::size_t ReadInto(char* into, std::size_t room);
     void CheckEncoding();
     void SkipSeparator();
+    static bool IsSeparator(int c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ',';
+    }
+    // Inline: it runs once per value of a file of millions.
     bool TryReadPlainValue(std::int32_t& value);
+    std::int32_t ReadValueSlowly();
     bool TryParsePlainValue(std::int32_t& value);
     std::int32_t ParseValue();
     [[noreturn]] void RaiseAtValue(const std::string& what) const;
@@ -70,10 +78,76 @@ private:
     std::int64_t expected_ = -1;
 };
 
+// The common case in one step: at most one comma, blank, tab or LF, then an
+// optional minus sign and at most ten digits followed by a separator, well
+// inside the current block. Nothing is changed unless all of that holds;
+// anything else (CRLF, several blanks, a quote, a value that ends the block
+// or is too big) is left to the general path, which reads it afresh.
+inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
+    // Room for a separator, a sign, ten digits and the next separator: no
+    // test for the block's end is needed below.
+    constexpr std::ptrdiff_t LongestPlain = 13;
+    const char* p = next_;
+    if (end_ - p < LongestPlain) {
+        return false;
+    }
+    bool lineEnd = false;
+    switch (*p) {
+    case ',':
+        if (!commaAllowed_) {
+            return false;
+        }
+        ++p;
+        break;
+    case '\n':
+        lineEnd = true;
+        ++p;
+        break;
+    case ' ':
+    case '\t':
+        ++p;
+        break;
+    default:
+        break; // the first value, which nothing precedes
+    }
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    const char* digits = p;
+    const char* digitsLimit = p + 10;
+    std::uint64_t magnitude = 0;
+    while (p < digitsLimit && static_cast<unsigned>(*p - '0') <= 9) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
+        ++p;
+    }
+    if (p == digits || !IsSeparator(static_cast<unsigned char>(*p)) ||
+        magnitude > (negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1)) {
+        return false;
+    }
+    const auto signedMagnitude = static_cast<std::int64_t>(magnitude);
+    value = static_cast<std::int32_t>(negative ? -signedMagnitude : signedMagnitude);
+    line_ += lineEnd ? 1 : 0;
+    valueLine_ = line_;
+    ++valuesRead_;
+    commaAllowed_ = true;
+    next_ = p;
+    return true;
+}
+
 // The runtime's numbered files: the program opens a name as a file number
 // and reads values from that number.
 void OpenForInput(std::string_view name, int fileNumber);
-std::int32_t InputValue(int fileNumber);
+namespace detail {
+// The file last looked up: a load reads millions of values from one file.
+extern int lastNumber;
+extern SequentialFile* lastFile;
+SequentialFile& FileAt(int fileNumber);
+} // namespace detail
+inline std::int32_t InputValue(int fileNumber) {
+    SequentialFile& file = detail::lastFile != nullptr && detail::lastNumber == fileNumber
+                               ? *detail::lastFile
+                               : detail::FileAt(fileNumber);
+    return file.ReadValue();
+}
 void ExpectValues(int fileNumber, std::int64_t total);
 // The path actually read for an open file number, as error reports show it.
 const std::string& FilePath(int fileNumber);
