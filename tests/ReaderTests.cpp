@@ -74,6 +74,34 @@ TEST(SequentialFile, ReadsTheExtremesOf32Bits) {
     EXPECT_NE(ErrorOf("99999999999999999999999", 1).find("32-bit"), std::string::npos);
 }
 
+// Every length of digits, each sign and each separator, followed by
+// characters that look like more digits or none: read back as written.
+TEST(SequentialFile, ReadsValuesOfEveryLength) {
+    std::vector<std::int32_t> expected;
+    std::string content;
+    const char* separators[] = {",", " ", "\n", "\t", "\r\n", ",  "};
+    std::uint32_t seed = 1;
+    for (int round = 0; round < 40; ++round) {
+        for (std::int64_t power = 1; power <= 1'000'000'000; power *= 10) {
+            seed = seed * 1103515245u + 12345u;
+            const auto magnitude = static_cast<std::int32_t>(
+                power == 1 ? seed % 10
+                           : power + seed % (power * 9 < INT32_MAX ? power * 9 : power));
+            const std::int32_t value = round % 2 == 0 ? magnitude : -magnitude;
+            content += std::to_string(value) + separators[(round + power % 7) % 6];
+            expected.push_back(value);
+        }
+    }
+    content += "2147483647,-2147483648,0099,-0,7";
+    for (const std::int32_t v : {INT32_MAX, INT32_MIN, 99, 0, 7}) {
+        expected.push_back(v);
+    }
+    EXPECT_EQ(Values(content, static_cast<int>(expected.size())), expected);
+    EXPECT_NE(ErrorOf("12345678901,", 1), "");
+    EXPECT_NE(ErrorOf("2147483648,", 1), "");
+    EXPECT_NE(ErrorOf("1234567a,", 1), "");
+}
+
 TEST(SequentialFile, RejectsWhatIsNotAWholeNumber) {
     for (const char* bad :
          {"abc", "1.5", "-", "+", "0x1F", "1e3", "\"5", "5\"", "\"\"", "--1", "\"5\"6", "12a"}) {

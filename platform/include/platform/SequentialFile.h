@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -78,6 +80,52 @@ private:
     std::int64_t expected_ = -1;
 };
 
+namespace detail {
+
+inline constexpr int DigitsAtOnce = 8;
+
+// How many of the eight characters at p are leading digits, and, if fewer
+// than eight, their value; eight characters must be readable. One load and
+// a few multiplications instead of a loop whose end the processor cannot
+// foresee. Eight digits or more give DigitsAtOnce and leave value as it is.
+inline int ShortLeadingDigits(const char* p, std::uint64_t& value) {
+    if constexpr (std::endian::native != std::endian::little) {
+        std::uint64_t v = 0;
+        int count = 0;
+        for (; count < DigitsAtOnce && static_cast<unsigned>(p[count] - '0') <= 9; ++count) {
+            v = v * 10 + static_cast<unsigned>(p[count] - '0');
+        }
+        if (count < DigitsAtOnce) {
+            value = v;
+        }
+        return count;
+    } else {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, p, sizeof chunk);
+        // Digits become 0 to 9; any other byte has a value of 10 or more,
+        // which sets its top bit once 0x76 is added (or is set already).
+        const std::uint64_t x = chunk ^ 0x3030303030303030u;
+        const std::uint64_t notDigit = ((x + 0x7676767676767676u) | x) & 0x8080808080808080u;
+        if (notDigit == 0) {
+            return DigitsAtOnce;
+        }
+        const int count = std::countr_zero(notDigit) / 8;
+        if (count == 0) {
+            return 0;
+        }
+        // The digits into the top bytes, then pairs, fours and eights
+        // combined, first character most significant.
+        std::uint64_t v = x << (8 * (DigitsAtOnce - count));
+        v = (v * 2561) >> 8;
+        v = ((v & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+        v = ((v & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32;
+        value = v;
+        return count;
+    }
+}
+
+} // namespace detail
+
 // The common case in one step: at most one comma, blank, tab or LF, then an
 // optional minus sign and at most ten digits followed by a separator, well
 // inside the current block. Nothing is changed unless all of that holds;
@@ -113,11 +161,16 @@ inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
     const bool negative = *p == '-';
     p += negative ? 1 : 0;
     const char* digits = p;
-    const char* digitsLimit = p + 10;
     std::uint64_t magnitude = 0;
-    while (p < digitsLimit && static_cast<unsigned>(*p - '0') <= 9) {
-        magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
-        ++p;
+    p += detail::ShortLeadingDigits(p, magnitude);
+    if (p == digits + detail::DigitsAtOnce) {
+        // Eight digits or more: one at a time, as many as ten.
+        p = digits;
+        const char* digitsLimit = digits + 10;
+        while (p < digitsLimit && static_cast<unsigned>(*p - '0') <= 9) {
+            magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
+            ++p;
+        }
     }
     if (p == digits || !IsSeparator(static_cast<unsigned char>(*p)) ||
         magnitude > (negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1)) {
