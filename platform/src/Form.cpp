@@ -7,8 +7,8 @@
 
 namespace platform {
 
-void ListBox::Append(std::int32_t entry) {
-    if (lines_.size() >= static_cast<std::size_t>(INT32_MAX)) {
+void ListBox::Grow(std::int32_t entry) {
+    if (lines_.size() >= MostLines) {
         Raise("a list box cannot hold more than 2147483647 lines");
     }
     if (lines_.size() == lines_.capacity()) {
@@ -27,11 +27,8 @@ void ListBox::AddItem(std::string_view text) {
     textEnds_.push_back(texts_.size());
 }
 
-void ListBox::AddRecordLine(std::int32_t position) {
-    if (writeRecord_ == nullptr || position < 0) {
-        Raise("list box line for record " + std::to_string(position) + " has no way to be shown");
-    }
-    Append(position);
+void ListBox::RaiseNoWayToShow(std::int32_t position) {
+    Raise("list box line for record " + std::to_string(position) + " has no way to be shown");
 }
 
 std::int32_t ListBox::RecordOf(std::int32_t index) const {

@@ -81,7 +81,12 @@ public:
     void AddItem(std::string_view text);
     // Appends the line of the record at a position (not negative); the
     // caller has checked that the record exists.
-    void AddRecordLine(std::int32_t position);
+    void AddRecordLine(std::int32_t position) {
+        if (writeRecord_ == nullptr || position < 0) {
+            RaiseNoWayToShow(position);
+        }
+        Append(position);
+    }
 
     std::int32_t ListCount() const { return static_cast<std::int32_t>(lines_.size()); }
     LineKind KindOf(std::int32_t index) const {
@@ -123,7 +128,17 @@ private:
         const std::size_t begin = t == 0 ? 0 : textEnds_[t - 1];
         return std::string_view(texts_).substr(begin, textEnds_[t] - begin);
     }
-    void Append(std::int32_t entry);
+    // Inline while there is room: lists of millions of lines are filled.
+    void Append(std::int32_t entry) {
+        if (lines_.size() < lines_.capacity() && lines_.size() < MostLines) {
+            lines_.push_back(entry);
+        } else {
+            Grow(entry);
+        }
+    }
+    static constexpr std::size_t MostLines = INT32_MAX;
+    void Grow(std::int32_t entry);
+    [[noreturn]] static void RaiseNoWayToShow(std::int32_t position);
     [[noreturn]] void RaiseBadIndex(std::int32_t index) const;
 
     // One entry per line: a record's position, or -1 - n for the n-th text.
