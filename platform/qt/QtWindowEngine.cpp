@@ -127,12 +127,6 @@ bool HasDisplay() {
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-void ReportNoWindow(const std::string& programName, const std::string& reason) {
-    std::fprintf(stderr, "%s: cannot open a window: %s; use --text to print the lists\n",
-                 programName.c_str(), EscapeText(reason).c_str());
-    std::fflush(stderr);
-}
-
 // Qt's own messages. Its warnings stay off standard error (a user cannot act
 // on "XDG_RUNTIME_DIR not set"), unless QT_LOGGING_RULES asks for them. A
 // platform that cannot start is a fatal message on which Qt would abort:
@@ -280,10 +274,6 @@ std::unique_ptr<FormWindow> LoadAndShow(const ProjectDescription& project,
     return window;
 }
 
-int RunFormWindow(const ProjectDescription& project, int argc, char** argv) {
-    return RunFormWindow(project, argc, argv, ShowFailureDialog);
-}
-
 int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
                   const FailureDialog& dialog) {
     if (!HasDisplay()) {
@@ -305,3 +295,10 @@ int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
 }
 
 } // namespace platform
+
+// What the start routine looks up when it loads this engine: the window run
+// with the program's own failure dialog.
+extern "C" int QuorvaleRunFormWindow(const platform::ProjectDescription& project, int argc,
+                                     char** argv) {
+    return platform::RunFormWindow(project, argc, argv, platform::ShowFailureDialog);
+}

@@ -146,6 +146,12 @@ int Run(const ProjectDescription& project, int argc, char** argv) {
 
 } // namespace
 
+void ReportNoWindow(const std::string& programName, const std::string& reason) {
+    std::fprintf(stderr, "%s: cannot open a window: %s; use --text to print the lists\n",
+                 programName.c_str(), EscapeText(reason).c_str());
+    std::fflush(stderr);
+}
+
 namespace {
 
 std::string FailureMessage(const std::exception& error) {

@@ -2,12 +2,18 @@
 
 #include "platform/Form.h"
 
+#include <string>
+
 namespace platform {
 
 // Realised once per platform (Qt on Linux, Win32 on Windows). Creates the
 // form, runs its load handler, shows it and runs until it is closed; on a
 // fatal error shows a dialog instead and never shows the form. Returns the
-// exit status.
+// exit status. On Linux this loads the Qt engine, a module of its own, so
+// that text mode never loads Qt.
 int RunFormWindow(const ProjectDescription& project, int argc, char** argv);
+
+// Says on standard error that no window could be opened, and why.
+void ReportNoWindow(const std::string& programName, const std::string& reason);
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The packages as a user gets them. The .deb: built by CPack, linted,
-# installed with apt-get, run, its manual page, desktop entry and AppStream
+# installed with apt-get, run (text mode without Qt, the window from the
+# installed module), its manual page, desktop entry and AppStream
 # metadata checked, then removed. The 64-bit Windows zip: built by CPack,
 # unpacked, run under wine64 from the unpacked folder, the executables'
 # subsystems and resources checked with objdump. A few minutes.
@@ -56,19 +57,27 @@ lintian_out=$(lintian --display-info "$deb" 2>&1 | grep -v 'running with root pr
 grep -qE '^[EW]: ' <<<"$lintian_out" && fail "lintian reports errors or warnings"
 passed "lintian: no error, no warning"
 
+# The window engine: a module that only a window run loads, in the
+# program's private folder under the multiarch library folder.
+module=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/quorvale/libquorvale-window.so
 contents=$(dpkg-deb -c "$deb")
-for path in usr/bin/quorvale usr/share/man/man1/quorvale.1.gz usr/share/doc/quorvale/copyright \
+for path in usr/bin/quorvale "$module" usr/share/man/man1/quorvale.1.gz usr/share/doc/quorvale/copyright \
     usr/share/doc/quorvale/changelog.gz usr/share/doc/quorvale/examples/Data.txt \
     usr/share/applications/quorvale.desktop usr/share/metainfo/io.github.quorvale.Quorvale.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/quorvale.svg usr/share/icons/hicolor/48x48/apps/quorvale.png; do
     grep -q " ./$path\$" <<<"$contents" || fail "the package lacks /$path"
 done
-passed "the package holds the program, manual page, copyright, changelog, example, desktop entry, metainfo and icons"
+passed "the package holds the program, window module, manual page, copyright, changelog, example, desktop entry, metainfo and icons"
+depends=$(dpkg-deb -f "$deb" Depends)
+grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends lacks the window module's Qt libraries: $depends"
+passed "Depends holds the window module's Qt libraries: $depends"
 
 (cd "$build" && apt-get -o DPkg::Lock::Timeout=600 install -y -q "./$(basename "$deb")" >/dev/null)
 passed "apt-get install ./$(basename "$deb")"
 file /usr/bin/quorvale | grep -q ', stripped' || fail "/usr/bin/quorvale is not stripped"
 passed "/usr/bin/quorvale is stripped"
+file -L "/$module" | grep -q ', stripped' || fail "/$module is not stripped"
+passed "/$module is stripped"
 
 (cd "$work" && quorvale --text /usr/share/doc/quorvale/examples/Data.txt >deb.out)
 (cd "$root/examples" && "$build/app/quorvale" --text) | cmp -s - "$work/deb.out" ||
@@ -76,6 +85,30 @@ passed "/usr/bin/quorvale is stripped"
 grep -q '^Output List 1$' "$work/deb.out" || fail "installed quorvale --text printed no lists"
 [[ -z "$(ls -A "$work" | grep -v -e '^deb.out$' -e '^wineprefix$')" ]] || fail "the run wrote a file"
 passed "installed quorvale --text on the installed example ($(wc -l <"$work/deb.out") lines)"
+# Text mode loads no Qt: the dynamic loader names every library it maps.
+loaded=$(cd "$work" && LD_DEBUG=files quorvale --text /usr/share/doc/quorvale/examples/Data.txt 2>&1 >/dev/null)
+grep -q 'file=libc\.so\.6' <<<"$loaded" || fail "LD_DEBUG=files reports no library at all"
+grep -qE 'file=[^ ]*(libQt6|libicu|quorvale-window)' <<<"$loaded" &&
+    fail "installed quorvale --text loads Qt: $(grep -oE 'file=[^ ]*(libQt6|libicu|quorvale-window)[^ ]*' <<<"$loaded" | sort -u | tr '\n' ' ')"
+passed "installed quorvale --text maps neither Qt, ICU nor the window module"
+
+# The window opens from the installed module: two seconds later the run is
+# still in its event loop (any failure ends it at once, with status 1) and has
+# the module and Qt mapped.
+(cd "$work" && QT_QPA_PLATFORM=offscreen exec quorvale /usr/share/doc/quorvale/examples/Data.txt \
+    >window.out 2>window.err) &
+window_pid=$!
+sleep 2
+window_maps=$(cat "/proc/$window_pid/maps" 2>/dev/null || true)
+kill "$window_pid" 2>/dev/null || true
+wait "$window_pid" 2>/dev/null || true
+# An ended run (a zombie until waited for) has no mappings.
+[[ -n "$window_maps" ]] || fail "installed quorvale showed no window: $(cat "$work/window.err")"
+grep -q " /$module\$" <<<"$window_maps" || fail "the window run has not mapped /$module"
+grep -q '/libQt6Widgets\.so' <<<"$window_maps" || fail "the window run has not mapped Qt Widgets"
+[[ -s "$work/window.err" ]] && fail "the window run wrote to standard error: $(cat "$work/window.err")"
+rm -f "$work/window.out" "$work/window.err"
+passed "installed quorvale shows its window (offscreen) from /$module"
 quorvale --version | grep -q 'Copyright (c) 2026 The Quorvale developers' || fail "--version lacks the copyright"
 quorvale --version | grep -q 'MIT' || fail "--version lacks the licence"
 passed "quorvale --version names the copyright and the MIT licence"
@@ -93,7 +126,8 @@ passed "appstreamcli validate --no-net"
 
 apt-get -o DPkg::Lock::Timeout=600 remove -y -q quorvale >/dev/null
 [[ ! -e /usr/bin/quorvale ]] || fail "/usr/bin/quorvale is left after removal"
-passed "apt-get remove quorvale leaves no program behind"
+[[ ! -e "/$module" ]] || fail "/$module is left after removal"
+passed "apt-get remove quorvale leaves no program or module behind"
 deb_seconds=$((SECONDS - deb_started))
 
 # --- The 64-bit Windows zip ---

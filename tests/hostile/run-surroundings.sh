@@ -80,6 +80,25 @@ expect missing-platform-plugin 1 "$no_window" env QT_QPA_PLATFORM=wayland \
 expect no-runtime-dir-warning 1 "$no_window" env -u XDG_RUNTIME_DIR -u WAYLAND_DISPLAY \
     -u QT_QPA_PLATFORM DISPLAY="$dead_display" "$program"
 
+# The window engine is a module beside the program (or installed under its
+# library folder). A copy of the program without it, in a folder whose name
+# must be escaped, still prints its lists but opens no window; one with a
+# file that is no module says what the loader found wrong.
+lone="$work/lone"$'\e[2J'
+mkdir -p "$lone" "$work/broken"
+cp "$program" "$lone/quorvale"
+cp "$program" "$work/broken/quorvale"
+printf 'not a module' >"$work/broken/libquorvale-window.so"
+expect missing-window-module 1 \
+    'quorvale: cannot open a window: the window module is missing: neither .*lone\\x1B\[2J/libquorvale-window\.so nor .+; use --text to print the lists' \
+    env QT_QPA_PLATFORM=offscreen "$lone/quorvale"
+expect missing-window-module-text 0 '' "$lone/quorvale" --text
+grep -qx '\[00001\]   5-2-7' "$work/missing-window-module-text/stdout" ||
+    { failed=$((failed + 1)); echo "missing-window-module-text: no lists"; }
+expect broken-window-module 1 \
+    'quorvale: cannot open a window: .*/broken/libquorvale-window\.so: .+; use --text to print the lists' \
+    env QT_QPA_PLATFORM=offscreen "$work/broken/quorvale"
+
 # Closed and full standard streams. A closed standard error must not hand
 # its number to the display connection or the data file.
 expect dead-display-closed-stderr 1 '' env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
@@ -160,7 +179,7 @@ if [[ $memory_limit -eq 1 ]]; then
     awk 'BEGIN { n = 3000000; print n; for (i = 0; i < n; i++) print "5,1,7,0" }' >"$dir/Data.txt"
     (cd "$dir" && ulimit -v 262144 && exec timeout 20 "$program" --text >stdout 2>stderr)
     report out-of-memory 1 $? \
-        'quorvale: Data\.txt: out of memory while (loading|validating and sorting|grouping) 3000000 records' \
+        'quorvale: Data\.txt: out of memory while ((loading|validating and sorting|grouping) 3000000 records|pairing 3000000 groups)' \
         "$dir"
 fi
 

@@ -1,0 +1,72 @@
+#include "WindowEngine.h"
+
+#include <dlfcn.h>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+
+// The Qt engine and the libraries it draws in (a dozen megabytes of them)
+// are loaded only when a window is wanted.
+
+namespace platform {
+
+namespace {
+
+constexpr char EngineFile[] = "libquorvale-window.so";
+constexpr char EngineEntry[] = "QuorvaleRunFormWindow";
+using EngineRun = int (*)(const ProjectDescription&, int, char**);
+
+struct EngineSearch {
+    std::optional<std::filesystem::path> found;
+    std::string failure; // why nothing was found
+};
+
+// Beside the program in a build tree; under the library folder when
+// installed. Never the working directory or the loader's search path: a
+// module found there could be anyone's.
+EngineSearch FindEngine() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !program.is_absolute()) {
+        return {std::nullopt, "cannot find the program's own folder: " + error.message()};
+    }
+    const std::filesystem::path beside = program.parent_path() / EngineFile;
+    const std::filesystem::path installed =
+        (program.parent_path() / QUORVALE_INSTALLED_ENGINE_DIR / EngineFile).lexically_normal();
+    for (const std::filesystem::path& place : {beside, installed}) {
+        if (std::filesystem::exists(place, error)) {
+            return {place, {}};
+        }
+    }
+    return {std::nullopt, "the window module is missing: neither " + beside.string() + " nor " +
+                              installed.string() + " exists"};
+}
+
+std::string LoaderError() {
+    const char* why = dlerror();
+    return why != nullptr ? why : "the window module cannot be loaded";
+}
+
+} // namespace
+
+int RunFormWindow(const ProjectDescription& project, int argc, char** argv) {
+    const EngineSearch search = FindEngine();
+    if (!search.found) {
+        ReportNoWindow(project.name, search.failure);
+        return 1;
+    }
+    void* engine = dlopen(search.found->c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (engine == nullptr) {
+        ReportNoWindow(project.name, LoaderError());
+        return 1;
+    }
+    const auto run = reinterpret_cast<EngineRun>(dlsym(engine, EngineEntry));
+    if (run == nullptr) {
+        ReportNoWindow(project.name, LoaderError());
+        return 1;
+    }
+    return run(project, argc, argv);
+}
+
+} // namespace platform
