@@ -133,12 +133,20 @@ void ValidateBySortedKeys(std::int32_t* cells) {
     }
 }
 
-// What the first pass in position order learns of a key: its first
-// in-range record F and F's Value1, or that a later record has another.
-struct KeyFacts {
-    static constexpr std::int32_t Conflicting = INT32_MIN;
-    std::int32_t first = -1;
-    std::int32_t value1 = 0;
+// What the passes in position order know of a key, in a byte, so that the
+// table of all keys stays in the processor's cache: no in-range record yet,
+// the first one's Value1, that a later record has another Value1, and then
+// that its records from the first in-range one on are being chained.
+constexpr std::uint8_t NoneInRange = 0;
+constexpr std::uint8_t Conflicting = 0xFF;
+constexpr std::uint8_t Chained = 0xFE;
+static_assert(Value1Min > NoneInRange && Value1Max < Chained);
+
+// Where a conflicting key's chain starts (its first in-range record F) and
+// where it has got to.
+struct KeyChain {
+    std::int32_t first;
+    std::int32_t last;
 };
 
 // The first record of the chain from F with another Value1 than F's.
@@ -152,52 +160,46 @@ std::int32_t FirstConflict(const std::int32_t* cells, std::int32_t first,
 }
 
 // The same without ordering anything, for keys of a span no wider than the
-// table: facts by key, three passes in position order, and the records of
-// each conflicting key from F on chained through `next`. After the first
-// pass a bit per key tells the conflicting ones, which are few: the other
-// two passes read only that.
-void ValidateByKeyFacts(std::int32_t* cells, std::int32_t lowKey, std::size_t span) {
-    std::vector<KeyFacts> facts(span);
+// table: a state per key and three passes in position order. The records of
+// each conflicting key from F on are chained through `next`; only those
+// keys' chain ends and those records' links are ever written.
+void ValidateByKeyStates(std::int32_t* cells, std::int32_t lowKey, std::size_t span) {
+    std::vector<std::uint8_t> state(span, NoneInRange);
     auto slotOf = [&](std::int32_t p) {
         return static_cast<std::size_t>(std::int64_t{cells[Index(p, GroupKey)]} - lowKey);
     };
+    auto inRange = [&](std::int32_t p) {
+        return FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
+    };
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        KeyFacts& key = facts[slotOf(p)];
+        std::uint8_t& key = state[slotOf(p)];
         const std::int32_t value1 = cells[Index(p, Value1)];
-        if (key.first < 0) {
-            if (FieldsInRange(value1, cells[Index(p, Value2)])) {
-                key = {p, value1};
+        if (key == NoneInRange) {
+            if (inRange(p)) {
+                key = static_cast<std::uint8_t>(value1);
             }
-        } else if (value1 != key.value1) {
-            key.value1 = KeyFacts::Conflicting;
+        } else if (key != Conflicting && value1 != key) {
+            key = Conflicting;
         }
     }
-    std::vector<bool> conflicting(span);
-    for (std::size_t k = 0; k < span; ++k) {
-        conflicting[k] = facts[k].value1 == KeyFacts::Conflicting;
-    }
-    // A conflicting key's facts now hold F and the last record chained;
-    // `next` is written only for the chained records.
+    const std::unique_ptr<KeyChain[]> chains(new KeyChain[span]);
     const std::unique_ptr<std::int32_t[]> next(
         new std::int32_t[static_cast<std::size_t>(RecordCount)]);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         const std::size_t slot = slotOf(p);
-        if (conflicting[slot]) {
-            KeyFacts& key = facts[slot];
-            if (key.value1 == KeyFacts::Conflicting) {
-                key.value1 = key.first;
-            }
-            if (p > key.first) {
-                next[static_cast<std::size_t>(key.value1)] = p;
-                key.value1 = p;
-            }
+        if (state[slot] == Conflicting && inRange(p)) {
+            chains[slot] = {p, p};
+            state[slot] = Chained;
+        } else if (state[slot] == Chained) {
+            next[static_cast<std::size_t>(chains[slot].last)] = p;
+            chains[slot].last = p;
         }
     }
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         const std::size_t slot = slotOf(p);
-        const std::int32_t first = conflicting[slot] ? facts[slot].first : RecordCount;
+        const std::int32_t first = state[slot] == Chained ? chains[slot].first : RecordCount;
         if (p < first) {
-            if (!FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)])) {
+            if (!inRange(p)) {
                 RejectForRange(cells, p);
             }
             continue;
@@ -205,7 +207,6 @@ void ValidateByKeyFacts(std::int32_t* cells, std::int32_t lowKey, std::size_t sp
         if (p > first) {
             continue; // rejected with F
         }
-        const std::int32_t last = facts[slot].value1;
         detail::KeyConflict conflict{};
         if (KeepReasons) {
             const std::int32_t other = FirstConflict(cells, first, next.get());
@@ -217,7 +218,7 @@ void ValidateByKeyFacts(std::int32_t* cells, std::int32_t lowKey, std::size_t sp
             if (KeepReasons) {
                 detail::RecordKeyRejection(conflict, q);
             }
-            if (q == last) {
+            if (q == chains[slot].last) {
                 break;
             }
         }
@@ -227,7 +228,7 @@ void ValidateByKeyFacts(std::int32_t* cells, std::int32_t lowKey, std::size_t sp
 void ValidateRecords(std::int32_t* cells) {
     const detail::ColumnSpan keys = detail::SpanOf(cells, GroupKey);
     if (keys.span <= RecordCount) {
-        ValidateByKeyFacts(cells, keys.low, static_cast<std::size_t>(keys.span));
+        ValidateByKeyStates(cells, keys.low, static_cast<std::size_t>(keys.span));
     } else {
         ValidateBySortedKeys(cells);
     }
