@@ -3,6 +3,7 @@
 #include "platform/FatalError.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -92,7 +93,8 @@ std::int32_t ListBox::LongestLine() const {
         }
         const char* end = WriteRecordLines(batch.data(), records);
         for (const char* line = batch.data(); line < end; ++i) {
-            const char* lineEnd = std::find(line, end, '\n');
+            const auto* lineEnd = static_cast<const char*>(
+                std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
             consider(i, static_cast<std::size_t>(lineEnd - line));
             line = lineEnd + 1;
         }
