@@ -325,16 +325,13 @@ std::string& LastOpened() {
     return name;
 }
 
-void ForgetLastFile() {
-    detail::lastFile = nullptr;
-}
-
-} // namespace
-
-namespace detail {
-
+// The file last looked up: a load reads millions of values from one file.
 int lastNumber = 0;
 SequentialFile* lastFile = nullptr;
+
+void ForgetLastFile() {
+    lastFile = nullptr;
+}
 
 SequentialFile& FileAt(int fileNumber) {
     if (lastFile != nullptr && lastNumber == fileNumber) {
@@ -349,7 +346,7 @@ SequentialFile& FileAt(int fileNumber) {
     return *lastFile;
 }
 
-} // namespace detail
+} // namespace
 
 void RedirectFile(std::string name, std::string path) {
     Redirections()[std::move(name)] = std::move(path);
@@ -368,16 +365,23 @@ void OpenForInput(std::string_view name, int fileNumber) {
     OpenFiles()[fileNumber] = std::move(file);
 }
 
+std::int32_t InputValue(int fileNumber) {
+    // The file of the last read without a call: this runs once per value.
+    SequentialFile& file =
+        lastFile != nullptr && lastNumber == fileNumber ? *lastFile : FileAt(fileNumber);
+    return file.ReadValue();
+}
+
 const std::string& LastOpenedName() {
     return LastOpened();
 }
 
 void ExpectValues(int fileNumber, std::int64_t total) {
-    detail::FileAt(fileNumber).ExpectValues(total);
+    FileAt(fileNumber).ExpectValues(total);
 }
 
 const std::string& FilePath(int fileNumber) {
-    return detail::FileAt(fileNumber).ShownPath();
+    return FileAt(fileNumber).ShownPath();
 }
 
 void CloseFile(int fileNumber) {

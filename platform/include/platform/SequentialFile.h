@@ -189,18 +189,7 @@ inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
 // The runtime's numbered files: the program opens a name as a file number
 // and reads values from that number.
 void OpenForInput(std::string_view name, int fileNumber);
-namespace detail {
-// The file last looked up: a load reads millions of values from one file.
-extern int lastNumber;
-extern SequentialFile* lastFile;
-SequentialFile& FileAt(int fileNumber);
-} // namespace detail
-inline std::int32_t InputValue(int fileNumber) {
-    SequentialFile& file = detail::lastFile != nullptr && detail::lastNumber == fileNumber
-                               ? *detail::lastFile
-                               : detail::FileAt(fileNumber);
-    return file.ReadValue();
-}
+std::int32_t InputValue(int fileNumber);
 void ExpectValues(int fileNumber, std::int64_t total);
 // The path actually read for an open file number, as error reports show it.
 const std::string& FilePath(int fileNumber);
