@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <functional>
-#include <memory>
 #include <span>
 #include <vector>
 
