@@ -87,18 +87,12 @@ inline constexpr int DigitsAtOnce = 8;
 // How many of the eight characters at p are leading digits, and, if fewer
 // than eight, their value; eight characters must be readable. One load and
 // a few multiplications instead of a loop whose end the processor cannot
-// foresee. Eight digits or more give DigitsAtOnce and leave value as it is.
+// foresee. DigitsAtOnce, with value left as it is, means the caller reads
+// the digits one at a time: eight or more of them, or a byte order for
+// which the load does not give the first character in its lowest byte.
 inline int ShortLeadingDigits(const char* p, std::uint64_t& value) {
     if constexpr (std::endian::native != std::endian::little) {
-        std::uint64_t v = 0;
-        int count = 0;
-        for (; count < DigitsAtOnce && static_cast<unsigned>(p[count] - '0') <= 9; ++count) {
-            v = v * 10 + static_cast<unsigned>(p[count] - '0');
-        }
-        if (count < DigitsAtOnce) {
-            value = v;
-        }
-        return count;
+        return DigitsAtOnce;
     } else {
         std::uint64_t chunk;
         std::memcpy(&chunk, p, sizeof chunk);
@@ -164,7 +158,7 @@ inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
     std::uint64_t magnitude = 0;
     p += detail::ShortLeadingDigits(p, magnitude);
     if (p == digits + detail::DigitsAtOnce) {
-        // Eight digits or more: one at a time, as many as ten.
+        // One at a time, as many as ten.
         p = digits;
         const char* digitsLimit = digits + 10;
         while (p < digitsLimit && static_cast<unsigned>(*p - '0') <= 9) {
