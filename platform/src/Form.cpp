@@ -75,7 +75,6 @@ std::int32_t ListBox::LongestLine() const {
     // by one, their scattered records would be fetched one after another.
     constexpr std::size_t LinesAtOnce = 256;
     std::vector<char> batch(LinesAtOnce * RecordLineCapacity);
-    LineBuffer scratch;
     std::int32_t longest = 0;
     std::size_t longestSize = 0;
     auto consider = [&](std::int32_t index, std::size_t size) {
@@ -84,21 +83,17 @@ std::int32_t ListBox::LongestLine() const {
             longestSize = size;
         }
     };
-    for (std::int32_t i = 0; i < ListCount();) {
-        const std::span<const std::int32_t> records = RecordRun(i, LinesAtOnce);
-        if (records.empty()) {
-            consider(i, Line(i, scratch).size());
-            ++i;
-            continue;
-        }
-        const char* end = WriteRecordLines(batch.data(), records);
-        for (const char* line = batch.data(); line < end; ++i) {
-            const auto* lineEnd = static_cast<const char*>(
-                std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
-            consider(i, static_cast<std::size_t>(lineEnd - line));
-            line = lineEnd + 1;
-        }
-    }
+    ForEachRun(
+        LinesAtOnce, [&](std::int32_t i, std::string_view text) { consider(i, text.size()); },
+        [&](std::int32_t i, std::span<const std::int32_t> records) {
+            const char* end = WriteRecordLines(batch.data(), records);
+            for (const char* line = batch.data(); line < end; ++i) {
+                const auto* lineEnd = static_cast<const char*>(
+                    std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+                consider(i, static_cast<std::size_t>(lineEnd - line));
+                line = lineEnd + 1;
+            }
+        });
     return longest;
 }
 

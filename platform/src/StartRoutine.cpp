@@ -246,20 +246,16 @@ constexpr std::size_t RecordLinesAtOnce = 256;
 static_assert(RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
 
 void WriteLines(const ListBox& list, ChunkWriter& writer) {
-    ListBox::LineBuffer scratch;
-    const std::int32_t count = list.ListCount();
-    for (std::int32_t i = 0; i < count;) {
-        const std::span<const std::int32_t> records = list.RecordRun(i, RecordLinesAtOnce);
-        if (records.empty()) {
-            writer.Put(list.Line(i, scratch));
+    list.ForEachRun(
+        RecordLinesAtOnce,
+        [&](std::int32_t, std::string_view text) {
+            writer.Put(text);
             writer.Put('\n');
-            ++i;
-            continue;
-        }
-        char* room = writer.Room(records.size() * ListBox::RecordLineCapacity);
-        writer.Commit(list.WriteRecordLines(room, records));
-        i += static_cast<std::int32_t>(records.size());
-    }
+        },
+        [&](std::int32_t, std::span<const std::int32_t> records) {
+            char* room = writer.Room(records.size() * ListBox::RecordLineCapacity);
+            writer.Commit(list.WriteRecordLines(room, records));
+        });
 }
 
 void WriteTips(const Form& form, std::string_view caption, ChunkWriter& writer) {

@@ -107,9 +107,24 @@ public:
     // The same as a string.
     std::string List(std::int32_t index) const;
 
-    // The positions of the record lines that stand one after another from
-    // the line at `index` on, at most `limit` of them; empty for a text line.
-    std::span<const std::int32_t> RecordRun(std::int32_t index, std::size_t limit) const;
+    // Every line in order, record lines many at a time so that their
+    // records can be read together: onText(index, text) for a text line,
+    // onRecords(index, positions) for a run of at most `limit` record lines
+    // from the line at index on.
+    template <typename OnText, typename OnRecords>
+    void ForEachRun(std::size_t limit, OnText onText, OnRecords onRecords) const {
+        LineBuffer scratch;
+        for (std::int32_t i = 0; i < ListCount();) {
+            const std::span<const std::int32_t> records = RecordRun(i, limit);
+            if (records.empty()) {
+                onText(i, Line(i, scratch));
+                ++i;
+            } else {
+                onRecords(i, records);
+                i += static_cast<std::int32_t>(records.size());
+            }
+        }
+    }
     // The lines of these records, each followed by '\n', into a buffer of
     // RecordLineCapacity bytes per position; returns the end.
     char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const;
@@ -129,6 +144,9 @@ private:
         return std::string_view(texts_).substr(begin, textEnds_[t] - begin);
     }
     // Inline while there is room: lists of millions of lines are filled.
+    // The positions of the record lines that stand one after another from
+    // the line at `index` on, at most `limit` of them; empty for a text line.
+    std::span<const std::int32_t> RecordRun(std::int32_t index, std::size_t limit) const;
     void Append(std::int32_t entry) {
         if (lines_.size() < lines_.capacity() && lines_.size() < MostLines) {
             lines_.push_back(entry);
