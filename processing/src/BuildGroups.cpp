@@ -45,10 +45,9 @@ FreeRecord FreeRecordAt(const std::int32_t* cells, std::int32_t p) {
 
 // For keys of a span no wider than the table: one count and one placing
 // pass by key, nothing ordered.
-FreeByKey FreeByKeyTable(const std::int32_t* cells, std::int32_t lowKey, std::size_t span) {
-    auto slotOf = [&](std::int32_t p) {
-        return static_cast<std::size_t>(std::int64_t{cells[Index(p, GroupKey)]} - lowKey);
-    };
+FreeByKey FreeByKeyTable(const std::int32_t* cells, const detail::ColumnSpan& keys) {
+    const auto span = static_cast<std::size_t>(keys.span);
+    auto slotOf = [&](std::int32_t p) { return keys.SlotOf(cells[Index(p, GroupKey)]); };
     std::vector<std::int32_t> start(span + 1, 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
@@ -97,9 +96,7 @@ FreeByKey FreeBySortedKeys(const std::int32_t* cells) {
 
 FreeByKey FreeRecordsByKey(const std::int32_t* cells) {
     const detail::ColumnSpan keys = detail::SpanOf(cells, GroupKey);
-    return keys.span <= RecordCount
-               ? FreeByKeyTable(cells, keys.low, static_cast<std::size_t>(keys.span))
-               : FreeBySortedKeys(cells);
+    return keys.FitsTable() ? FreeByKeyTable(cells, keys) : FreeBySortedKeys(cells);
 }
 
 bool SamePair(const FreeRecord& a, const FreeRecord& b) {
@@ -132,6 +129,7 @@ struct Groups {
 
 // A key of few records, as the scan does it: most keys hold a handful.
 constexpr std::size_t FewRecords = 32;
+static_assert(FewRecords <= 32, "GroupFewRecords keeps a bit per record in 32 bits");
 
 void GroupFewRecords(std::span<const FreeRecord> records, Groups& groups) {
     std::uint32_t taken = 0;

@@ -31,6 +31,13 @@ inline std::int32_t* TableCells() {
 struct ColumnSpan {
     std::int32_t low;
     std::int64_t span;
+
+    // Whether a table with an entry for every value from low on is no
+    // larger than the record table: then it is worth indexing by value.
+    bool FitsTable() const { return span <= RecordCount; }
+    std::size_t SlotOf(std::int32_t value) const {
+        return static_cast<std::size_t>(std::int64_t{value} - low);
+    }
 };
 
 inline ColumnSpan SpanOf(const std::int32_t* cells, std::int32_t column) {

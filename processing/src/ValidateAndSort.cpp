@@ -163,11 +163,10 @@ std::int32_t FirstConflict(const std::int32_t* cells, std::int32_t first,
 // table: a state per key and three passes in position order. The records of
 // each conflicting key from F on are chained through `next`; only those
 // keys' chain ends and those records' links are ever written.
-void ValidateByKeyStates(std::int32_t* cells, std::int32_t lowKey, std::size_t span) {
+void ValidateByKeyStates(std::int32_t* cells, const detail::ColumnSpan& keys) {
+    const auto span = static_cast<std::size_t>(keys.span);
     std::vector<std::uint8_t> state(span, NoneInRange);
-    auto slotOf = [&](std::int32_t p) {
-        return static_cast<std::size_t>(std::int64_t{cells[Index(p, GroupKey)]} - lowKey);
-    };
+    auto slotOf = [&](std::int32_t p) { return keys.SlotOf(cells[Index(p, GroupKey)]); };
     auto inRange = [&](std::int32_t p) {
         return FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
     };
@@ -227,8 +226,8 @@ void ValidateByKeyStates(std::int32_t* cells, std::int32_t lowKey, std::size_t s
 
 void ValidateRecords(std::int32_t* cells) {
     const detail::ColumnSpan keys = detail::SpanOf(cells, GroupKey);
-    if (keys.span <= RecordCount) {
-        ValidateByKeyStates(cells, keys.low, static_cast<std::size_t>(keys.span));
+    if (keys.FitsTable()) {
+        ValidateByKeyStates(cells, keys);
     } else {
         ValidateBySortedKeys(cells);
     }
