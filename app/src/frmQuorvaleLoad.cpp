@@ -27,10 +27,27 @@ struct ShownFields {
     std::int32_t groupKey;
 };
 
-ShownFields FieldsOf(std::int32_t position) {
-    return {RecordTable.Get(position, Value1), RecordTable.Get(position, Value2),
-            RecordTable.Get(position, GroupKey)};
-}
+// Reads the shown fields of records with one bound test each, straight from
+// the table's rows.
+class ShownRows {
+public:
+    ShownRows()
+        : cells_(std::as_const(RecordTable).Data()),
+          columns_(static_cast<std::size_t>(RecordTable.Columns())) {
+        if (columns_ <= static_cast<std::size_t>(GroupKey)) {
+            RecordTable.Get(0, GroupKey); // raises, as reading the field would
+        }
+    }
+    ShownFields operator()(std::int32_t position) const {
+        RecordTable.CheckRow(position);
+        const std::int32_t* row = cells_ + static_cast<std::size_t>(position) * columns_;
+        return {row[Value1], row[Value2], row[GroupKey]};
+    }
+
+private:
+    const std::int32_t* cells_;
+    std::size_t columns_;
+};
 
 char* WriteLine(char* out, std::int32_t position, const ShownFields& fields) {
     *out++ = '[';
@@ -46,7 +63,7 @@ char* WriteLine(char* out, std::int32_t position, const ShownFields& fields) {
 
 // FormatRecordLine into a buffer of LongestLine characters; returns its end.
 char* WriteRecordLine(char* line, std::int32_t position) {
-    return WriteLine(line, position, FieldsOf(position));
+    return WriteLine(line, position, ShownRows()(position));
 }
 
 // Many lines, each ended by a line feed. The records of the output lists
@@ -56,15 +73,11 @@ char* WriteRecordLine(char* line, std::int32_t position) {
 char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) {
     constexpr std::size_t ReadAhead = 32;
     std::array<ShownFields, ReadAhead> fields;
-    const std::int32_t* cells = std::as_const(RecordTable).Data();
-    const auto columns = static_cast<std::size_t>(RecordTable.Columns());
+    const ShownRows fieldsOf;
     for (std::size_t begin = 0; begin < positions.size(); begin += ReadAhead) {
         const std::size_t count = std::min(ReadAhead, positions.size() - begin);
         for (std::size_t i = 0; i < count; ++i) {
-            RecordTable.CheckRow(positions[begin + i]);
-            const std::int32_t* row =
-                cells + static_cast<std::size_t>(positions[begin + i]) * columns;
-            fields[i] = {row[Value1], row[Value2], row[GroupKey]};
+            fields[i] = fieldsOf(positions[begin + i]);
         }
         for (std::size_t i = 0; i < count; ++i) {
             out = WriteLine(out, positions[begin + i], fields[i]);
