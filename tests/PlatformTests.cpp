@@ -129,6 +129,17 @@ TEST(Text, PlainDecimalAndZeroPattern) {
     EXPECT_EQ(padded(123456), "123456");
     EXPECT_EQ(padded(-5), "-00005");
     EXPECT_EQ(padded(INT32_MIN), "-2147483648");
+    // Lengths counted without writing: every digit count, both signs.
+    std::vector<std::int32_t> values = {INT32_MIN, INT32_MAX, 0};
+    for (std::int64_t power = 1; power <= INT32_MAX; power *= 10) {
+        for (const std::int64_t v : {power - 1, power, -power, 1 - power}) {
+            values.push_back(static_cast<std::int32_t>(v));
+        }
+    }
+    for (const std::int32_t value : values) {
+        EXPECT_EQ(platform::DecimalLength(value), decimal(value).size() - 1) << value;
+        EXPECT_EQ(platform::PaddedLength(value, 5), padded(value).size()) << value;
+    }
 }
 
 TEST(ListBox, AppendsLinesInOrder) {

@@ -66,11 +66,11 @@ char* WriteRecordLine(char* line, std::int32_t position) {
     return WriteLine(line, position, ShownRows()(position));
 }
 
-// Many lines, each ended by a line feed. The records of the output lists
-// lie scattered over the table: reading a batch of rows, each with one
-// bound test, before writing any line lets the rows be fetched together
-// rather than one after another.
-char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) {
+// Acts on each record with its fields. The records of the output lists lie
+// scattered over the table: reading a batch of rows, each with one bound
+// test, before acting on any lets the rows be fetched together rather than
+// one after another.
+template <typename Act> void ForEachShown(std::span<const std::int32_t> positions, Act act) {
     constexpr std::size_t ReadAhead = 32;
     std::array<ShownFields, ReadAhead> fields;
     const ShownRows fieldsOf;
@@ -80,11 +80,31 @@ char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) {
             fields[i] = fieldsOf(positions[begin + i]);
         }
         for (std::size_t i = 0; i < count; ++i) {
-            out = WriteLine(out, positions[begin + i], fields[i]);
-            *out++ = '\n';
+            act(begin + i, fields[i]);
         }
     }
+}
+
+// Many lines, each ended by a line feed.
+char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) {
+    ForEachShown(positions, [&](std::size_t i, const ShownFields& fields) {
+        out = WriteLine(out, positions[i], fields);
+        *out++ = '\n';
+    });
     return out;
+}
+
+// What WriteLine would write, counted without writing it.
+std::size_t LineLength(std::int32_t position, const ShownFields& fields) {
+    return 1 + platform::PaddedLength(position, 5) + 4 + platform::DecimalLength(fields.value1) +
+           1 + platform::DecimalLength(fields.value2) + 1 +
+           platform::DecimalLength(fields.groupKey);
+}
+
+void MeasureRecordLines(std::span<const std::int32_t> positions, std::size_t* lengths) {
+    ForEachShown(positions, [&](std::size_t i, const ShownFields& fields) {
+        lengths[i] = LineLength(positions[i], fields);
+    });
 }
 
 // A record's line, checked when it is added: a position outside the table
@@ -96,7 +116,7 @@ void AddRecordLine(platform::ListBox& list, std::int32_t position) {
 
 platform::ListBox& RecordList(platform::Form& form, std::string_view name) {
     platform::ListBox& list = form.ListBoxNamed(name);
-    list.UseRecordLines(WriteRecordLine, WriteRecordLines);
+    list.UseRecordLines(WriteRecordLine, WriteRecordLines, MeasureRecordLines);
     return list;
 }
 

@@ -47,6 +47,15 @@ public:
         return parent.isValid() ? 0 : lines_.ListCount();
     }
 
+    // The view asks for the index of every row when it lays them out; the
+    // inherited check costs two more virtual calls per row.
+    QModelIndex index(int row, int column = 0,
+                      const QModelIndex& parent = QModelIndex()) const override {
+        const bool exists =
+            row >= 0 && row < lines_.ListCount() && column == 0 && !parent.isValid();
+        return exists ? createIndex(row, 0) : QModelIndex();
+    }
+
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid()) {
             return {};

@@ -60,6 +60,11 @@ public:
     // the end of what it wrote. Optional: it lets the program read many
     // records before it writes their lines.
     using RecordLinesWriter = char* (*)(char* out, std::span<const std::int32_t> positions);
+    // Stores the number of characters of each of these records' lines in
+    // lengths[0..], without making the lines. Optional: it spares the
+    // search for the longest line the making of every line.
+    using RecordLinesMeasure = void (*)(std::span<const std::int32_t> positions,
+                                        std::size_t* lengths);
 
     enum class LineKind { Record, Text };
 
@@ -68,9 +73,11 @@ public:
     using TipWriter = std::string (*)(std::int32_t index);
 
     // The writers for this list's record lines, before any is added.
-    void UseRecordLines(RecordLineWriter writer, RecordLinesWriter batchWriter = nullptr) {
+    void UseRecordLines(RecordLineWriter writer, RecordLinesWriter batchWriter = nullptr,
+                        RecordLinesMeasure measure = nullptr) {
         writeRecord_ = writer;
         writeRecords_ = batchWriter;
+        measureRecords_ = measure;
     }
     // Gives the lines tips. Without this, no line has one.
     void UseTips(TipWriter writer) { writeTip_ = writer; }
@@ -130,6 +137,9 @@ public:
     char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const;
     // The index of the first line with the most characters, 0 if none.
     std::int32_t LongestLine() const;
+    // The number of characters of each of these records' lines, into
+    // lengths[0..].
+    void MeasureRecordLines(std::span<const std::int32_t> positions, std::size_t* lengths) const;
 
 private:
     std::size_t Offset(std::int32_t index) const {
@@ -165,6 +175,7 @@ private:
     std::vector<std::size_t> textEnds_;
     RecordLineWriter writeRecord_ = nullptr;
     RecordLinesWriter writeRecords_ = nullptr;
+    RecordLinesMeasure measureRecords_ = nullptr;
     TipWriter writeTip_ = nullptr;
 };
 

@@ -27,29 +27,48 @@ inline char* WriteDecimal(char* out, std::int32_t value) {
     return std::to_chars(out, out + 12, value).ptr;
 }
 
+inline std::uint32_t Magnitude(std::int32_t value) {
+    return value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+}
+
+inline int DigitCount(std::uint32_t magnitude) {
+    int digits = 1;
+    for (std::uint64_t limit = 10; digits < 10 && magnitude >= limit; limit *= 10) {
+        ++digits;
+    }
+    return digits;
+}
+
 // At least minDigits digits, zeros in front, more if the number needs them;
 // a negative number keeps its sign in front of the padded digits.
 inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
     if (value < 0) {
         *out++ = '-';
     }
-    const std::uint32_t magnitude =
-        value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    const std::uint32_t magnitude = Magnitude(value);
     // Most numbers need no zeros: their digits go straight into place.
     static constexpr std::uint32_t Powers[] = {1,      10,      100,      1000,      10000,
                                                100000, 1000000, 10000000, 100000000, 1000000000};
     if (minDigits <= 1 || (minDigits <= 10 && magnitude >= Powers[minDigits - 1])) {
         return std::to_chars(out, out + 10, magnitude).ptr;
     }
-    int length = 1;
-    for (std::uint64_t limit = 10; length < 10 && magnitude >= limit; limit *= 10) {
-        ++length;
-    }
+    const int length = DigitCount(magnitude);
     for (int i = length; i < minDigits; ++i) {
         *out++ = '0';
     }
     // Digits straight into place: a copy from a scratch buffer is a call.
     return std::to_chars(out, out + length, magnitude).ptr;
+}
+
+// How many characters WriteDecimal and WritePadded write, counted without
+// writing them.
+inline std::size_t DecimalLength(std::int32_t value) {
+    return static_cast<std::size_t>((value < 0 ? 1 : 0) + DigitCount(Magnitude(value)));
+}
+
+inline std::size_t PaddedLength(std::int32_t value, int minDigits) {
+    return static_cast<std::size_t>((value < 0 ? 1 : 0) +
+                                    std::max(DigitCount(Magnitude(value)), minDigits));
 }
 
 // Plain decimal, appended to a string.
