@@ -5,6 +5,7 @@
 #include "platform/IntTable.h"
 #include "platform/Text.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 using platform::FatalError;
@@ -53,6 +54,22 @@ TEST(IntTable, StoresRowByRow) {
     table.Data()[5] = 6;
     EXPECT_EQ(table.Get(1, 2), 6);
     EXPECT_EQ(table.Get(0, 2), 0);
+}
+
+TEST(IntTable, SetsWholeRowsInAnyOrder) {
+    platform::IntTable table;
+    table.Create(4, 3);
+    table.SetRow(0, std::array{1, 2, 3});
+    table.SetRow(2, std::array{7, 8, 9}); // past the filled rows: row 1 reads 0
+    EXPECT_EQ(table.Get(1, 1), 0);
+    table.SetRow(1, std::array{4, 5, 6});
+    const std::array<std::int32_t, 9> expected{1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), table.Data()));
+    EXPECT_EQ(table.Get(3, 2), 0);
+    EXPECT_THROW(table.SetRow(4, std::array{1, 2, 3}), FatalError);
+    EXPECT_THROW(table.SetRow(-1, std::array{1, 2, 3}), FatalError);
+    EXPECT_THROW(table.SetRow(3, std::array{1, 2}), FatalError);
+    EXPECT_THROW(table.SetRow(3, std::array{1, 2, 3, 4}), FatalError);
 }
 
 TEST(Collection, IsOneBasedAndRemoveMovesLaterElementsUp) {

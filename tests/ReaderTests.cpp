@@ -2,6 +2,7 @@
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -117,6 +118,36 @@ TEST(SequentialFile, ErrorsNameFileLineAndOrdinal) {
     EXPECT_NE(error.find("line 3"), std::string::npos) << error;
     EXPECT_NE(error.find("value 5"), std::string::npos) << error;
     EXPECT_NE(ErrorOf("1\r\n2\r\nx", 3).find("line 3"), std::string::npos);
+}
+
+// Values read a record at a time are the values read one by one, and an
+// error inside a record names the same line and ordinal.
+TEST(SequentialFile, ValuesInGroupsReadAsOneByOne) {
+    std::string content;
+    for (int i = 0; i < 3000; ++i) {
+        content += std::to_string(i * 7919 % 100003 - 50000) + (i % 4 == 3 ? "\r\n" : ", ");
+    }
+    const ScratchDir dir;
+    const std::string path = dir.Write("Data.txt", content + "x").string();
+    platform::SequentialFile file(path);
+    const std::vector<std::int32_t> expected = Values(content, 3000);
+    std::array<std::int32_t, 4> record{};
+    for (std::size_t r = 0; r < expected.size() / 4; ++r) {
+        file.ReadValues(record);
+        for (std::size_t k = 0; k < 4; ++k) {
+            ASSERT_EQ(record[k], expected[4 * r + k]) << r << ' ' << k;
+        }
+    }
+    try {
+        file.ReadValues(std::span(record).first(2));
+        FAIL() << "read past the end";
+    } catch (const platform::FatalError& error) {
+        const std::string oneByOne = ErrorOf(content + "x", 3001);
+        const std::string grouped = error.what();
+        // The same words after the scratch folder's own name.
+        EXPECT_EQ(grouped.substr(grouped.find("Data.txt")),
+                  oneByOne.substr(oneByOne.find("Data.txt")));
+    }
 }
 
 TEST(SequentialFile, EmptyValueBetweenCommasIsAnError) {

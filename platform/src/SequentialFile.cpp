@@ -372,6 +372,10 @@ std::int32_t InputValue(int fileNumber) {
     return file.ReadValue();
 }
 
+void InputValues(int fileNumber, std::span<std::int32_t> values) {
+    FileAt(fileNumber).ReadValues(values);
+}
+
 const std::string& LastOpenedName() {
     return LastOpened();
 }

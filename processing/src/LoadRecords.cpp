@@ -3,11 +3,18 @@
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 
+#include <array>
+#include <span>
 #include <string>
 
 namespace modQuorvale {
 
 namespace {
+
+// A record's fields stand in the file in the order of the table's columns,
+// and Status, which the file does not hold, comes last.
+static_assert(Value1 == 0 && Value2 == 1 && GroupKey == 2 && Spare == 3 &&
+              Status == FieldCount - 1);
 
 std::int32_t InputField() {
     return platform::InputValue(DataFileNumber);
@@ -29,12 +36,11 @@ void LoadRecords() {
     const platform::Building building("loading " + std::to_string(RecordCount) + " records");
 
     RecordTable.Create(RecordCount, FieldCount);
+    std::array<std::int32_t, FieldCount> row{};
+    row[Status] = StatusFree;
     for (std::int32_t p = 0; p <= lastPosition; ++p) {
-        RecordTable.Set(p, Value1, InputField());
-        RecordTable.Set(p, Value2, InputField());
-        RecordTable.Set(p, GroupKey, InputField());
-        RecordTable.Set(p, Spare, InputField());
-        RecordTable.Set(p, Status, StatusFree);
+        platform::InputValues(DataFileNumber, std::span(row).first(FieldCount - 1));
+        RecordTable.SetRow(p, row);
     }
     platform::CloseFile(DataFileNumber);
 }

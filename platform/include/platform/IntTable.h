@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <span>
 
 namespace platform {
 
@@ -41,6 +43,21 @@ public:
             FillTo(index + 1);
         }
         cells_.get()[index] = value;
+    }
+
+    // Sets a whole row to these values, one per column.
+    void SetRow(std::int32_t row, std::span<const std::int32_t> values) {
+        const std::size_t first = IndexOf(row, 0);
+        if (values.size() != static_cast<std::size_t>(columns_)) {
+            RaiseOutOfBounds(row, static_cast<std::int32_t>(values.size()) - 1);
+        }
+        const std::size_t end = first + values.size();
+        if (first == filled_ && end <= capacity_) {
+            filled_ = end; // filling row by row: nothing before it to zero
+        } else if (end > filled_) {
+            FillTo(end);
+        }
+        std::copy(values.begin(), values.end(), cells_.get() + first);
     }
 
     // Raises unless the row lies within the bounds.

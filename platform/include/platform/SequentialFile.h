@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,13 @@ public:
     std::int32_t ReadValue() {
         std::int32_t value = 0;
         return TryReadPlainValue(value) ? value : ReadValueSlowly();
+    }
+    // Several values in a row, as that many reads; the reader's state stays
+    // in registers between them.
+    void ReadValues(std::span<std::int32_t> values) {
+        for (std::int32_t& value : values) {
+            value = ReadValue();
+        }
     }
 
     // How many values the caller will ask for in all, so that a short file
@@ -184,6 +192,8 @@ inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
 // and reads values from that number.
 void OpenForInput(std::string_view name, int fileNumber);
 std::int32_t InputValue(int fileNumber);
+// The next values.size() values, in order, as that many InputValue calls.
+void InputValues(int fileNumber, std::span<std::int32_t> values);
 void ExpectValues(int fileNumber, std::int64_t total);
 // The path actually read for an open file number, as error reports show it.
 const std::string& FilePath(int fileNumber);
