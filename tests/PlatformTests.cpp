@@ -56,6 +56,21 @@ TEST(IntTable, StoresRowByRow) {
     EXPECT_EQ(table.Get(0, 2), 0);
 }
 
+TEST(IntTable, OverwrittenWholeKeepsWhatWasWritten) {
+    platform::IntTable table;
+    table.Create(1000, 5);
+    table.Set(0, 0, 42);
+    std::int32_t* cells = table.DataToOverwrite();
+    for (std::int32_t i = 0; i < 5000; ++i) {
+        cells[i] = i - 7;
+    }
+    EXPECT_EQ(table.Get(0, 0), -7);
+    EXPECT_EQ(table.Get(999, 4), 4992);
+    table.Set(500, 1, 3); // a later write does not clear what is there
+    EXPECT_EQ(table.Get(999, 4), 4992);
+    EXPECT_EQ(table.Data()[2501], 3);
+}
+
 TEST(IntTable, SetsWholeRowsInAnyOrder) {
     platform::IntTable table;
     table.Create(4, 3);
@@ -153,7 +168,17 @@ TEST(Text, PlainDecimalAndZeroPattern) {
             values.push_back(static_cast<std::int32_t>(v));
         }
     }
+    for (std::int64_t v = 1; v <= INT32_MAX; v = v * 3 / 2 + 1) {
+        values.push_back(static_cast<std::int32_t>(v));
+        values.push_back(static_cast<std::int32_t>(-v));
+    }
     for (const std::int32_t value : values) {
+        const std::string digits = std::to_string(value < 0 ? -std::int64_t{value} : value);
+        const std::string sign = value < 0 ? "-" : "";
+        EXPECT_EQ(decimal(value), "x" + sign + digits) << value;
+        EXPECT_EQ(padded(value),
+                  sign + std::string(5 - std::min<std::size_t>(5, digits.size()), '0') + digits)
+            << value;
         EXPECT_EQ(platform::DecimalLength(value), decimal(value).size() - 1) << value;
         EXPECT_EQ(platform::PaddedLength(value, 5), padded(value).size()) << value;
     }

@@ -90,6 +90,14 @@ std::int32_t* IntTable::Data() {
     return cells_.get();
 }
 
+std::int32_t* IntTable::DataToOverwrite() {
+    if (Total() > capacity_) {
+        Reallocate(Total());
+    }
+    filled_ = Total();
+    return cells_.get();
+}
+
 const std::int32_t* IntTable::Data() const {
     FillTo(Total());
     return cells_.get();

@@ -410,7 +410,7 @@ void MoveRows(const std::vector<std::int32_t>& sourceOf) {
     platform::IntTable sorted;
     sorted.Create(RecordCount, FieldCount);
     const std::int32_t* from = RecordTable.Data();
-    std::int32_t* to = sorted.Data();
+    std::int32_t* to = sorted.DataToOverwrite();
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         const std::int32_t* row = from + Index(sourceOf[static_cast<std::size_t>(p)], 0);
         for (std::int32_t c = 0; c < FieldCount; ++c) {

@@ -70,6 +70,9 @@ public:
     // Direct row-major access for bulk work. Materialises every row first.
     std::int32_t* Data();
     const std::int32_t* Data() const;
+    // The same for a caller that writes every cell before anything reads
+    // one: the cells not yet written are not zeroed first.
+    std::int32_t* DataToOverwrite();
 
 private:
     std::size_t IndexOf(std::int32_t row, std::int32_t column) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -31,12 +32,12 @@ inline std::uint32_t Magnitude(std::int32_t value) {
     return value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
 }
 
+// Decimal digits in a number: from its bit length, then one comparison.
 inline int DigitCount(std::uint32_t magnitude) {
-    int digits = 1;
-    for (std::uint64_t limit = 10; digits < 10 && magnitude >= limit; limit *= 10) {
-        ++digits;
-    }
-    return digits;
+    static constexpr std::uint32_t Powers[] = {1,      10,      100,      1000,      10000,
+                                               100000, 1000000, 10000000, 100000000, 1000000000};
+    const auto guess = static_cast<int>((std::bit_width(magnitude | 1) * 1233) >> 12);
+    return guess + ((magnitude | 1) >= Powers[guess] ? 1 : 0);
 }
 
 // At least minDigits digits, zeros in front, more if the number needs them;
