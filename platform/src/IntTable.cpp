@@ -6,10 +6,6 @@
 #include <new>
 #include <string>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 namespace platform {
 
 IntTable::IntTable(const IntTable& other) {
@@ -41,28 +37,6 @@ void IntTable::RaiseOutOfBounds(std::int32_t row, std::int32_t column) const {
           std::to_string(columns_ - 1) + ")");
 }
 
-namespace {
-
-// A table of millions of rows is written whole and then read all over: in
-// 2 MB pages it takes a 512th of the page faults, and scattered reads miss
-// the address cache far less. Only a hint; the whole block is named, so that
-// its mapping stays one piece that realloc can still move by remapping.
-void PreferLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t bytes) {
-#ifdef __linux__
-    constexpr std::size_t LargePage = std::size_t{1} << 21;
-    constexpr std::uintptr_t Page = 4096;
-    if (bytes < LargePage) {
-        return;
-    }
-    const auto at = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t begin = at & ~(Page - 1);
-    const std::uintptr_t end = (at + bytes + Page - 1) & ~(Page - 1);
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
-
-} // namespace
-
 void IntTable::Reallocate(std::size_t capacity) const {
     void* cells = std::realloc(cells_.get(), capacity * sizeof(std::int32_t));
     if (cells == nullptr) {
@@ -71,7 +45,6 @@ void IntTable::Reallocate(std::size_t capacity) const {
     static_cast<void>(cells_.release());
     cells_.reset(static_cast<std::int32_t*>(cells));
     capacity_ = capacity;
-    PreferLargePages(cells, capacity * sizeof(std::int32_t));
 }
 
 void IntTable::FillTo(std::size_t count) const {
