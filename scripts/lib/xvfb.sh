@@ -20,13 +20,18 @@ stop_xvfb() {
 # Prints the id of the first shown (mapped) top-level window with this name,
 # waiting up to thirty seconds for it (a loaded machine is slow to start Qt).
 # Qt also makes an unmapped 1x1 window of the same name, which can neither
-# take focus nor be grabbed.
+# take focus nor be grabbed. Given the id of the process that should show
+# it, stops waiting once that process has ended (status 2).
 wait_for_window() {
-    local name=$1 id
+    local name=$1 pid=${2:-} id
     for _ in $(seq 300); do
         for id in $(xwininfo -root -children 2>/dev/null | awk -v n="\"$name\":" '$2 == n { print $1 }'); do
             xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && { echo "$id"; return 0; }
         done
+        if [[ -n $pid ]] && ! kill -0 "$pid" 2>/dev/null; then
+            echo "the process ended before a window named $name appeared" >&2
+            return 2
+        fi
         sleep 0.1
     done
     echo "no window named $name appeared" >&2

@@ -27,6 +27,25 @@ trap 'kill $app 2>/dev/null || true; stop_xvfb; rm -rf "$scratch"' EXIT
 
 fail() { echo "window check: $*" >&2; tally 0 1; exit 1; }
 
+# Runs a command in the background (app is its id) and waits for its first
+# window. Now and then a busy X server refuses a client, and the program
+# then reports that it cannot open a window and ends; such a start is tried
+# once more, so that only a program that never shows its window fails.
+start_shown() { # COMMAND, evaluated in a subshell
+    local attempt status
+    for attempt in 1 2; do
+        (eval "$1") &
+        app=$!
+        status=0
+        wait_for_window Quorvale "$app" >/dev/null || status=$?
+        [[ $status -ne 2 ]] && return "$status"
+        wait "$app" 2>/dev/null || true
+        app=
+        echo "window check: the program ended without a window (start $attempt)" >&2
+    done
+    return 1
+}
+
 # Top-level windows named Quorvale that are mapped: "id WIDTHxHEIGHT".
 shown_windows() {
     xwininfo -root -children | awk '$2 == "\"Quorvale\":" { print $1 }' | while read -r id; do
@@ -36,9 +55,7 @@ shown_windows() {
     done
 }
 
-(cd "$root/examples" && exec "$program") &
-app=$!
-wait_for_window Quorvale >/dev/null
+start_shown 'cd "$root/examples" && exec "$program"' || fail "no window on the example data"
 sleep 0.5
 mapfile -t windows < <(shown_windows)
 [[ ${#windows[@]} -eq 1 ]] || fail "expected one window, found: ${windows[*]:-none}"
@@ -65,9 +82,8 @@ dismiss_dialog() {
     xdotool key Return
 }
 
-(cd "$scratch" && exec env -u XDG_RUNTIME_DIR "$program" 2>"$scratch/stderr") &
-app=$!
-wait_for_window Quorvale >/dev/null
+start_shown 'cd "$scratch" && exec env -u XDG_RUNTIME_DIR "$program" 2>"$scratch/stderr"' ||
+    fail "no dialog for a missing data file"
 sleep 0.5
 mapfile -t windows < <(shown_windows)
 [[ ${#windows[@]} -eq 1 ]] || fail "expected only the dialog, found: ${windows[*]:-none}"
@@ -90,9 +106,7 @@ dialog_size() {
     local content=$1 redirect=$2 dir
     dir=$(mktemp -d -p "$scratch")
     [[ -n $content ]] && printf "$content" >"$dir/Data.txt"
-    (cd "$dir" && eval "exec \"\$program\" $redirect") &
-    app=$!
-    wait_for_window Quorvale >/dev/null || fail "no dialog with '$redirect'"
+    start_shown 'cd "$dir" && eval "exec \"\$program\" $redirect"' || fail "no dialog with '$redirect'"
     sleep 0.5
     local shown
     shown=$(shown_windows | awk 'NR == 1')
@@ -151,9 +165,7 @@ rest_at() {
     sleep 1.5
 }
 
-(cd "$root/examples" && exec "$program") &
-app=$!
-wait_for_window Quorvale >/dev/null
+start_shown 'cd "$root/examples" && exec "$program"' || fail "no window for the tooltips"
 sleep 0.5
 # Qt shows tips only in the active window; there is no window manager.
 window=$(focus_shown) || fail "could not focus the window"
