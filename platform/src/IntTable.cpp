@@ -47,11 +47,14 @@ void IntTable::Reallocate(std::size_t capacity) const {
     capacity_ = capacity;
 }
 
-void IntTable::FillTo(std::size_t count) const {
+void IntTable::GrowTo(std::size_t count) const {
     if (count > capacity_) {
-        // Doubling keeps row-by-row filling linear; never past the table.
         Reallocate(std::min(std::max(count, capacity_ * 2), Total()));
     }
+}
+
+void IntTable::FillTo(std::size_t count) const {
+    GrowTo(count);
     if (count > filled_) {
         std::fill(cells_.get() + filled_, cells_.get() + count, 0);
         filled_ = count;
@@ -64,9 +67,7 @@ std::int32_t* IntTable::Data() {
 }
 
 std::int32_t* IntTable::DataToOverwrite() {
-    if (Total() > capacity_) {
-        Reallocate(Total());
-    }
+    GrowTo(Total());
     filled_ = Total();
     return cells_.get();
 }

@@ -48,22 +48,29 @@ std::string LoaderError() {
     return why != nullptr ? why : "the window module cannot be loaded";
 }
 
+// The engine's entry, or nullptr with the reason in `failure`.
+EngineRun LoadEngine(std::string& failure) {
+    const EngineSearch search = FindEngine();
+    if (!search.found) {
+        failure = search.failure;
+        return nullptr;
+    }
+    void* engine = dlopen(search.found->c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto run =
+        engine != nullptr ? reinterpret_cast<EngineRun>(dlsym(engine, EngineEntry)) : nullptr;
+    if (run == nullptr) {
+        failure = LoaderError();
+    }
+    return run;
+}
+
 } // namespace
 
 int RunFormWindow(const ProjectDescription& project, int argc, char** argv) {
-    const EngineSearch search = FindEngine();
-    if (!search.found) {
-        ReportNoWindow(project.name, search.failure);
-        return 1;
-    }
-    void* engine = dlopen(search.found->c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (engine == nullptr) {
-        ReportNoWindow(project.name, LoaderError());
-        return 1;
-    }
-    const auto run = reinterpret_cast<EngineRun>(dlsym(engine, EngineEntry));
+    std::string failure;
+    const EngineRun run = LoadEngine(failure);
     if (run == nullptr) {
-        ReportNoWindow(project.name, LoaderError());
+        ReportNoWindow(project.name, failure);
         return 1;
     }
     return run(project, argc, argv);

@@ -317,10 +317,10 @@ struct Value2Ranks {
     std::size_t distinct = 0;
 };
 
-Value2Ranks RanksBySpan(const std::int32_t* cells, std::int32_t low, std::size_t span) {
-    std::vector<std::int32_t> rankOfValue(span, 0);
+Value2Ranks RanksBySpan(const std::int32_t* cells, const detail::ColumnSpan& values) {
+    std::vector<std::int32_t> rankOfValue(static_cast<std::size_t>(values.span), 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        rankOfValue[static_cast<std::size_t>(cells[Index(p, Value2)] - low)] = 1;
+        rankOfValue[values.SlotOf(cells[Index(p, Value2)])] = 1;
     }
     Value2Ranks ranks;
     for (std::int32_t& rank : rankOfValue) {
@@ -331,7 +331,7 @@ Value2Ranks RanksBySpan(const std::int32_t* cells, std::int32_t low, std::size_t
     ranks.rankOf.resize(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         ranks.rankOf[static_cast<std::size_t>(p)] =
-            rankOfValue[static_cast<std::size_t>(cells[Index(p, Value2)] - low)];
+            rankOfValue[values.SlotOf(cells[Index(p, Value2)])];
     }
     return ranks;
 }
@@ -359,9 +359,7 @@ Value2Ranks RanksBySorting(const std::int32_t* cells) {
 Value2Ranks RanksOfValue2(const std::int32_t* cells) {
     constexpr std::int64_t ShortSpan = 1 << 16;
     const detail::ColumnSpan values = detail::SpanOf(cells, Value2);
-    return values.span <= ShortSpan
-               ? RanksBySpan(cells, values.low, static_cast<std::size_t>(values.span))
-               : RanksBySorting(cells);
+    return values.span <= ShortSpan ? RanksBySpan(cells, values) : RanksBySorting(cells);
 }
 
 // The row that each final position takes under the exchange sort by

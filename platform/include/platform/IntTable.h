@@ -37,11 +37,7 @@ public:
 
     void Set(std::int32_t row, std::int32_t column, std::int32_t value) {
         const std::size_t index = IndexOf(row, column);
-        if (index == filled_ && index < capacity_) {
-            ++filled_; // filling row by row: nothing before it to zero
-        } else if (index >= filled_) {
-            FillTo(index + 1);
-        }
+        PrepareToWrite(index, index + 1);
         cells_.get()[index] = value;
     }
 
@@ -51,12 +47,7 @@ public:
         if (values.size() != static_cast<std::size_t>(columns_)) {
             RaiseOutOfBounds(row, static_cast<std::int32_t>(values.size()) - 1);
         }
-        const std::size_t end = first + values.size();
-        if (first == filled_ && end <= capacity_) {
-            filled_ = end; // filling row by row: nothing before it to zero
-        } else if (end > filled_) {
-            FillTo(end);
-        }
+        PrepareToWrite(first, first + values.size());
         std::copy(values.begin(), values.end(), cells_.get() + first);
     }
 
@@ -86,8 +77,20 @@ private:
     std::size_t Total() const {
         return static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);
     }
+    // Makes the cells from `first` up to `end` writable, and every cell
+    // before them readable.
+    void PrepareToWrite(std::size_t first, std::size_t end) {
+        if (first == filled_ && end <= capacity_) {
+            filled_ = end; // filling row by row: nothing before it to zero
+        } else if (end > filled_) {
+            FillTo(end);
+        }
+    }
     // Zeroes the cells from filled_ up to `count`, growing the block first.
     void FillTo(std::size_t count) const;
+    // Room for `count` cells at least; doubling keeps row-by-row filling
+    // linear, and the block never grows past the table.
+    void GrowTo(std::size_t count) const;
     void Reallocate(std::size_t capacity) const;
 
     struct FreeCells {

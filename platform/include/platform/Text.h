@@ -28,16 +28,17 @@ inline char* WriteDecimal(char* out, std::int32_t value) {
     return std::to_chars(out, out + 12, value).ptr;
 }
 
+inline constexpr std::uint32_t PowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                                100000, 1000000, 10000000, 100000000, 1000000000};
+
 inline std::uint32_t Magnitude(std::int32_t value) {
     return value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
 }
 
 // Decimal digits in a number: from its bit length, then one comparison.
 inline int DigitCount(std::uint32_t magnitude) {
-    static constexpr std::uint32_t Powers[] = {1,      10,      100,      1000,      10000,
-                                               100000, 1000000, 10000000, 100000000, 1000000000};
     const auto guess = static_cast<int>((std::bit_width(magnitude | 1) * 1233) >> 12);
-    return guess + ((magnitude | 1) >= Powers[guess] ? 1 : 0);
+    return guess + ((magnitude | 1) >= PowersOfTen[guess] ? 1 : 0);
 }
 
 // At least minDigits digits, zeros in front, more if the number needs them;
@@ -48,9 +49,7 @@ inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
     }
     const std::uint32_t magnitude = Magnitude(value);
     // Most numbers need no zeros: their digits go straight into place.
-    static constexpr std::uint32_t Powers[] = {1,      10,      100,      1000,      10000,
-                                               100000, 1000000, 10000000, 100000000, 1000000000};
-    if (minDigits <= 1 || (minDigits <= 10 && magnitude >= Powers[minDigits - 1])) {
+    if (minDigits <= 1 || (minDigits <= 10 && magnitude >= PowersOfTen[minDigits - 1])) {
         return std::to_chars(out, out + 10, magnitude).ptr;
     }
     const int length = DigitCount(magnitude);
