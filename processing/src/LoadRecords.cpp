@@ -9,22 +9,14 @@
 
 namespace modQuorvale {
 
-namespace {
-
 // A record's fields stand in the file in the order of the table's columns,
 // and Status, which the file does not hold, comes last.
 static_assert(Value1 == 0 && Value2 == 1 && GroupKey == 2 && Spare == 3 &&
               Status == FieldCount - 1);
 
-std::int32_t InputField() {
-    return platform::InputValue(DataFileNumber);
-}
-
-} // namespace
-
 void LoadRecords() {
     platform::OpenForInput(DataFileName, DataFileNumber);
-    RecordCount = InputField();
+    RecordCount = platform::InputValue(DataFileNumber);
     const std::string& path = platform::FilePath(DataFileNumber);
     const std::int32_t lastPosition = platform::CheckedSub(
         RecordCount, 1, path + ": record count " + std::to_string(RecordCount));

@@ -153,10 +153,10 @@ private:
         const std::size_t begin = t == 0 ? 0 : textEnds_[t - 1];
         return std::string_view(texts_).substr(begin, textEnds_[t] - begin);
     }
-    // Inline while there is room: lists of millions of lines are filled.
     // The positions of the record lines that stand one after another from
     // the line at `index` on, at most `limit` of them; empty for a text line.
     std::span<const std::int32_t> RecordRun(std::int32_t index, std::size_t limit) const;
+    // Inline while there is room: lists of millions of lines are filled.
     void Append(std::int32_t entry) {
         if (lines_.size() < lines_.capacity() && lines_.size() < MostLines) {
             lines_.push_back(entry);
