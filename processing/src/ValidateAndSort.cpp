@@ -5,6 +5,7 @@
 #include "platform/FatalError.h"
 
 #include <algorithm>
+#include <bit>
 #include <memory>
 #include <span>
 #include <utility>
@@ -260,18 +261,24 @@ EqualValueRun RotationsOf(std::span<const std::int32_t> members,
     return run;
 }
 
-// Plays the queue through; cheap while rotations are few.
+// Plays the queue through; cheap while rotations are few. The queue is a
+// ring of the run's length rounded up to a power of two: a rotation moves
+// the front record to the back and the head on.
 std::vector<std::int32_t> FinalOrderBySimulation(const EqualValueRun& run) {
-    std::vector<std::int32_t> queue;
-    queue.reserve(run.members.size() + static_cast<std::size_t>(run.totalRotations));
-    std::size_t front = 0;
+    const std::size_t mask = std::bit_ceil(run.members.size()) - 1;
+    std::vector<std::int32_t> ring(mask + 1);
+    std::size_t head = 0;
     for (std::size_t k = 0; k < run.members.size(); ++k) {
-        queue.push_back(run.members[k]);
-        for (std::int32_t r = 0; r < run.rotations[k]; ++r) {
-            queue.push_back(queue[front++]);
+        ring[(head + k) & mask] = run.members[k];
+        for (std::int32_t r = 0; r < run.rotations[k]; ++r, ++head) {
+            ring[(head + k + 1) & mask] = ring[head & mask];
         }
     }
-    return {queue.begin() + static_cast<std::ptrdiff_t>(front), queue.end()};
+    std::vector<std::int32_t> order(run.members.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = ring[(head + i) & mask];
+    }
+    return order;
 }
 
 // The same in O(m log m) whatever the rotations: L is a ring of slots with a
