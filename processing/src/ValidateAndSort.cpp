@@ -263,8 +263,9 @@ EqualValueRun RotationsOf(std::span<const std::int32_t> members,
 
 // Plays the queue through; cheap while rotations are few. The queue is a
 // ring of the run's length rounded up to a power of two: a rotation moves
-// the front record to the back and the head on.
-std::vector<std::int32_t> FinalOrderBySimulation(const EqualValueRun& run) {
+// the front record to the back and the head on. Both ways write the final
+// order only once every member has been read: `order` may be the members.
+void FinalOrderBySimulation(const EqualValueRun& run, std::span<std::int32_t> order) {
     const std::size_t mask = std::bit_ceil(run.members.size()) - 1;
     std::vector<std::int32_t> ring(mask + 1);
     std::size_t head = 0;
@@ -274,18 +275,16 @@ std::vector<std::int32_t> FinalOrderBySimulation(const EqualValueRun& run) {
             ring[(head + k + 1) & mask] = ring[head & mask];
         }
     }
-    std::vector<std::int32_t> order(run.members.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = ring[(head + i) & mask];
     }
-    return order;
 }
 
 // The same in O(m log m) whatever the rotations: L is a ring of slots with a
 // head index; a rotation moves the head, an append inserts just before the
 // head. The inserts are replayed backwards over free slots to find each
 // record's place in the ring.
-std::vector<std::int32_t> FinalOrderByRing(const EqualValueRun& run) {
+void FinalOrderByRing(const EqualValueRun& run, std::span<std::int32_t> order) {
     const std::size_t count = run.members.size();
     std::vector<std::int32_t> insertAt(count);
     std::size_t head = 0;
@@ -300,8 +299,8 @@ std::vector<std::int32_t> FinalOrderByRing(const EqualValueRun& run) {
         ring[slot] = run.members[k];
         freeSlots.Add(slot, -1);
     }
-    std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(head), ring.end());
-    return ring;
+    std::rotate_copy(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(head), ring.end(),
+                     order.begin());
 }
 
 // Writes the run's final order over its members.
@@ -309,11 +308,11 @@ void PlaceEqualValues(std::span<std::int32_t> members, std::span<const std::int3
                       std::int32_t smallerTotal) {
     const EqualValueRun run = RotationsOf(members, smallerBefore, smallerTotal);
     constexpr std::int64_t CheapRotationsPerMember = 8;
-    const std::vector<std::int32_t> order =
-        run.totalRotations <= CheapRotationsPerMember * static_cast<std::int64_t>(members.size())
-            ? FinalOrderBySimulation(run)
-            : FinalOrderByRing(run);
-    std::copy(order.begin(), order.end(), members.begin());
+    if (run.totalRotations <= CheapRotationsPerMember * static_cast<std::int64_t>(members.size())) {
+        FinalOrderBySimulation(run, members);
+    } else {
+        FinalOrderByRing(run, members);
+    }
 }
 
 // Each row's Value2 as its rank among the distinct values, 0 for the
