@@ -366,10 +366,7 @@ void OpenForInput(std::string_view name, int fileNumber) {
 }
 
 std::int32_t InputValue(int fileNumber) {
-    // The file of the last read without a call: this runs once per value.
-    SequentialFile& file =
-        lastFile != nullptr && lastNumber == fileNumber ? *lastFile : FileAt(fileNumber);
-    return file.ReadValue();
+    return FileAt(fileNumber).ReadValue();
 }
 
 void InputValues(int fileNumber, std::span<std::int32_t> values) {
