@@ -45,13 +45,12 @@ FreeRecord FreeRecordAt(const std::int32_t* cells, std::int32_t p) {
 
 // For keys of a span no wider than the table: one count and one placing
 // pass by key, nothing ordered.
-FreeByKey FreeByKeyTable(const std::int32_t* cells, const detail::ColumnSpan& keys) {
+FreeByKey FreeByKeyTable(const std::int32_t* cells, detail::ColumnSpan keys) {
     const auto span = static_cast<std::size_t>(keys.span);
-    auto slotOf = [&](std::int32_t p) { return keys.SlotOf(cells[Index(p, GroupKey)]); };
     std::vector<std::int32_t> start(span + 1, 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
-            ++start[slotOf(p) + 1];
+            ++start[keys.SlotAt(cells, p) + 1];
         }
     }
     FreeByKey free;
@@ -64,7 +63,8 @@ FreeByKey FreeByKeyTable(const std::int32_t* cells, const detail::ColumnSpan& ke
     free.records.resize(static_cast<std::size_t>(start[span]));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusFree) {
-            free.records[static_cast<std::size_t>(start[slotOf(p)]++)] = FreeRecordAt(cells, p);
+            free.records[static_cast<std::size_t>(start[keys.SlotAt(cells, p)]++)] =
+                FreeRecordAt(cells, p);
         }
     }
     return free;

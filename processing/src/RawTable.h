@@ -29,14 +29,16 @@ inline std::int32_t* TableCells() {
 // least one), and how many values there are from it to the highest: what
 // decides whether a table indexed by the value is small enough.
 struct ColumnSpan {
+    std::int32_t column;
     std::int32_t low;
     std::int64_t span;
 
     // Whether a table with an entry for every value from low on is no
     // larger than the record table: then it is worth indexing by value.
     bool FitsTable() const { return span <= RecordCount; }
-    std::size_t SlotOf(std::int32_t value) const {
-        return static_cast<std::size_t>(std::int64_t{value} - low);
+    // The entry of such a table for the value at position p.
+    std::size_t SlotAt(const std::int32_t* cells, std::int32_t p) const {
+        return static_cast<std::size_t>(std::int64_t{cells[Index(p, column)]} - low);
     }
 };
 
@@ -47,7 +49,7 @@ inline ColumnSpan SpanOf(const std::int32_t* cells, std::int32_t column) {
         low = std::min(low, cells[Index(p, column)]);
         high = std::max(high, cells[Index(p, column)]);
     }
-    return {low, std::int64_t{high} - low + 1};
+    return {column, low, std::int64_t{high} - low + 1};
 }
 
 } // namespace modQuorvale::detail

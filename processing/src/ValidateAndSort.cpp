@@ -164,15 +164,14 @@ std::int32_t FirstConflict(const std::int32_t* cells, std::int32_t first,
 // table: a state per key and three passes in position order. The records of
 // each conflicting key from F on are chained through `next`; only those
 // keys' chain ends and those records' links are ever written.
-void ValidateByKeyStates(std::int32_t* cells, const detail::ColumnSpan& keys) {
+void ValidateByKeyStates(std::int32_t* cells, detail::ColumnSpan keys) {
     const auto span = static_cast<std::size_t>(keys.span);
     std::vector<std::uint8_t> state(span, NoneInRange);
-    auto slotOf = [&](std::int32_t p) { return keys.SlotOf(cells[Index(p, GroupKey)]); };
     auto inRange = [&](std::int32_t p) {
         return FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
     };
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        std::uint8_t& key = state[slotOf(p)];
+        std::uint8_t& key = state[keys.SlotAt(cells, p)];
         const std::int32_t value1 = cells[Index(p, Value1)];
         if (key == NoneInRange) {
             if (inRange(p)) {
@@ -186,7 +185,7 @@ void ValidateByKeyStates(std::int32_t* cells, const detail::ColumnSpan& keys) {
     const std::unique_ptr<std::int32_t[]> next(
         new std::int32_t[static_cast<std::size_t>(RecordCount)]);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const std::size_t slot = slotOf(p);
+        const std::size_t slot = keys.SlotAt(cells, p);
         if (state[slot] == Conflicting && inRange(p)) {
             chains[slot] = {p, p};
             state[slot] = Chained;
@@ -196,7 +195,7 @@ void ValidateByKeyStates(std::int32_t* cells, const detail::ColumnSpan& keys) {
         }
     }
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const std::size_t slot = slotOf(p);
+        const std::size_t slot = keys.SlotAt(cells, p);
         const std::int32_t first = state[slot] == Chained ? chains[slot].first : RecordCount;
         if (p < first) {
             if (!inRange(p)) {
@@ -323,10 +322,10 @@ struct Value2Ranks {
     std::size_t distinct = 0;
 };
 
-Value2Ranks RanksBySpan(const std::int32_t* cells, const detail::ColumnSpan& values) {
+Value2Ranks RanksBySpan(const std::int32_t* cells, detail::ColumnSpan values) {
     std::vector<std::int32_t> rankOfValue(static_cast<std::size_t>(values.span), 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        rankOfValue[values.SlotOf(cells[Index(p, Value2)])] = 1;
+        rankOfValue[values.SlotAt(cells, p)] = 1;
     }
     Value2Ranks ranks;
     for (std::int32_t& rank : rankOfValue) {
@@ -336,8 +335,7 @@ Value2Ranks RanksBySpan(const std::int32_t* cells, const detail::ColumnSpan& val
     }
     ranks.rankOf.resize(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        ranks.rankOf[static_cast<std::size_t>(p)] =
-            rankOfValue[values.SlotOf(cells[Index(p, Value2)])];
+        ranks.rankOf[static_cast<std::size_t>(p)] = rankOfValue[values.SlotAt(cells, p)];
     }
     return ranks;
 }
