@@ -262,8 +262,7 @@ EqualValueRun RotationsOf(std::span<const std::int32_t> members,
 
 // Plays the queue through; cheap while rotations are few. The queue is a
 // ring of the run's length rounded up to a power of two: a rotation moves
-// the front record to the back and the head on. Both ways write the final
-// order only once every member has been read: `order` may be the members.
+// the front record to the back and the head on.
 void FinalOrderBySimulation(const EqualValueRun& run, std::span<std::int32_t> order) {
     const std::size_t mask = std::bit_ceil(run.members.size()) - 1;
     std::vector<std::int32_t> ring(mask + 1);
@@ -302,7 +301,8 @@ void FinalOrderByRing(const EqualValueRun& run, std::span<std::int32_t> order) {
                      order.begin());
 }
 
-// Writes the run's final order over its members.
+// Writes the run's final order over its members: both ways write the order
+// only once they have read every member.
 void PlaceEqualValues(std::span<std::int32_t> members, std::span<const std::int32_t> smallerBefore,
                       std::int32_t smallerTotal) {
     const EqualValueRun run = RotationsOf(members, smallerBefore, smallerTotal);
