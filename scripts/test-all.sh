@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: each stage
-# under scripts/stages/ in turn, from the release build's unit and end-to-end
-# tests to the Windows builds under Wine. Every stage configures its own
-# build folder with all options set, so earlier runs cannot change what is
-# tested. Ends with "N passed, M failed"; the status is 0 only when nothing
-# failed.
+# under scripts/stages/ in the order of their names, from the release build's
+# tests to the Windows builds under Wine and the packages. Every stage
+# configures its own build folder with all options set, so earlier runs
+# cannot change what is tested. Ends with "N passed, M failed"; the status is
+# 0 only when nothing failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export QUORVALE_TALLY

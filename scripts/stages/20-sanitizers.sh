@@ -4,10 +4,7 @@
 # then gives each fuzz target a short libFuzzer run from its seed corpus.
 #
 # QUORVALE_FUZZ_SECONDS sets the time per target (default 30; 0 skips).
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-source "$root/scripts/lib/packages.sh"
-source "$root/scripts/lib/tally.sh"
+source "$(dirname "$0")/../lib/stage.sh"
 ensure_build_packages
 ensure_packages clang-14 libclang-rt-14-dev
 
@@ -16,7 +13,6 @@ fuzz_seconds=${QUORVALE_FUZZ_SECONDS:-30}
 
 # The preset adds fuzzer-no-link: the libraries get the coverage hooks that
 # libFuzzer needs; in the test binaries they cost a little speed only.
-cd "$root"
 cmake --preset asan
 cmake --build --preset asan -j"$(nproc)"
 run_ctest --preset asan -j"$(nproc)"

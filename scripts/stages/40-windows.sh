@@ -4,11 +4,7 @@
 # comparison of --text with the Linux build, under 64-bit Wine. The 32-bit one
 # is built and its shape checked; its tests run under 32-bit Wine only where
 # the kernel can start 32-bit programs at all.
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-source "$root/scripts/lib/packages.sh"
-source "$root/scripts/lib/tally.sh"
-cd "$root"
+source "$(dirname "$0")/../lib/stage.sh"
 
 ensure_packages cmake make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 g++-mingw-w64-i686 \
     binutils-mingw-w64-i686 googletest wine64

@@ -5,11 +5,7 @@
 # metadata checked, then removed. The 64-bit Windows zip: built by CPack,
 # unpacked, run under wine64 from the unpacked folder, the executables'
 # subsystems and resources checked with objdump. A few minutes.
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-source "$root/scripts/lib/packages.sh"
-source "$root/scripts/lib/tally.sh"
-cd "$root"
+source "$(dirname "$0")/../lib/stage.sh"
 started=$SECONDS
 export DEBIAN_FRONTEND=noninteractive
 

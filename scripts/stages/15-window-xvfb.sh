@@ -7,16 +7,15 @@
 # an unknown platform plugin end with the program's report and status 1;
 # markup in the data file is shown as plain text. Last, resting the mouse on
 # a not-placed line brings up a tooltip, on an input line none. About 25 s.
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-source "$root/scripts/lib/packages.sh"
+# It runs the release build's program, which stage 10 has just built.
+source "$(dirname "$0")/../lib/stage.sh"
 source "$root/scripts/lib/xvfb.sh"
-source "$root/scripts/lib/tally.sh"
 ensure_packages xvfb x11-utils xdotool
 program="$root/build/app/quorvale"
 if [[ ! -x $program ]]; then
     ensure_build_packages
-    (cd "$root" && cmake --preset release && cmake --build --preset release -j"$(nproc)" --target quorvale)
+    cmake --preset release
+    cmake --build --preset release -j"$(nproc)" --target quorvale
 fi
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
