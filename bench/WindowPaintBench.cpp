@@ -3,8 +3,8 @@
 // one widget item per line. And the whole run, load included, ending in the
 // painted window against ending in the lists written as text.
 
-#include "../platform/src/TextMode.h"
 #include "FormWindow.h"
+#include "TextMode.h"
 #include "frmQuorvale.h"
 #include "modQuorvale.h"
 #include "platform/SequentialFile.h"

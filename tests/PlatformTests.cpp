@@ -319,7 +319,7 @@ TEST(FormLayout, FramesShareExtraWidthEquallyAndListsKeepMargins) {
     EXPECT_EQ(rects[2].left - (rects[0].left + rects[0].width), 45);
 }
 
-#include "../platform/src/TextMode.h"
+#include "TextMode.h"
 
 #include <cstdio>
 
