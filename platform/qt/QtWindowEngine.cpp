@@ -1,6 +1,5 @@
 #include "FormWindow.h"
 #include "StartupForm.h"
-#include "WindowEngine.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
 #include "platform/Text.h"
