@@ -3,8 +3,8 @@
 // one widget item per line. And the whole run, load included, ending in the
 // painted window against ending in the lists written as text.
 
-#include "../platform/src/TextMode.h"
 #include "FormWindow.h"
+#include "TextMode.h"
 #include "frmQuorvale.h"
 #include "modQuorvale.h"
 #include "platform/SequentialFile.h"
@@ -23,17 +23,18 @@
 namespace {
 
 // Lines like the program's record lines, made when the view asks for them.
-char* WriteLine(char* out, std::int32_t position) {
-    const int length =
-        std::snprintf(out, platform::ListBox::RecordLineCapacity, "[%05d]   %d-%d-%d", position,
-                      position % 48 + 1, position % 7 + 1, position % 997);
-    return out + length;
+char* WriteLines(char* out, std::span<const std::int32_t> positions) {
+    for (const std::int32_t position : positions) {
+        out += std::snprintf(out, platform::ListBox::RecordLineCapacity, "[%05d]   %d-%d-%d\n",
+                             position, position % 48 + 1, position % 7 + 1, position % 997);
+    }
+    return out;
 }
 
 platform::Form FormWithInputLines(int count) {
     platform::Form form(frmQuorvale::Layout());
     platform::ListBox& input = form.ListBoxNamed("lstInput");
-    input.UseRecordLines(WriteLine);
+    input.UseRecordLines(WriteLines);
     for (int i = 0; i < count; ++i) {
         input.AddRecordLine(i);
     }

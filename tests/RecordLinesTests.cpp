@@ -118,51 +118,6 @@ TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
     }
 }
 
-// The window finds its widest line by counting characters instead of making
-// the lines: the counts must be the lines' lengths, for fields of every
-// width and sign and for positions past five digits.
-TEST(FormLoad, CountedLineLengthsMatchTheLines) {
-    const std::int32_t fields[] = {0,      7,         -7,         10,        99,         -100,
-                                   123456, 999999999, 1000000000, INT32_MAX, -999999999, INT32_MIN};
-    constexpr std::int32_t count = 100100;
-    std::string content = std::to_string(count) + "\n";
-    for (std::int32_t i = 0; i < count; ++i) {
-        const bool odd = i % 1000 == 999;
-        // Keys of five records with five Value2 make output lists; the
-        // odd ones out leave groups of four unplaced, and are rejected.
-        const std::int32_t value1 = odd ? fields[i / 1000 % 12] : 1 + i / 5 % 48;
-        const std::int32_t value2 = odd ? fields[i / 7 % 12] : 1 + i % 7;
-        const std::int32_t key = i % 5000 == 4999 ? fields[i / 5000 % 12] : i / 5;
-        content += std::to_string(value1) + "," + std::to_string(value2) + "," +
-                   std::to_string(key) + ",0\n";
-    }
-    platform::Form form(frmQuorvale::Layout());
-    LoadForm(form, content);
-    for (const char* name : {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"}) {
-        const platform::ListBox& list = form.ListBoxNamed(name);
-        ASSERT_GT(list.ListCount(), 0) << name;
-        std::int32_t longest = 0;
-        std::size_t longestSize = 0;
-        list.ForEachRun(
-            300, [](std::int32_t, std::string_view) {},
-            [&](std::int32_t first, std::span<const std::int32_t> records) {
-                std::vector<std::size_t> lengths(records.size());
-                list.MeasureRecordLines(records, lengths.data());
-                for (std::size_t k = 0; k < records.size(); ++k) {
-                    const auto index = first + static_cast<std::int32_t>(k);
-                    ASSERT_EQ(lengths[k], list.List(index).size()) << name << ' ' << index;
-                }
-            });
-        for (std::int32_t i = 0; i < list.ListCount(); ++i) {
-            if (list.List(i).size() > longestSize) {
-                longest = i;
-                longestSize = list.List(i).size();
-            }
-        }
-        EXPECT_EQ(list.LongestLine(), longest) << name;
-    }
-}
-
 // Reasons are kept only for a form that shows tips, and only the not-placed
 // and error lines get them.
 TEST(FormLoad, TipsOnNotPlacedAndErrorLinesOnlyWhenShown) {

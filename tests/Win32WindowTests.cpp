@@ -1,18 +1,16 @@
 // The Win32 window engine, run under Wine or on Windows: the form's geometry
 // at 96 dpi, its captions and tab order, the owner-data rows of its lists,
-// and the message box of a fatal error.
+// and the report and message box of a fatal error.
 
-#include "../platform/src/WindowEngine.h"
 #include "FormWindow.h"
 #include "TestSupport.h"
+#include "WindowEngine.h"
 #include "frmQuorvale.h"
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -230,51 +228,83 @@ TEST(Win32Window, InfoTipsOnNotPlacedAndErrorLinesOnly) {
     modQuorvale::KeepReasons = false;
 }
 
-// Finds this process's message box, reads it and presses OK.
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int WindowsOfThisThread() {
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+TEST(Win32Failure, MissingDataFileGoesToTheDialogAndStandardError) {
+    testing_support::ScratchDir dir;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    int dialogs = 0;
+    std::string title;
+    std::string text;
+    char name[] = "quorvale";
+    char* argv[] = {name, nullptr};
+    testing::internal::CaptureStderr();
+    const int status =
+        platform::RunFormWindow(QuorvaleProject(), 1, argv,
+                                [&](const std::wstring& shownTitle, const std::wstring& message) {
+                                    ++dialogs;
+                                    title = Narrow(shownTitle.c_str());
+                                    text = Narrow(message.c_str());
+                                });
+    const std::string stderrText = testing::internal::GetCapturedStderr();
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(title, "Quorvale");
+    EXPECT_EQ(text.rfind("Data.txt: cannot open for reading: ", 0), 0U) << text;
+    EXPECT_EQ(stderrText, "quorvale: " + text + "\n");
+    EXPECT_EQ(WindowsOfThisThread(), 0) << "a window after a failed load";
+}
+
+// What the message box showed, read by a timer of the thread that shows it:
+// the box's own message loop runs the timer.
 struct MessageBoxSeen {
     std::string title;
     std::string text;
 };
+MessageBoxSeen seenBox;
 
-std::thread WatchForMessageBox(MessageBoxSeen& seen, std::atomic<bool>& stop) {
-    return std::thread([&seen, &stop] {
-        for (int attempt = 0; attempt < 200 && !stop; ++attempt) {
-            const HWND box = FindWindowW(L"#32770", nullptr);
-            DWORD process = 0;
-            if (box != nullptr && GetWindowThreadProcessId(box, &process) != 0 &&
-                process == GetCurrentProcessId()) {
-                seen.title = TextOf(box);
-                // A message box's text is the static control with id 0xFFFF.
-                wchar_t text[512] = {};
-                GetDlgItemTextW(box, 0xFFFF, text, 512);
-                seen.text = Narrow(text);
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            Sleep(50);
-        }
-    });
+BOOL CALLBACK ReadAndCloseMessageBox(HWND window, LPARAM found) {
+    if (ClassOf(window) != "#32770") {
+        return TRUE;
+    }
+    seenBox.title = TextOf(window);
+    // A message box's text is the static control with id 0xFFFF.
+    wchar_t text[512] = {};
+    GetDlgItemTextW(window, 0xFFFF, text, 512);
+    seenBox.text = Narrow(text);
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
 }
 
-TEST(Win32Failure, MissingDataFileShowsTheReportInAMessageBox) {
-    testing_support::ScratchDir dir;
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    MessageBoxSeen seen;
-    std::atomic<bool> stop = false;
-    std::thread watcher = WatchForMessageBox(seen, stop);
-    char name[] = "quorvale";
-    char* argv[] = {name, nullptr};
-    testing::internal::CaptureStderr();
-    const int status = platform::RunFormWindow(QuorvaleProject(), 1, argv);
-    const std::string stderrText = testing::internal::GetCapturedStderr();
-    stop = true;
-    watcher.join();
-    std::filesystem::current_path(previous);
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(seen.title, "Quorvale");
-    EXPECT_EQ(seen.text.rfind("Data.txt: cannot open for reading: ", 0), 0U) << seen.text;
-    EXPECT_EQ(stderrText, "quorvale: " + seen.text + "\n");
+void CALLBACK LookForMessageBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    bool found = false;
+    EnumThreadWindows(GetCurrentThreadId(), ReadAndCloseMessageBox,
+                      reinterpret_cast<LPARAM>(&found));
+    if (found) {
+        KillTimer(nullptr, timer);
+    }
+}
+
+TEST(Win32Failure, MessageBoxShowsTitleAndMessage) {
+    seenBox = {};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, LookForMessageBox);
+    ASSERT_NE(timer, 0U);
+    platform::ShowFailureDialog(L"Quorvale", L"Data.txt: cannot open for reading: <b>no</b>");
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(seenBox.title, "Quorvale");
+    EXPECT_EQ(seenBox.text, "Data.txt: cannot open for reading: <b>no</b>");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/Form.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace frmQuorvale {
@@ -22,6 +23,9 @@ void Form_Load(platform::Form& form);
 // "[00042]   12-3-7": the position padded to five digits, then Value1,
 // Value2 and GroupKey joined by hyphens.
 std::string FormatRecordLine(std::int32_t position);
+// The same for many records, each line followed by '\n', written at `out`
+// as the lists make their lines; returns the end.
+char* WriteRecordLines(char* out, std::span<const std::int32_t> positions);
 
 // Why the record at a 1-based index of RejectedList was rejected, or why the
 // one at an index of NotPlacedList was not placed; "" when the stages kept

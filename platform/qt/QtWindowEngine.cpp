@@ -1,6 +1,5 @@
-#include "../src/TextMode.h"
-#include "../src/WindowEngine.h"
 #include "FormWindow.h"
+#include "StartupForm.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
 #include "platform/Text.h"

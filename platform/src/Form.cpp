@@ -59,38 +59,11 @@ std::span<const std::int32_t> ListBox::RecordRun(std::int32_t index, std::size_t
     return std::span<const std::int32_t>(lines_).subspan(begin, end - begin);
 }
 
-char* ListBox::WriteRecordLines(char* out, std::span<const std::int32_t> positions) const {
-    if (writeRecords_ != nullptr) {
-        return writeRecords_(out, positions);
-    }
-    for (const std::int32_t position : positions) {
-        out = writeRecord_(out, position);
-        *out++ = '\n';
-    }
-    return out;
-}
-
-void ListBox::MeasureRecordLines(std::span<const std::int32_t> positions,
-                                 std::size_t* lengths) const {
-    if (measureRecords_ != nullptr) {
-        measureRecords_(positions, lengths);
-        return;
-    }
-    // Made many at a time, as text mode writes them: one by one, their
-    // scattered records would be fetched one after another.
-    std::vector<char> batch(positions.size() * RecordLineCapacity);
-    const char* end = WriteRecordLines(batch.data(), positions);
-    for (const char* line = batch.data(); line < end; ++lengths) {
-        const auto* lineEnd =
-            static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
-        *lengths = static_cast<std::size_t>(lineEnd - line);
-        line = lineEnd + 1;
-    }
-}
-
+// Measured by making the lines, many at a time as text mode makes them:
+// the line format is the program's alone.
 std::int32_t ListBox::LongestLine() const {
     constexpr std::size_t LinesAtOnce = 256;
-    std::array<std::size_t, LinesAtOnce> lengths;
+    std::vector<char> batch(LinesAtOnce * RecordLineCapacity);
     std::int32_t longest = 0;
     std::size_t longestSize = 0;
     auto consider = [&](std::int32_t index, std::size_t size) {
@@ -100,11 +73,15 @@ std::int32_t ListBox::LongestLine() const {
         }
     };
     ForEachRun(
-        LinesAtOnce, [&](std::int32_t i, std::string_view text) { consider(i, text.size()); },
-        [&](std::int32_t i, std::span<const std::int32_t> records) {
-            MeasureRecordLines(records, lengths.data());
-            for (std::size_t k = 0; k < records.size(); ++k) {
-                consider(i + static_cast<std::int32_t>(k), lengths[k]);
+        LinesAtOnce,
+        [&](std::int32_t index, std::string_view text) { consider(index, text.size()); },
+        [&](std::int32_t index, std::span<const std::int32_t> records) {
+            const char* end = WriteRecordLines(batch.data(), records);
+            for (const char* line = batch.data(); line < end; ++index) {
+                const auto* lineEnd = static_cast<const char*>(
+                    std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+                consider(index, static_cast<std::size_t>(lineEnd - line));
+                line = lineEnd + 1;
             }
         });
     return longest;

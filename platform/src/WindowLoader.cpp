@@ -1,3 +1,4 @@
+#include "StartupForm.h"
 #include "WindowEngine.h"
 
 #include <dlfcn.h>

@@ -11,7 +11,9 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -58,5 +60,17 @@ private:
     HWND lastFocus_ = nullptr;
     bool closing_ = false; // destroyed by its owner, not by the user
 };
+
+// Shows a fatal error to the user: title and message.
+using FailureDialog = std::function<void(const std::wstring& title, const std::wstring& message)>;
+
+// The modal message box that the program uses.
+void ShowFailureDialog(const std::wstring& title, const std::wstring& message);
+
+// The whole window run: load, show, run until closed. On a failure of the
+// load the report goes to standard error and to the dialog, and no window is
+// created. Returns the exit status.
+int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
+                  const FailureDialog& dialog);
 
 } // namespace platform

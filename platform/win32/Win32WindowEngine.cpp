@@ -1,6 +1,6 @@
-#include "../src/TextMode.h"
-#include "../src/WindowEngine.h"
 #include "FormWindow.h"
+#include "StartupForm.h"
+#include "WindowEngine.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
 
@@ -383,13 +383,14 @@ int RunMessageLoop(HWND window) {
 
 } // namespace
 
-int RunFormWindow(const ProjectDescription& project, int /*argc*/, char** /*argv*/) {
+void ShowFailureDialog(const std::wstring& title, const std::wstring& message) {
+    MessageBoxW(nullptr, message.c_str(), title.c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+int RunFormWindow(const ProjectDescription& project, int /*argc*/, char** /*argv*/,
+                  const FailureDialog& dialog) {
     const std::unique_ptr<Form> form = LoadStartupForm(
-        project,
-        [&](const std::string& message) {
-            MessageBoxW(nullptr, Widen(message).c_str(), Widen(project.title).c_str(),
-                        MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-        },
+        project, [&](const std::string& message) { dialog(Widen(project.title), Widen(message)); },
         true);
     if (!form) {
         return 1;
@@ -409,6 +410,10 @@ int RunFormWindow(const ProjectDescription& project, int /*argc*/, char** /*argv
     UpdateWindow(window.Handle());
     SetFocus(GetNextDlgTabItem(window.Handle(), nullptr, FALSE));
     return RunMessageLoop(window.Handle());
+}
+
+int RunFormWindow(const ProjectDescription& project, int argc, char** argv) {
+    return RunFormWindow(project, argc, argv, ShowFailureDialog);
 }
 
 } // namespace platform

@@ -45,26 +45,18 @@ struct FormDescription {
 // The lines of one list box. A line is kept as what it is, not as its text:
 // a record line by the record's position, or a literal text (a heading, a
 // blank line). The text of a record line is made only when it is asked for,
-// by the function that the program hands over, so that a million lines cost
-// no million strings.
+// by the one function that the program hands over, so that a million lines
+// cost no million strings.
 class ListBox {
 public:
-    // Room that a record line's text may take.
+    // Room that a record line may take, with the line feed after it.
     static constexpr std::size_t RecordLineCapacity = 64;
     using LineBuffer = std::array<char, RecordLineCapacity>;
-    // Writes the text of the record at a position into a buffer of
-    // RecordLineCapacity bytes and returns the end of what it wrote.
-    using RecordLineWriter = char* (*)(char* out, std::int32_t position);
     // Writes the lines of the records at these positions, each followed by
-    // '\n', into a buffer of RecordLineCapacity bytes per position; returns
-    // the end of what it wrote. Optional: it lets the program read many
-    // records before it writes their lines.
+    // '\n', at most RecordLineCapacity bytes for each, and returns the end
+    // of what it wrote. The list asks for many lines at once where it can, so
+    // that their records can be read together.
     using RecordLinesWriter = char* (*)(char* out, std::span<const std::int32_t> positions);
-    // Stores the number of characters of each of these records' lines in
-    // lengths[0..], without making the lines. Optional: it spares the
-    // search for the longest line the making of every line.
-    using RecordLinesMeasure = void (*)(std::span<const std::int32_t> positions,
-                                        std::size_t* lengths);
 
     enum class LineKind { Record, Text };
 
@@ -72,13 +64,8 @@ public:
     // demand beside the line, or "" for none.
     using TipWriter = std::string (*)(std::int32_t index);
 
-    // The writers for this list's record lines, before any is added.
-    void UseRecordLines(RecordLineWriter writer, RecordLinesWriter batchWriter = nullptr,
-                        RecordLinesMeasure measure = nullptr) {
-        writeRecord_ = writer;
-        writeRecords_ = batchWriter;
-        measureRecords_ = measure;
-    }
+    // How this list's record lines are written, before any is added.
+    void UseRecordLines(RecordLinesWriter writer) { writeRecords_ = writer; }
     // Gives the lines tips. Without this, no line has one.
     void UseTips(TipWriter writer) { writeTip_ = writer; }
     bool HasTips() const { return writeTip_ != nullptr; }
@@ -89,7 +76,7 @@ public:
     // Appends the line of the record at a position (not negative); the
     // caller has checked that the record exists.
     void AddRecordLine(std::int32_t position) {
-        if (writeRecord_ == nullptr || position < 0) {
+        if (writeRecords_ == nullptr || position < 0) {
             RaiseNoWayToShow(position);
         }
         Append(position);
@@ -104,12 +91,12 @@ public:
     // The text of the line at a 0-based index, made in scratch if need be;
     // valid while both live.
     std::string_view Line(std::int32_t index, LineBuffer& scratch) const {
-        const std::int32_t entry = lines_[Offset(index)];
-        if (entry >= 0) {
-            return {scratch.data(),
-                    static_cast<std::size_t>(writeRecord_(scratch.data(), entry) - scratch.data())};
+        const std::size_t offset = Offset(index);
+        if (lines_[offset] >= 0) {
+            const char* end = WriteRecordLines(scratch.data(), {&lines_[offset], 1});
+            return {scratch.data(), static_cast<std::size_t>(end - 1 - scratch.data())};
         }
-        return Text(entry);
+        return Text(lines_[offset]);
     }
     // The same as a string.
     std::string List(std::int32_t index) const;
@@ -134,12 +121,11 @@ public:
     }
     // The lines of these records, each followed by '\n', into a buffer of
     // RecordLineCapacity bytes per position; returns the end.
-    char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const;
+    char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const {
+        return writeRecords_(out, positions);
+    }
     // The index of the first line with the most characters, 0 if none.
     std::int32_t LongestLine() const;
-    // The number of characters of each of these records' lines, into
-    // lengths[0..].
-    void MeasureRecordLines(std::span<const std::int32_t> positions, std::size_t* lengths) const;
 
 private:
     std::size_t Offset(std::int32_t index) const {
@@ -173,9 +159,7 @@ private:
     std::vector<std::int32_t> lines_;
     std::string texts_;
     std::vector<std::size_t> textEnds_;
-    RecordLineWriter writeRecord_ = nullptr;
     RecordLinesWriter writeRecords_ = nullptr;
-    RecordLinesMeasure measureRecords_ = nullptr;
     TipWriter writeTip_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -55,6 +56,37 @@ public:
     void CheckRow(std::int32_t row) const {
         if (row < 0 || row >= rows_) {
             RaiseOutOfBounds(row, 0);
+        }
+    }
+
+    // Calls act(row, values) for each of these rows in order, `values`
+    // holding the row's cells in these columns; every row is tested against
+    // the bounds. The values of a batch of rows are read before any is acted
+    // on, so that rows scattered over the table come from memory together
+    // rather than one after another.
+    template <std::size_t N, typename Act>
+    void ForEachRow(std::span<const std::int32_t> rows, const std::array<std::int32_t, N>& columns,
+                    Act act) const {
+        if (rows.empty()) {
+            return;
+        }
+        for (const std::int32_t column : columns) {
+            IndexOf(rows.front(), column);
+        }
+        constexpr std::size_t Batch = 32;
+        std::array<std::array<std::int32_t, N>, Batch> values;
+        const std::int32_t* cells = Data();
+        for (std::size_t begin = 0; begin < rows.size(); begin += Batch) {
+            const std::size_t count = std::min(Batch, rows.size() - begin);
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::int32_t* row = cells + IndexOf(rows[begin + i], 0);
+                for (std::size_t k = 0; k < N; ++k) {
+                    values[i][k] = row[columns[k]];
+                }
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                act(rows[begin + i], values[i]);
+            }
         }
     }
 

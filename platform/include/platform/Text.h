@@ -60,17 +60,6 @@ inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
     return std::to_chars(out, out + length, magnitude).ptr;
 }
 
-// How many characters WriteDecimal and WritePadded write, counted without
-// writing them.
-inline std::size_t DecimalLength(std::int32_t value) {
-    return static_cast<std::size_t>((value < 0 ? 1 : 0) + DigitCount(Magnitude(value)));
-}
-
-inline std::size_t PaddedLength(std::int32_t value, int minDigits) {
-    return static_cast<std::size_t>((value < 0 ? 1 : 0) +
-                                    std::max(DigitCount(Magnitude(value)), minDigits));
-}
-
 // Plain decimal, appended to a string.
 void AppendDecimal(std::string& out, std::int32_t value);
 

@@ -2,8 +2,6 @@
 
 #include "platform/Form.h"
 
-#include <string>
-
 namespace platform {
 
 // Realised once per platform (Qt on Linux, Win32 on Windows). Creates the
@@ -12,8 +10,5 @@ namespace platform {
 // exit status. On Linux this loads the Qt engine, a module of its own, so
 // that text mode never loads Qt.
 int RunFormWindow(const ProjectDescription& project, int argc, char** argv);
-
-// Says on standard error that no window could be opened, and why.
-void ReportNoWindow(const std::string& programName, const std::string& reason);
 
 } // namespace platform
