@@ -1,3 +1,4 @@
+#include "ByKey.h"
 #include "RawTable.h"
 #include "Reasons.h"
 #include "StableOrder.h"
@@ -21,41 +22,17 @@ namespace {
 using detail::FenwickTree;
 using detail::Index;
 using detail::OrderKey;
+using detail::RecordValues;
 using detail::StableSortBy;
 
-// Twelve bytes: positions are never negative, which leaves the top bit of
-// the position for the range test.
-struct KeyedRecord {
-    static constexpr std::uint32_t OutOfRange = 0x80000000u;
+// What the pass in position order does on reaching a record, unless it
+// holds the number of the key to reject from there.
+constexpr std::int32_t Keep = -1;
+constexpr std::int32_t RejectForItsRange = -2;
+constexpr std::int32_t RejectedWithItsKey = -3;
 
-    std::int32_t key;
-    std::int32_t value1;
-    std::uint32_t positionAndRange;
-
-    std::int32_t position() const {
-        return static_cast<std::int32_t>(positionAndRange & ~OutOfRange);
-    }
-    bool inRange() const { return (positionAndRange & OutOfRange) == 0; }
-};
-
-// The conflict that the scan from a key's first in-range record finds: the
-// next record of the key with another Value1. All records of the key after
-// the first are still free then.
-detail::KeyConflict ConflictOf(const std::vector<KeyedRecord>& byKey, std::size_t first) {
-    const KeyedRecord& f = byKey[first];
-    std::size_t k = first + 1;
-    while (byKey[k].value1 == f.value1) {
-        ++k;
-    }
-    return {f.key, f.position(), f.value1, byKey[k].position(), byKey[k].value1};
-}
-
-// What the pass does on reaching a position, besides the range test.
-constexpr std::int32_t RangeTestOnly = -1;
-constexpr std::int32_t AlreadyRejected = -2; // >= 0: reject the key from there
-
-bool FieldsInRange(std::int32_t value1, std::int32_t value2) {
-    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
+bool InRange(const RecordValues& r) {
+    return ValuesInRange(r.value1, r.value2);
 }
 
 void Reject(std::int32_t* cells, std::int32_t position) {
@@ -73,163 +50,68 @@ void RejectForRange(std::int32_t* cells, std::int32_t position) {
 
 // A key with a conflict goes down as a whole when the pass reaches its first
 // in-range record F: F and every later record of the key, in increasing
-// position. Records before F are out of range and were rejected on their
-// own. Every other record is rejected only for its range.
-void ValidateBySortedKeys(std::int32_t* cells) {
-    std::vector<KeyedRecord> byKey(static_cast<std::size_t>(RecordCount));
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        byKey[static_cast<std::size_t>(p)] = {
-            cells[Index(p, GroupKey)], cells[Index(p, Value1)],
-            static_cast<std::uint32_t>(p) |
-                (FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)])
-                     ? 0
-                     : KeyedRecord::OutOfRange)};
-    }
-    StableSortBy(byKey, [](const KeyedRecord& r) { return OrderKey(r.key); });
-
-    std::vector<std::int32_t> action(byKey.size(), RangeTestOnly);
-    for (std::size_t begin = 0; begin < byKey.size();) {
-        std::size_t end = begin;
-        while (end < byKey.size() && byKey[end].key == byKey[begin].key) {
-            ++end;
-        }
-        std::size_t first = begin;
-        while (first < end && !byKey[first].inRange()) {
-            ++first;
-        }
-        bool conflict = false;
-        if (first < end) {
-            const std::int32_t value1 = byKey[first].value1;
-            for (std::size_t k = first + 1; k < end; ++k) {
-                conflict = conflict || byKey[k].value1 != value1;
-            }
-        }
-        if (conflict) {
-            action[static_cast<std::size_t>(byKey[first].position())] =
-                static_cast<std::int32_t>(first);
-            for (std::size_t k = first + 1; k < end; ++k) {
-                action[static_cast<std::size_t>(byKey[k].position())] = AlreadyRejected;
-            }
-        }
-        begin = end;
-    }
-
-    for (std::int32_t i = 0; i < RecordCount; ++i) {
-        const std::int32_t what = action[static_cast<std::size_t>(i)];
-        if (what >= 0) {
-            const auto first = static_cast<std::size_t>(what);
-            const std::int32_t key = byKey[first].key;
-            const detail::KeyConflict conflict =
-                KeepReasons ? ConflictOf(byKey, first) : detail::KeyConflict{};
-            for (std::size_t k = first; k < byKey.size() && byKey[k].key == key; ++k) {
-                Reject(cells, byKey[k].position());
-                if (KeepReasons) {
-                    detail::RecordKeyRejection(conflict, byKey[k].position());
-                }
-            }
-        } else if (what == RangeTestOnly &&
-                   !FieldsInRange(cells[Index(i, Value1)], cells[Index(i, Value2)])) {
-            RejectForRange(cells, i);
+// position. Records before F are out of range and rejected on their own.
+// Every other record is rejected only for its range.
+void DecideKey(std::span<const RecordValues> key, std::int32_t keyNumber, std::int32_t* action) {
+    const auto first = std::find_if(key.begin(), key.end(), InRange);
+    const bool conflict =
+        first != key.end() && std::any_of(first + 1, key.end(), [&](const RecordValues& r) {
+            return r.value1 != first->value1;
+        });
+    for (auto r = key.begin(); r != key.end(); ++r) {
+        std::int32_t& what = action[static_cast<std::size_t>(r->position)];
+        if (!conflict || r < first) {
+            what = InRange(*r) ? Keep : RejectForItsRange;
+        } else {
+            what = r == first ? keyNumber : RejectedWithItsKey;
         }
     }
 }
 
-// What the passes in position order know of a key, in a byte, so that the
-// table of all keys stays in the processor's cache: no in-range record yet,
-// the first one's Value1, that a later record has another Value1, and then
-// that its records from the first in-range one on are being chained.
-constexpr std::uint8_t NoneInRange = 0;
-constexpr std::uint8_t Conflicting = 0xFF;
-constexpr std::uint8_t Chained = 0xFE;
-static_assert(Value1Min > NoneInRange && Value1Max < Chained);
-
-// Where a conflicting key's chain starts (its first in-range record F) and
-// where it has got to.
-struct KeyChain {
-    std::int32_t first;
-    std::int32_t last;
-};
-
-// The first record of the chain from F with another Value1 than F's.
-std::int32_t FirstConflict(const std::int32_t* cells, std::int32_t first,
-                           const std::int32_t* next) {
-    std::int32_t q = first;
-    while (cells[Index(q, Value1)] == cells[Index(first, Value1)]) {
-        q = next[q];
-    }
-    return q;
+// The conflict that the scan from a key's first in-range record finds: the
+// next record of the key with another Value1. All records of the key after
+// the first are still free then.
+detail::KeyConflict ConflictOf(const std::int32_t* cells, std::span<const RecordValues> fromFirst) {
+    const RecordValues& f = fromFirst.front();
+    const RecordValues& other =
+        *std::find_if(fromFirst.begin() + 1, fromFirst.end(),
+                      [&](const RecordValues& r) { return r.value1 != f.value1; });
+    return {cells[Index(f.position, GroupKey)], f.position, f.value1, other.position, other.value1};
 }
 
-// The same without ordering anything, for keys of a span no wider than the
-// table: a state per key and three passes in position order. The records of
-// each conflicting key from F on are chained through `next`; only those
-// keys' chain ends and those records' links are ever written.
-void ValidateByKeyStates(std::int32_t* cells, detail::ColumnSpan keys) {
-    const auto span = static_cast<std::size_t>(keys.span);
-    std::vector<std::uint8_t> state(span, NoneInRange);
-    auto inRange = [&](std::int32_t p) {
-        return FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
-    };
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        std::uint8_t& key = state[keys.SlotAt(cells, p)];
-        const std::int32_t value1 = cells[Index(p, Value1)];
-        if (key == NoneInRange) {
-            if (inRange(p)) {
-                key = static_cast<std::uint8_t>(value1);
-            }
-        } else if (key != Conflicting && value1 != key) {
-            key = Conflicting;
-        }
-    }
-    const std::unique_ptr<KeyChain[]> chains(new KeyChain[span]);
-    const std::unique_ptr<std::int32_t[]> next(
-        new std::int32_t[static_cast<std::size_t>(RecordCount)]);
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const std::size_t slot = keys.SlotAt(cells, p);
-        if (state[slot] == Conflicting && inRange(p)) {
-            chains[slot] = {p, p};
-            state[slot] = Chained;
-        } else if (state[slot] == Chained) {
-            next[static_cast<std::size_t>(chains[slot].last)] = p;
-            chains[slot].last = p;
-        }
-    }
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const std::size_t slot = keys.SlotAt(cells, p);
-        const std::int32_t first = state[slot] == Chained ? chains[slot].first : RecordCount;
-        if (p < first) {
-            if (!inRange(p)) {
-                RejectForRange(cells, p);
-            }
-            continue;
-        }
-        if (p > first) {
-            continue; // rejected with F
-        }
-        detail::KeyConflict conflict{};
+void RejectKey(std::int32_t* cells, std::span<const RecordValues> key, std::int32_t first) {
+    const auto fromFirst =
+        std::span(std::find_if(key.begin(), key.end(),
+                               [&](const RecordValues& r) { return r.position == first; }),
+                  key.end());
+    const detail::KeyConflict conflict =
+        KeepReasons ? ConflictOf(cells, fromFirst) : detail::KeyConflict{};
+    for (const RecordValues& r : fromFirst) {
+        Reject(cells, r.position);
         if (KeepReasons) {
-            const std::int32_t other = FirstConflict(cells, first, next.get());
-            conflict = {cells[Index(first, GroupKey)], first, cells[Index(first, Value1)], other,
-                        cells[Index(other, Value1)]};
-        }
-        for (std::int32_t q = first;; q = next[static_cast<std::size_t>(q)]) {
-            Reject(cells, q);
-            if (KeepReasons) {
-                detail::RecordKeyRejection(conflict, q);
-            }
-            if (q == chains[slot].last) {
-                break;
-            }
+            detail::RecordKeyRejection(conflict, r.position);
         }
     }
 }
 
 void ValidateRecords(std::int32_t* cells) {
-    const detail::ColumnSpan keys = detail::SpanOf(cells, GroupKey);
-    if (keys.FitsTable()) {
-        ValidateByKeyStates(cells, keys);
-    } else {
-        ValidateBySortedKeys(cells);
+    const detail::RecordsByKey byKey = detail::FreeRecordsByKey(cells);
+    const std::span<const RecordValues> records(byKey.records);
+    auto key = [&](std::size_t k) {
+        const auto begin = static_cast<std::size_t>(k == 0 ? 0 : byKey.ends[k - 1]);
+        return records.subspan(begin, static_cast<std::size_t>(byKey.ends[k]) - begin);
+    };
+    std::vector<std::int32_t> action(static_cast<std::size_t>(RecordCount), Keep);
+    for (std::size_t k = 0; k < byKey.ends.size(); ++k) {
+        DecideKey(key(k), static_cast<std::int32_t>(k), action.data());
+    }
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        const std::int32_t what = action[static_cast<std::size_t>(p)];
+        if (what == RejectForItsRange) {
+            RejectForRange(cells, p);
+        } else if (what >= 0) {
+            RejectKey(cells, key(static_cast<std::size_t>(what)), p);
+        }
     }
 }
 
@@ -440,10 +322,6 @@ void MoveRows(const std::vector<std::int32_t>& sourceOf) {
 }
 
 } // namespace
-
-bool IsInRange(std::int32_t position) {
-    return FieldsInRange(RecordTable.Get(position, Value1), RecordTable.Get(position, Value2));
-}
 
 void ValidateAndSort() {
     const platform::Building building("validating and sorting " + std::to_string(RecordCount) +
