@@ -151,17 +151,20 @@ void ExpectValidated(std::span<const RecordValues> key) {
     }
 }
 
+bool IsFree(const std::int32_t* cells, std::int32_t p) {
+    return cells[Index(p, Status)] == StatusFree;
+}
+
 Groups GroupAll(const std::int32_t* cells) {
-    const detail::RecordsByKey free = detail::FreeRecordsByKey(cells);
+    const detail::RecordsByKey free = detail::GroupByKey(
+        cells, detail::KeySlots(cells), [cells](std::int32_t p) { return IsFree(cells, p); });
     Groups groups;
     // Room for the most there can be: pages never written cost no memory,
     // while regrowing would hold the old and the new array at once.
     groups.found.reserve(free.records.size());
-    const std::span<const RecordValues> all(free.records);
     PairQueues work;
-    std::size_t begin = 0;
-    for (const std::int32_t end : free.ends) {
-        const auto key = all.subspan(begin, static_cast<std::size_t>(end) - begin);
+    for (std::size_t k = 0; k < free.KeyCount(); ++k) {
+        const auto key = free.Key(k);
         if constexpr (detail::CheckGuarantees) {
             ExpectValidated(key);
         }
@@ -170,14 +173,13 @@ Groups GroupAll(const std::int32_t* cells) {
         } else {
             GroupManyRecords(key, groups, work);
         }
-        begin = static_cast<std::size_t>(end);
     }
     return groups;
 }
 
 void MarkFreeRowsGrouped(std::int32_t* cells) {
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree) {
+        if (IsFree(cells, p)) {
             cells[Index(p, Status)] = StatusGrouped;
         }
     }

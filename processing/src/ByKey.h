@@ -1,16 +1,63 @@
 #pragma once
 
-// The free records grouped by GroupKey, for validation and grouping alike:
-// both look at a key's records together, in position order.
+// Records grouped by GroupKey, for validation and grouping alike: each looks
+// at a key's records together, in position order.
 
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
 
 #include <cstdint>
+#include <memory>
+#include <numeric>
+#include <span>
 #include <vector>
 
 namespace modQuorvale::detail {
+
+// Each record's GroupKey as a slot from 0 to Count() - 1 that only the
+// records of that key share. When a table with an entry for every key from
+// the lowest to the highest is no larger than the record table, the slot is
+// the key's distance from the lowest; otherwise it is the key's rank, from a
+// radix sort of the positions by key. Needs at least one record. Cheap to
+// copy and passed by value, so that the stages' writes to their tables
+// cannot make the compiler read it again.
+class KeySlots {
+public:
+    explicit KeySlots(const std::int32_t* cells)
+        : cells_(cells), keys_(SpanOf(cells, GroupKey)),
+          count_(static_cast<std::size_t>(keys_.span)) {
+        if (!keys_.FitsTable()) {
+            RankKeys();
+        }
+    }
+
+    std::size_t Count() const { return count_; }
+    std::size_t operator()(std::int32_t p) const {
+        return rankAt_ == nullptr ? keys_.SlotAt(cells_, p)
+                                  : static_cast<std::size_t>(rankAt_[static_cast<std::size_t>(p)]);
+    }
+
+private:
+    void RankKeys() {
+        std::vector<std::int32_t> byKey(static_cast<std::size_t>(RecordCount));
+        std::iota(byKey.begin(), byKey.end(), 0);
+        auto keyOf = [&](std::int32_t p) { return cells_[Index(p, GroupKey)]; };
+        StableSortBy(byKey, [&](std::int32_t p) { return OrderKey(keyOf(p)); });
+        rankAt_ = std::make_shared<std::int32_t[]>(byKey.size());
+        std::int32_t rank = 0;
+        for (std::size_t i = 0; i < byKey.size(); ++i) {
+            rank += i > 0 && keyOf(byKey[i]) != keyOf(byKey[i - 1]) ? 1 : 0;
+            rankAt_[static_cast<std::size_t>(byKey[i])] = rank;
+        }
+        count_ = static_cast<std::size_t>(rank) + 1;
+    }
+
+    const std::int32_t* cells_;
+    ColumnSpan keys_;
+    std::size_t count_;
+    std::shared_ptr<std::int32_t[]> rankAt_; // by position; none when the table fits
+};
 
 // A record's values beside its position, so that work by key reads no
 // scattered rows of the table.
@@ -20,75 +67,43 @@ struct RecordValues {
     std::int32_t position;
 };
 
-// The free records, those of each key together and in position order, and
-// where each key's records end.
+// Records, those of each key together and in position order.
 struct RecordsByKey {
     std::vector<RecordValues> records;
-    std::vector<std::int32_t> ends;
+    std::vector<std::int32_t> ends; // where each key's records end
+
+    std::size_t KeyCount() const { return ends.size(); }
+    std::span<const RecordValues> Key(std::size_t k) const {
+        const auto begin = static_cast<std::size_t>(k == 0 ? 0 : ends[k - 1]);
+        return std::span(records).subspan(begin, static_cast<std::size_t>(ends[k]) - begin);
+    }
 };
 
-inline RecordValues ValuesAt(const std::int32_t* cells, std::int32_t p) {
-    return {cells[Index(p, Value1)], cells[Index(p, Value2)], p};
-}
-
-inline bool IsFree(const std::int32_t* cells, std::int32_t p) {
-    return cells[Index(p, Status)] == StatusFree;
-}
-
-// For keys of a span no wider than the table: one count and one placing
-// pass by key, nothing ordered.
-inline RecordsByKey FreeByKeyTable(const std::int32_t* cells, ColumnSpan keys) {
-    const auto span = static_cast<std::size_t>(keys.span);
-    std::vector<std::int32_t> start(span + 1, 0);
+// The records whose position take(p) accepts, grouped by a counting sort of
+// their slots: one count and one placing pass, nothing ordered.
+template <typename Take>
+RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
+    std::vector<std::int32_t> start(slots.Count() + 1, 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (IsFree(cells, p)) {
-            ++start[keys.SlotAt(cells, p) + 1];
+        if (take(p)) {
+            ++start[slots(p) + 1];
         }
     }
-    RecordsByKey free;
-    for (std::size_t k = 1; k <= span; ++k) {
+    RecordsByKey grouped;
+    for (std::size_t k = 1; k < start.size(); ++k) {
         if (start[k] != 0) {
-            free.ends.push_back(start[k - 1] + start[k]);
+            grouped.ends.push_back(start[k - 1] + start[k]);
         }
         start[k] += start[k - 1];
     }
-    free.records.resize(static_cast<std::size_t>(start[span]));
+    grouped.records.resize(static_cast<std::size_t>(start.back()));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (IsFree(cells, p)) {
-            free.records[static_cast<std::size_t>(start[keys.SlotAt(cells, p)]++)] =
-                ValuesAt(cells, p);
+        if (take(p)) {
+            grouped.records[static_cast<std::size_t>(start[slots(p)]++)] = {
+                cells[Index(p, Value1)], cells[Index(p, Value2)], p};
         }
     }
-    return free;
-}
-
-// Any keys: the free positions in stable order of their keys.
-inline RecordsByKey FreeBySortedKeys(const std::int32_t* cells) {
-    std::vector<std::int32_t> positions;
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (IsFree(cells, p)) {
-            positions.push_back(p);
-        }
-    }
-    auto keyOf = [&](std::int32_t p) { return cells[Index(p, GroupKey)]; };
-    StableSortBy(positions, [&](std::int32_t p) { return OrderKey(keyOf(p)); });
-    RecordsByKey free;
-    free.records.reserve(positions.size());
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        if (i > 0 && keyOf(positions[i]) != keyOf(positions[i - 1])) {
-            free.ends.push_back(static_cast<std::int32_t>(i));
-        }
-        free.records.push_back(ValuesAt(cells, positions[i]));
-    }
-    if (!positions.empty()) {
-        free.ends.push_back(static_cast<std::int32_t>(positions.size()));
-    }
-    return free;
-}
-
-inline RecordsByKey FreeRecordsByKey(const std::int32_t* cells) {
-    const ColumnSpan keys = SpanOf(cells, GroupKey);
-    return keys.FitsTable() ? FreeByKeyTable(cells, keys) : FreeBySortedKeys(cells);
+    return grouped;
 }
 
 } // namespace modQuorvale::detail

@@ -1,4 +1,5 @@
 #include "ByKey.h"
+#include "Guarantees.h"
 #include "RawTable.h"
 #include "Reasons.h"
 #include "StableOrder.h"
@@ -25,14 +26,8 @@ using detail::OrderKey;
 using detail::RecordValues;
 using detail::StableSortBy;
 
-// What the pass in position order does on reaching a record, unless it
-// holds the number of the key to reject from there.
-constexpr std::int32_t Keep = -1;
-constexpr std::int32_t RejectForItsRange = -2;
-constexpr std::int32_t RejectedWithItsKey = -3;
-
-bool InRange(const RecordValues& r) {
-    return ValuesInRange(r.value1, r.value2);
+bool InRange(const std::int32_t* cells, std::int32_t p) {
+    return ValuesInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
 }
 
 void Reject(std::int32_t* cells, std::int32_t position) {
@@ -48,24 +43,27 @@ void RejectForRange(std::int32_t* cells, std::int32_t position) {
     }
 }
 
-// A key with a conflict goes down as a whole when the pass reaches its first
-// in-range record F: F and every later record of the key, in increasing
-// position. Records before F are out of range and rejected on their own.
-// Every other record is rejected only for its range.
-void DecideKey(std::span<const RecordValues> key, std::int32_t keyNumber, std::int32_t* action) {
-    const auto first = std::find_if(key.begin(), key.end(), InRange);
-    const bool conflict =
-        first != key.end() && std::any_of(first + 1, key.end(), [&](const RecordValues& r) {
-            return r.value1 != first->value1;
-        });
-    for (auto r = key.begin(); r != key.end(); ++r) {
-        std::int32_t& what = action[static_cast<std::size_t>(r->position)];
-        if (!conflict || r < first) {
-            what = InRange(*r) ? Keep : RejectForItsRange;
-        } else {
-            what = r == first ? keyNumber : RejectedWithItsKey;
+// What the pass in position order knows of a key, in a byte, so that the
+// table of all keys stays in the processor's cache: no in-range record yet,
+// the first one's Value1, or that a later record has another Value1.
+constexpr std::uint8_t NoneInRange = 0;
+constexpr std::uint8_t Conflicting = 0xFF;
+static_assert(Value1Min > NoneInRange && Value1Max < Conflicting);
+
+std::vector<std::uint8_t> KeyStates(const std::int32_t* cells, detail::KeySlots slots) {
+    std::vector<std::uint8_t> state(slots.Count(), NoneInRange);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        std::uint8_t& key = state[slots(p)];
+        const std::int32_t value1 = cells[Index(p, Value1)];
+        if (key == NoneInRange) {
+            if (InRange(cells, p)) {
+                key = static_cast<std::uint8_t>(value1);
+            }
+        } else if (key != Conflicting && value1 != key) {
+            key = Conflicting;
         }
     }
+    return state;
 }
 
 // The conflict that the scan from a key's first in-range record finds: the
@@ -79,11 +77,9 @@ detail::KeyConflict ConflictOf(const std::int32_t* cells, std::span<const Record
     return {cells[Index(f.position, GroupKey)], f.position, f.value1, other.position, other.value1};
 }
 
-void RejectKey(std::int32_t* cells, std::span<const RecordValues> key, std::int32_t first) {
-    const auto fromFirst =
-        std::span(std::find_if(key.begin(), key.end(),
-                               [&](const RecordValues& r) { return r.position == first; }),
-                  key.end());
+// The key's first in-range record and every later one, in increasing
+// position.
+void RejectKeyFrom(std::int32_t* cells, std::span<const RecordValues> fromFirst) {
     const detail::KeyConflict conflict =
         KeepReasons ? ConflictOf(cells, fromFirst) : detail::KeyConflict{};
     for (const RecordValues& r : fromFirst) {
@@ -94,23 +90,45 @@ void RejectKey(std::int32_t* cells, std::span<const RecordValues> key, std::int3
     }
 }
 
-void ValidateRecords(std::int32_t* cells) {
-    const detail::RecordsByKey byKey = detail::FreeRecordsByKey(cells);
-    const std::span<const RecordValues> records(byKey.records);
-    auto key = [&](std::size_t k) {
-        const auto begin = static_cast<std::size_t>(k == 0 ? 0 : byKey.ends[k - 1]);
-        return records.subspan(begin, static_cast<std::size_t>(byKey.ends[k]) - begin);
-    };
-    std::vector<std::int32_t> action(static_cast<std::size_t>(RecordCount), Keep);
-    for (std::size_t k = 0; k < byKey.ends.size(); ++k) {
-        DecideKey(key(k), static_cast<std::int32_t>(k), action.data());
+// Each conflicting key's records from its first in-range record F on, in
+// the order of F.
+std::vector<std::span<const RecordValues>> FromFirsts(const std::int32_t* cells,
+                                                      const detail::RecordsByKey& conflicting) {
+    std::vector<std::span<const RecordValues>> fromFirsts;
+    for (std::size_t k = 0; k < conflicting.KeyCount(); ++k) {
+        const auto key = conflicting.Key(k);
+        const auto first = std::find_if(key.begin(), key.end(), [&](const RecordValues& r) {
+            return InRange(cells, r.position);
+        });
+        fromFirsts.push_back(key.subspan(static_cast<std::size_t>(first - key.begin())));
     }
+    std::sort(fromFirsts.begin(), fromFirsts.end(),
+              [](const auto& a, const auto& b) { return a.front().position < b.front().position; });
+    return fromFirsts;
+}
+
+// A key with a conflict goes down as a whole when the pass reaches its first
+// in-range record F: F and every later record of the key, in increasing
+// position. Records before F are out of range and rejected on their own.
+// Every other record is rejected only for its range.
+void ValidateRecords(std::int32_t* cells) {
+    const detail::KeySlots slots(cells);
+    const std::vector<std::uint8_t> state = KeyStates(cells, slots);
+    const detail::RecordsByKey conflicting =
+        detail::GroupByKey(cells, slots, [slots, state = state.data()](std::int32_t p) {
+            return state[slots(p)] == Conflicting;
+        });
+    const auto fromFirsts = FromFirsts(cells, conflicting);
+    auto nextKey = fromFirsts.begin();
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const std::int32_t what = action[static_cast<std::size_t>(p)];
-        if (what == RejectForItsRange) {
+        if (cells[Index(p, Status)] == StatusRejected) {
+            continue; // with its key
+        }
+        if (!InRange(cells, p)) {
             RejectForRange(cells, p);
-        } else if (what >= 0) {
-            RejectKey(cells, key(static_cast<std::size_t>(what)), p);
+        } else if (state[slots(p)] == Conflicting) {
+            detail::Expect(nextKey->front().position == p, "F comes in order");
+            RejectKeyFrom(cells, *nextKey++);
         }
     }
 }
