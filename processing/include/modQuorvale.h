@@ -118,6 +118,7 @@ inline bool IsInRange(std::int32_t position) {
 
 // Each stage relies on what the ones before it guarantee, and does not test
 // it again; debug and sanitizer builds check it (QUORVALE_CHECK_INVARIANTS):
+// - after LoadRecords, every record is free;
 // - after ValidateAndSort, every free record is in range, and the free
 //   records of a GroupKey share one Value1;
 // - after BuildGroups, every pending group holds 1 to ListSize records, all

@@ -32,9 +32,8 @@ bool SamePair(const RecordValues& a, const RecordValues& b) {
 }
 
 // A group with what pairing needs to know of it, small enough to be moved
-// whole when the groups are put in order.
+// whole when the groups are put in order. The seed is the first member.
 struct Group {
-    std::int32_t seed;
     PendingGroupFacts facts;
     std::array<std::int32_t, ListSize> members;
 };
@@ -43,9 +42,7 @@ struct Group {
 struct Groups {
     std::vector<Group> found;
 
-    void Open(const RecordValues& seed) {
-        found.push_back({seed.position, {0, seed.value1, 0}, {}});
-    }
+    void Open(const RecordValues& seed) { found.push_back({{0, seed.value1, 0}, {}}); }
     void Add(const RecordValues& member) {
         Group& group = found.back();
         PendingGroupFacts& f = group.facts;
@@ -188,7 +185,8 @@ void MarkFreeRowsGrouped(std::int32_t* cells) {
 // The groups listed by seed. Put in order whole, they are then read and
 // written in order: no scattered access.
 void ListBySeed(Groups& groups) {
-    StableSortBy(groups.found, [](const Group& g) { return static_cast<std::uint32_t>(g.seed); });
+    StableSortBy(groups.found,
+                 [](const Group& g) { return static_cast<std::uint32_t>(g.members[0]); });
     std::vector<PositionList> lists(groups.found.size());
     PendingFacts.reserve(groups.found.size());
     for (std::size_t g = 0; g < groups.found.size(); ++g) {

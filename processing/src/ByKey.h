@@ -90,6 +90,7 @@ RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
         }
     }
     RecordsByKey grouped;
+    grouped.ends.reserve(slots.Count()); // pages never written cost nothing
     for (std::size_t k = 1; k < start.size(); ++k) {
         if (start[k] != 0) {
             grouped.ends.push_back(start[k - 1] + start[k]);

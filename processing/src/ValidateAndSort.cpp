@@ -92,13 +92,12 @@ void RejectKeyFrom(std::int32_t* cells, std::span<const RecordValues> fromFirst)
 
 // Each conflicting key's records from its first in-range record F on, in
 // the order of F.
-std::vector<std::span<const RecordValues>> FromFirsts(const std::int32_t* cells,
-                                                      const detail::RecordsByKey& conflicting) {
+std::vector<std::span<const RecordValues>> FromFirsts(const detail::RecordsByKey& conflicting) {
     std::vector<std::span<const RecordValues>> fromFirsts;
     for (std::size_t k = 0; k < conflicting.KeyCount(); ++k) {
         const auto key = conflicting.Key(k);
-        const auto first = std::find_if(key.begin(), key.end(), [&](const RecordValues& r) {
-            return InRange(cells, r.position);
+        const auto first = std::find_if(key.begin(), key.end(), [](const RecordValues& r) {
+            return ValuesInRange(r.value1, r.value2);
         });
         fromFirsts.push_back(key.subspan(static_cast<std::size_t>(first - key.begin())));
     }
@@ -118,7 +117,7 @@ void ValidateRecords(std::int32_t* cells) {
         detail::GroupByKey(cells, slots, [slots, state = state.data()](std::int32_t p) {
             return state[slots(p)] == Conflicting;
         });
-    const auto fromFirsts = FromFirsts(cells, conflicting);
+    const auto fromFirsts = FromFirsts(conflicting);
     auto nextKey = fromFirsts.begin();
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (cells[Index(p, Status)] == StatusRejected) {
@@ -127,8 +126,7 @@ void ValidateRecords(std::int32_t* cells) {
         if (!InRange(cells, p)) {
             RejectForRange(cells, p);
         } else if (state[slots(p)] == Conflicting) {
-            detail::Expect(nextKey->front().position == p, "F comes in order");
-            RejectKeyFrom(cells, *nextKey++);
+            RejectKeyFrom(cells, *nextKey++); // p is the next F
         }
     }
 }
@@ -353,6 +351,11 @@ void ValidateAndSort() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
+    if constexpr (detail::CheckGuarantees) {
+        for (std::int32_t p = 0; p < RecordCount; ++p) {
+            detail::Expect(cells[Index(p, Status)] == StatusFree, "every record is free as loaded");
+        }
+    }
     ValidateRecords(cells);
     MoveRows(ExchangeSortOrder(cells));
 }
