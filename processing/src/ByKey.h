@@ -4,12 +4,10 @@
 // at a key's records together, in position order.
 
 #include "RawTable.h"
-#include "StableOrder.h"
 #include "modQuorvale.h"
 
 #include <cstdint>
 #include <memory>
-#include <numeric>
 #include <span>
 #include <vector>
 
@@ -18,17 +16,18 @@ namespace modQuorvale::detail {
 // Each record's GroupKey as a slot from 0 to Count() - 1 that only the
 // records of that key share. When a table with an entry for every key from
 // the lowest to the highest is no larger than the record table, the slot is
-// the key's distance from the lowest; otherwise it is the key's rank, from a
-// radix sort of the positions by key. Needs at least one record. Cheap to
-// copy and passed by value, so that the stages' writes to their tables
-// cannot make the compiler read it again.
+// the key's distance from the lowest; otherwise it is the key's rank. Needs
+// at least one record. Cheap to copy and passed by value, so that the
+// stages' writes to their tables cannot make the compiler read it again.
 class KeySlots {
 public:
     explicit KeySlots(const std::int32_t* cells)
         : cells_(cells), keys_(SpanOf(cells, GroupKey)),
           count_(static_cast<std::size_t>(keys_.span)) {
         if (!keys_.FitsTable()) {
-            RankKeys();
+            ranks_ = std::make_shared<const ColumnRanks>(RanksBySorting(cells, GroupKey));
+            rankAt_ = ranks_->rankOf.data();
+            count_ = ranks_->distinct;
         }
     }
 
@@ -39,24 +38,11 @@ public:
     }
 
 private:
-    void RankKeys() {
-        std::vector<std::int32_t> byKey(static_cast<std::size_t>(RecordCount));
-        std::iota(byKey.begin(), byKey.end(), 0);
-        auto keyOf = [&](std::int32_t p) { return cells_[Index(p, GroupKey)]; };
-        StableSortBy(byKey, [&](std::int32_t p) { return OrderKey(keyOf(p)); });
-        rankAt_ = std::make_shared<std::int32_t[]>(byKey.size());
-        std::int32_t rank = 0;
-        for (std::size_t i = 0; i < byKey.size(); ++i) {
-            rank += i > 0 && keyOf(byKey[i]) != keyOf(byKey[i - 1]) ? 1 : 0;
-            rankAt_[static_cast<std::size_t>(byKey[i])] = rank;
-        }
-        count_ = static_cast<std::size_t>(rank) + 1;
-    }
-
     const std::int32_t* cells_;
     ColumnSpan keys_;
     std::size_t count_;
-    std::shared_ptr<std::int32_t[]> rankAt_; // by position; none when the table fits
+    std::shared_ptr<const ColumnRanks> ranks_; // only when no table fits
+    const std::int32_t* rankAt_ = nullptr;
 };
 
 // A record's values beside its position, so that work by key reads no

@@ -22,9 +22,7 @@ namespace {
 
 using detail::FenwickTree;
 using detail::Index;
-using detail::OrderKey;
 using detail::RecordValues;
-using detail::StableSortBy;
 
 bool InRange(const std::int32_t* cells, std::int32_t p) {
     return ValuesInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
@@ -212,20 +210,14 @@ void PlaceEqualValues(std::span<std::int32_t> members, std::span<const std::int3
     }
 }
 
-// Each row's Value2 as its rank among the distinct values, 0 for the
-// smallest. Usually the values span a short range and a table of it does;
-// otherwise the values are sorted once.
-struct Value2Ranks {
-    std::vector<std::int32_t> rankOf; // by position
-    std::size_t distinct = 0;
-};
-
-Value2Ranks RanksBySpan(const std::int32_t* cells, detail::ColumnSpan values) {
+// Each row's Value2 as its rank. Usually the values span a short range and
+// a table of it gives the ranks; otherwise the values are sorted once.
+detail::ColumnRanks RanksBySpan(const std::int32_t* cells, detail::ColumnSpan values) {
     std::vector<std::int32_t> rankOfValue(static_cast<std::size_t>(values.span), 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         rankOfValue[values.SlotAt(cells, p)] = 1;
     }
-    Value2Ranks ranks;
+    detail::ColumnRanks ranks;
     for (std::int32_t& rank : rankOfValue) {
         const bool present = rank != 0;
         rank = static_cast<std::int32_t>(ranks.distinct);
@@ -238,36 +230,17 @@ Value2Ranks RanksBySpan(const std::int32_t* cells, detail::ColumnSpan values) {
     return ranks;
 }
 
-Value2Ranks RanksBySorting(const std::int32_t* cells) {
-    struct ValuedPosition {
-        std::uint32_t value2; // in unsigned order
-        std::int32_t position;
-    };
-    std::vector<ValuedPosition> byValue(static_cast<std::size_t>(RecordCount));
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        byValue[static_cast<std::size_t>(p)] = {OrderKey(cells[Index(p, Value2)]), p};
-    }
-    StableSortBy(byValue, [](const ValuedPosition& v) { return v.value2; });
-    Value2Ranks ranks;
-    ranks.rankOf.resize(byValue.size());
-    for (std::size_t i = 0; i < byValue.size(); ++i) {
-        ranks.distinct += i == 0 || byValue[i].value2 != byValue[i - 1].value2 ? 1 : 0;
-        ranks.rankOf[static_cast<std::size_t>(byValue[i].position)] =
-            static_cast<std::int32_t>(ranks.distinct - 1);
-    }
-    return ranks;
-}
-
-Value2Ranks RanksOfValue2(const std::int32_t* cells) {
+detail::ColumnRanks RanksOfValue2(const std::int32_t* cells) {
     constexpr std::int64_t ShortSpan = 1 << 16;
     const detail::ColumnSpan values = detail::SpanOf(cells, Value2);
-    return values.span <= ShortSpan ? RanksBySpan(cells, values) : RanksBySorting(cells);
+    return values.span <= ShortSpan ? RanksBySpan(cells, values)
+                                    : detail::RanksBySorting(cells, Value2);
 }
 
 // The row that each final position takes under the exchange sort by
 // Value2.
 std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
-    const Value2Ranks ranks = RanksOfValue2(cells);
+    const detail::ColumnRanks ranks = RanksOfValue2(cells);
     // Rows grouped by value, in position order, each with its count of
     // earlier rows of smaller value: a counting sort by rank, and a
     // Fenwick tree over the ranks.
