@@ -160,7 +160,7 @@ Groups GroupAll(const std::int32_t* cells) {
     // while regrowing would hold the old and the new array at once.
     groups.found.reserve(free.records.size());
     PairQueues work;
-    for (std::size_t k = 0; k < free.KeyCount(); ++k) {
+    for (std::size_t k = 0; k < free.SlotCount(); ++k) {
         const auto key = free.Key(k);
         if constexpr (detail::CheckGuarantees) {
             ExpectValidated(key);

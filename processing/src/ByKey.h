@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace modQuorvale::detail {
@@ -53,12 +54,13 @@ struct RecordValues {
     std::int32_t position;
 };
 
-// Records, those of each key together and in position order.
+// Records, those of each key together and in position order, by slot.
 struct RecordsByKey {
     std::vector<RecordValues> records;
-    std::vector<std::int32_t> ends; // where each key's records end
+    std::vector<std::int32_t> ends; // where each slot's records end
 
-    std::size_t KeyCount() const { return ends.size(); }
+    std::size_t SlotCount() const { return ends.size(); }
+    // The records of slot k, none if no record has its key.
     std::span<const RecordValues> Key(std::size_t k) const {
         const auto begin = static_cast<std::size_t>(k == 0 ? 0 : ends[k - 1]);
         return std::span(records).subspan(begin, static_cast<std::size_t>(ends[k]) - begin);
@@ -69,24 +71,23 @@ struct RecordsByKey {
 // their slots: one count and one placing pass, nothing ordered.
 template <typename Take>
 RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
-    std::vector<std::int32_t> start(slots.Count() + 1, 0);
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (take(p)) {
-            ++start[slots(p) + 1];
-        }
-    }
     RecordsByKey grouped;
-    grouped.ends.reserve(slots.Count()); // pages never written cost nothing
-    for (std::size_t k = 1; k < start.size(); ++k) {
-        if (start[k] != 0) {
-            grouped.ends.push_back(start[k - 1] + start[k]);
-        }
-        start[k] += start[k - 1];
-    }
-    grouped.records.resize(static_cast<std::size_t>(start.back()));
+    // Each slot's count, then where its records start, then where they end.
+    std::vector<std::int32_t>& at = grouped.ends;
+    at.assign(slots.Count(), 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (take(p)) {
-            grouped.records[static_cast<std::size_t>(start[slots(p)]++)] = {
+            ++at[slots(p)];
+        }
+    }
+    std::int32_t total = 0;
+    for (std::int32_t& slot : at) {
+        total += std::exchange(slot, total);
+    }
+    grouped.records.resize(static_cast<std::size_t>(total));
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (take(p)) {
+            grouped.records[static_cast<std::size_t>(at[slots(p)]++)] = {
                 cells[Index(p, Value1)], cells[Index(p, Value2)], p};
         }
     }

@@ -92,8 +92,11 @@ void RejectKeyFrom(std::int32_t* cells, std::span<const RecordValues> fromFirst)
 // the order of F.
 std::vector<std::span<const RecordValues>> FromFirsts(const detail::RecordsByKey& conflicting) {
     std::vector<std::span<const RecordValues>> fromFirsts;
-    for (std::size_t k = 0; k < conflicting.KeyCount(); ++k) {
+    for (std::size_t k = 0; k < conflicting.SlotCount(); ++k) {
         const auto key = conflicting.Key(k);
+        if (key.empty()) {
+            continue;
+        }
         const auto first = std::find_if(key.begin(), key.end(), [](const RecordValues& r) {
             return ValuesInRange(r.value1, r.value2);
         });
