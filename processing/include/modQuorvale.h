@@ -1,6 +1,6 @@
 #pragma once
 
-// The record module: the record table, the lists that the stages hand to
+// The record module: the record table, everything that the stages hand to
 // each other, and the four stages, run once each in this order:
 // LoadRecords, ValidateAndSort, BuildGroups, PairGroups.
 
@@ -104,14 +104,15 @@ struct NotPlacedReason {
 extern std::vector<RejectionReason> RejectedReasons;
 extern std::vector<NotPlacedReason> NotPlacedReasons;
 
-// The range test of validation, on a record's values.
+// The range test of validation: Value1 from Value1Min to Value1Max and
+// Value2 from Value2Min to Value2Max. On a record's values, or on the record
+// at a position through the table's bound test.
 inline bool Value1InRange(std::int32_t value1) {
     return value1 >= Value1Min && value1 <= Value1Max;
 }
 inline bool ValuesInRange(std::int32_t value1, std::int32_t value2) {
     return Value1InRange(value1) && value2 >= Value2Min && value2 <= Value2Max;
 }
-// The same on the record at a position.
 inline bool IsInRange(std::int32_t position) {
     return ValuesInRange(RecordTable.Get(position, Value1), RecordTable.Get(position, Value2));
 }

@@ -66,9 +66,10 @@ constexpr auto SetSize = [] {
     return sizes;
 }();
 
-// Buckets by Value2 set and first Value1, Value1 innermost and padded by
-// the window on both sides: the buckets a lead may draw on then form rows
-// of 2 * PairWindow + 1 neighbours, scanned without bounds.
+// Buckets by Value2 set (which tells the size) and first Value1, Value1
+// innermost and padded by the window on both sides: the buckets a lead may
+// draw on then form rows of 2 * PairWindow + 1 neighbours, scanned without
+// bounds.
 constexpr std::int32_t WindowWidth = 2 * PairWindow + 1;
 constexpr std::int32_t PaddedSpan = Value1Span + 2 * PairWindow;
 
