@@ -30,9 +30,11 @@ struct ModuleState {
     std::optional<PositionList> notPlaced;
     std::optional<PositionList> rejected;
     std::optional<ListOfLists> pendingGroups;
+    std::vector<PendingGroupFacts> pendingFacts;
 
     static ModuleState Capture() {
-        return {RecordCount, RecordTable, OutputLists, NotPlacedList, RejectedList, PendingGroups};
+        return {RecordCount,  RecordTable,   OutputLists, NotPlacedList,
+                RejectedList, PendingGroups, PendingFacts};
     }
     void Restore() const {
         RecordCount = recordCount;
@@ -41,6 +43,7 @@ struct ModuleState {
         NotPlacedList = notPlaced;
         RejectedList = rejected;
         PendingGroups = pendingGroups;
+        PendingFacts = pendingFacts;
     }
 };
 

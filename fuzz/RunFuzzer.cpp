@@ -1,8 +1,10 @@
 // Bytes as Data.txt through the whole run to the four lists. Every input
 // must end in the fatal error, or leave state that keeps the run's promises
-// and lists that show exactly that state.
+// and lists that show exactly that state; and the fast and the reference
+// stages must agree on the loaded table after every stage.
 #include "Invariants.h"
 #include "MemoryFile.h"
+#include "StageComparison.h"
 #include "frmQuorvale.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
@@ -47,9 +49,17 @@ void CheckLines(const platform::Form& form) {
     }
 }
 
+// The file loaded once more, through both kinds of stage side by side.
+void CompareWithReference() {
+    LoadRecords();
+    const std::string difference = testing_support::CompareStages(testing_support::TableRows());
+    Require(difference.empty(), "fast and reference stages differ: " + difference);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ResetModule();
     platform::RedirectFile(DataFileName, fuzz::MemoryFilePath(data, size));
     // Every other input as in the window or with --why, keeping reasons.
     platform::Form form(frmQuorvale::Layout(), size % 2 == 1);
@@ -63,5 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string problem = testing_support::CheckRunInvariants();
     Require(problem.empty(), problem);
     CheckLines(form);
+    CompareWithReference();
     return 0;
 }

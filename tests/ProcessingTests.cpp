@@ -1,5 +1,4 @@
 #include "Invariants.h"
-#include "Reference.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -228,32 +227,6 @@ TEST(PairGroups, GroupOfFiveIsNeverAPartnerAndConflictsBlock) {
     EXPECT_EQ(OutputLists->Count(), 0);
 }
 
-// Grouping hands pairing each group's first Value1 and Value2 set. Groups
-// that were replaced since must be paired by what their rows say, not by
-// the facts of the groups that grouping built.
-TEST(PairGroups, ReplacedGroupsArePairedByTheirOwnRows) {
-    RunStages(GroupingExample());
-    ASSERT_GE(PendingGroups->Count(), 3);
-    // Reversed: the same groups, so every first member and size is a
-    // different one's.
-    std::vector<PositionList> reversed(PendingGroups->Items().rbegin(),
-                                       PendingGroups->Items().rend());
-    const ListOfLists replaced(std::move(reversed));
-    const std::vector<Record> rows = TableRows();
-
-    PendingGroups = replaced;
-    reference::PairGroups();
-    const Lists expectedOutput = Positions(*OutputLists);
-    const Ints expectedNotPlaced = Positions(*NotPlacedList);
-
-    RunStages(GroupingExample());
-    PendingGroups = replaced;
-    PairGroups();
-    EXPECT_EQ(TableRows(), rows);
-    EXPECT_EQ(Positions(*OutputLists), expectedOutput);
-    EXPECT_EQ(Positions(*NotPlacedList), expectedNotPlaced);
-}
-
 TEST(PairGroups, EmptyPendingGroupsIsReleased) {
     RunStages({});
     PairGroups();
@@ -280,14 +253,15 @@ TEST(RunInvariants, HoldOnRandomTables) {
                    pick(0, 12) == 0 ? pick(-2, 10) : pick(1, 7), key, pick(0, 99)};
         }
         // Every other run with reasons, which the invariants then check too.
+        ResetModule();
         KeepReasons = seed % 2 == 1;
         RunStages(rows);
         PairGroups();
         ASSERT_EQ(testing_support::CheckRunInvariants(), "") << "seed " << seed;
-        KeepReasons = false;
         outputs += OutputLists->Count();
         notPlaced += NotPlacedList->Count();
     }
+    ResetModule();
     // The generator must actually exercise pairing and leftovers.
     EXPECT_GT(outputs, 300);
     EXPECT_GT(notPlaced, 300);

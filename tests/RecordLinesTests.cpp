@@ -138,5 +138,5 @@ TEST(FormLoad, TipsOnNotPlacedAndErrorLinesOnlyWhenShown) {
     EXPECT_EQ(shown.ListBoxNamed("lstNotPlaced").Tip(0),
               "its group [00005] of 1 needed a group of 4: no later group of 4");
     EXPECT_EQ(shown.ListBoxNamed("lstErrors").Tip(0), "Value1 99 is outside 1 to 48");
-    KeepReasons = false;
+    ResetModule();
 }

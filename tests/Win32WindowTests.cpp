@@ -213,7 +213,7 @@ std::string InfoTip(HWND form, HWND list, int row) {
 }
 
 TEST(Win32Window, InfoTipsOnNotPlacedAndErrorLinesOnly) {
-    modQuorvale::KeepReasons = false;
+    modQuorvale::ResetModule();
     const Win32Run run(WorkedExample, true);
     const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
     ASSERT_EQ(lists.size(), 4U);
@@ -225,7 +225,7 @@ TEST(Win32Window, InfoTipsOnNotPlacedAndErrorLinesOnly) {
     EXPECT_EQ(InfoTip(run.Handle(), lists[2], 0),
               "its group [00005] of 1 needed a group of 4: no later group of 4");
     EXPECT_EQ(InfoTip(run.Handle(), lists[3], 0), "Value1 99 is outside 1 to 48");
-    modQuorvale::KeepReasons = false;
+    modQuorvale::ResetModule();
 }
 
 BOOL CALLBACK CountWindow(HWND, LPARAM count) {

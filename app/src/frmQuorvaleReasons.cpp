@@ -52,10 +52,6 @@ std::string ListValues(std::int32_t values) {
             names.push_back(std::to_string(v));
         }
     }
-    if ((values & SharedOutsideRange) != 0) {
-        names.emplace_back("a value outside " + std::to_string(Value2Min) + " to " +
-                           std::to_string(Value2Max));
-    }
     std::string list;
     for (std::size_t i = 0; i < names.size(); ++i) {
         list += i == 0 ? "" : i + 1 == names.size() ? " or " : ", ";

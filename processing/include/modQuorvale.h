@@ -1,6 +1,6 @@
 #pragma once
 
-// The record module: the record table, the lists that the stages hand to
+// The record module: the record table, everything that the stages hand to
 // each other, and the four stages, run once each in this order:
 // LoadRecords, ValidateAndSort, BuildGroups, PairGroups.
 
@@ -51,6 +51,18 @@ extern std::optional<PositionList> RejectedList;
 // Created by BuildGroups, emptied and released by PairGroups.
 extern std::optional<ListOfLists> PendingGroups;
 
+// What pairing needs to know of a pending group. Grouping has these values
+// at hand as it builds the group; handing them over spares pairing a read
+// of every member's scattered row.
+struct PendingGroupFacts {
+    std::int32_t size;
+    std::int32_t value1;    // of the first member
+    std::int32_t value2Set; // bit v - Value2Min for each member's Value2 v
+};
+// One per group of PendingGroups, in its order: created by BuildGroups and
+// released by PairGroups together with PendingGroups.
+extern std::vector<PendingGroupFacts> PendingFacts;
+
 // Why a record was rejected or left unplaced, kept only when KeepReasons is
 // set before ValidateAndSort: a code and a few numbers each, put into words
 // only when shown.
@@ -82,21 +94,43 @@ struct NotPlacedReason {
     std::int32_t outsideWindow;
     std::int32_t sharingValue2;
     // The Value2 that each of those groups was first found to share, as bit
-    // v - Value2Min for v; SharedOutsideRange for any other value.
+    // v - Value2Min for v.
     std::int32_t sharedValues;
     friend bool operator==(const NotPlacedReason&, const NotPlacedReason&) = default;
 };
-inline constexpr std::int32_t SharedOutsideRange = 1 << 30;
 
 // Created empty by ValidateAndSort. One per entry of RejectedList, in its
 // order; one per group that PairGroups sends to NotPlacedList, in its order.
 extern std::vector<RejectionReason> RejectedReasons;
 extern std::vector<NotPlacedReason> NotPlacedReasons;
 
+// The range test of validation: Value1 from Value1Min to Value1Max and
+// Value2 from Value2Min to Value2Max. On a record's values, or on the record
+// at a position through the table's bound test.
+inline bool Value1InRange(std::int32_t value1) {
+    return value1 >= Value1Min && value1 <= Value1Max;
+}
+inline bool ValuesInRange(std::int32_t value1, std::int32_t value2) {
+    return Value1InRange(value1) && value2 >= Value2Min && value2 <= Value2Max;
+}
+inline bool IsInRange(std::int32_t position) {
+    return ValuesInRange(RecordTable.Get(position, Value1), RecordTable.Get(position, Value2));
+}
+
+// Each stage relies on what the ones before it guarantee, and does not test
+// it again; debug and sanitizer builds check it (QUORVALE_CHECK_INVARIANTS):
+// - after LoadRecords, every record is free;
+// - after ValidateAndSort, every free record is in range, and the free
+//   records of a GroupKey share one Value1;
+// - after BuildGroups, every pending group holds 1 to ListSize records, all
+//   grouped, with distinct Value2, and PendingFacts describes each group.
 void LoadRecords();
-bool IsInRange(std::int32_t position);
 void ValidateAndSort();
 void BuildGroups();
 void PairGroups();
+
+// Puts every piece of module state back as it is before a run: no table, no
+// lists, no reasons, and KeepReasons cleared.
+void ResetModule();
 
 } // namespace modQuorvale

@@ -1,4 +1,5 @@
-#include "GroupFacts.h"
+#include "ByKey.h"
+#include "Guarantees.h"
 #include "RawTable.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
@@ -23,90 +24,17 @@ namespace modQuorvale {
 namespace {
 
 using detail::Index;
-using detail::OrderKey;
+using detail::RecordValues;
 using detail::StableSortBy;
 
-struct FreeRecord {
-    std::int32_t value1;
-    std::int32_t value2;
-    std::int32_t position;
-};
-
-// The free records, those of each key together and in position order, and
-// where each key's records end.
-struct FreeByKey {
-    std::vector<FreeRecord> records;
-    std::vector<std::int32_t> ends;
-};
-
-FreeRecord FreeRecordAt(const std::int32_t* cells, std::int32_t p) {
-    return {cells[Index(p, Value1)], cells[Index(p, Value2)], p};
-}
-
-// For keys of a span no wider than the table: one count and one placing
-// pass by key, nothing ordered.
-FreeByKey FreeByKeyTable(const std::int32_t* cells, detail::ColumnSpan keys) {
-    const auto span = static_cast<std::size_t>(keys.span);
-    std::vector<std::int32_t> start(span + 1, 0);
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree) {
-            ++start[keys.SlotAt(cells, p) + 1];
-        }
-    }
-    FreeByKey free;
-    for (std::size_t k = 1; k <= span; ++k) {
-        if (start[k] != 0) {
-            free.ends.push_back(start[k - 1] + start[k]);
-        }
-        start[k] += start[k - 1];
-    }
-    free.records.resize(static_cast<std::size_t>(start[span]));
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree) {
-            free.records[static_cast<std::size_t>(start[keys.SlotAt(cells, p)]++)] =
-                FreeRecordAt(cells, p);
-        }
-    }
-    return free;
-}
-
-// Any keys: the free positions in stable order of their keys.
-FreeByKey FreeBySortedKeys(const std::int32_t* cells) {
-    std::vector<std::int32_t> positions;
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree) {
-            positions.push_back(p);
-        }
-    }
-    auto keyOf = [&](std::int32_t p) { return cells[Index(p, GroupKey)]; };
-    StableSortBy(positions, [&](std::int32_t p) { return OrderKey(keyOf(p)); });
-    FreeByKey free;
-    free.records.reserve(positions.size());
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        if (i > 0 && keyOf(positions[i]) != keyOf(positions[i - 1])) {
-            free.ends.push_back(static_cast<std::int32_t>(i));
-        }
-        free.records.push_back(FreeRecordAt(cells, positions[i]));
-    }
-    if (!positions.empty()) {
-        free.ends.push_back(static_cast<std::int32_t>(positions.size()));
-    }
-    return free;
-}
-
-FreeByKey FreeRecordsByKey(const std::int32_t* cells) {
-    const detail::ColumnSpan keys = detail::SpanOf(cells, GroupKey);
-    return keys.FitsTable() ? FreeByKeyTable(cells, keys) : FreeBySortedKeys(cells);
-}
-
-bool SamePair(const FreeRecord& a, const FreeRecord& b) {
+bool SamePair(const RecordValues& a, const RecordValues& b) {
     return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
 // A group with what pairing needs to know of it, small enough to be moved
-// whole when the groups are put in order.
+// whole when the groups are put in order. The seed is the first member.
 struct Group {
-    detail::GroupFacts facts;
+    PendingGroupFacts facts;
     std::array<std::int32_t, ListSize> members;
 };
 
@@ -114,15 +42,12 @@ struct Group {
 struct Groups {
     std::vector<Group> found;
 
-    void Open(const FreeRecord& seed) { found.push_back({{seed.position, 0, seed.value1, 0}, {}}); }
-    void Add(const FreeRecord& member) {
+    void Open(const RecordValues& seed) { found.push_back({{0, seed.value1, 0}, {}}); }
+    void Add(const RecordValues& member) {
         Group& group = found.back();
-        detail::GroupFacts& f = group.facts;
+        PendingGroupFacts& f = group.facts;
         group.members[static_cast<std::size_t>(f.size)] = member.position;
-        const std::int32_t bit = detail::Value2Bit(member.value2);
-        f.value2Set = bit == detail::OutsideSet || f.value2Set == detail::OutsideSet
-                          ? detail::OutsideSet
-                          : f.value2Set | bit;
+        f.value2Set |= 1 << (member.value2 - Value2Min);
         ++f.size;
     }
 };
@@ -131,7 +56,7 @@ struct Groups {
 constexpr std::size_t FewRecords = 32;
 static_assert(FewRecords <= 32, "GroupFewRecords keeps a bit per record in 32 bits");
 
-void GroupFewRecords(std::span<const FreeRecord> records, Groups& groups) {
+void GroupFewRecords(std::span<const RecordValues> records, Groups& groups) {
     std::uint32_t taken = 0;
     for (std::size_t s = 0; s < records.size(); ++s) {
         if ((taken >> s & 1) != 0) {
@@ -161,7 +86,7 @@ struct PairQueues {
         std::size_t end;
     };
     using Head = std::pair<std::int32_t, std::size_t>; // position, queue
-    std::vector<FreeRecord> byPair;
+    std::vector<RecordValues> byPair;
     std::vector<Queue> queues;
     std::vector<Head> heads; // a min-heap by position
     std::vector<std::size_t> taken;
@@ -179,13 +104,13 @@ struct PairQueues {
 };
 
 // A key of many records, in O(m log m) whatever their pairs.
-void GroupManyRecords(std::span<const FreeRecord> records, Groups& groups, PairQueues& work) {
+void GroupManyRecords(std::span<const RecordValues> records, Groups& groups, PairQueues& work) {
     work.byPair.assign(records.begin(), records.end());
     std::stable_sort(work.byPair.begin(), work.byPair.end(),
-                     [](const FreeRecord& a, const FreeRecord& b) {
+                     [](const RecordValues& a, const RecordValues& b) {
                          return a.value1 != b.value1 ? a.value1 < b.value1 : a.value2 < b.value2;
                      });
-    const std::vector<FreeRecord>& ordered = work.byPair;
+    const std::vector<RecordValues>& ordered = work.byPair;
     work.queues.clear();
     work.heads.clear();
     for (std::size_t k = 0; k < ordered.size();) {
@@ -215,30 +140,43 @@ void GroupManyRecords(std::span<const FreeRecord> records, Groups& groups, PairQ
     }
 }
 
+// What validation guarantees of a key's free records.
+void ExpectValidated(std::span<const RecordValues> key) {
+    for (const RecordValues& r : key) {
+        detail::Expect(ValuesInRange(r.value1, r.value2) && r.value1 == key.front().value1,
+                       "the free records of a key are in range and share one Value1");
+    }
+}
+
+bool IsFree(const std::int32_t* cells, std::int32_t p) {
+    return cells[Index(p, Status)] == StatusFree;
+}
+
 Groups GroupAll(const std::int32_t* cells) {
-    const FreeByKey free = FreeRecordsByKey(cells);
+    const detail::RecordsByKey free = detail::GroupByKey(
+        cells, detail::KeySlots(cells), [cells](std::int32_t p) { return IsFree(cells, p); });
     Groups groups;
     // Room for the most there can be: pages never written cost no memory,
     // while regrowing would hold the old and the new array at once.
     groups.found.reserve(free.records.size());
-    const std::span<const FreeRecord> all(free.records);
     PairQueues work;
-    std::size_t begin = 0;
-    for (const std::int32_t end : free.ends) {
-        const auto key = all.subspan(begin, static_cast<std::size_t>(end) - begin);
+    for (std::size_t k = 0; k < free.SlotCount(); ++k) {
+        const auto key = free.Key(k);
+        if constexpr (detail::CheckGuarantees) {
+            ExpectValidated(key);
+        }
         if (key.size() <= FewRecords) {
             GroupFewRecords(key, groups);
         } else {
             GroupManyRecords(key, groups, work);
         }
-        begin = static_cast<std::size_t>(end);
     }
     return groups;
 }
 
 void MarkFreeRowsGrouped(std::int32_t* cells) {
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusFree) {
+        if (IsFree(cells, p)) {
             cells[Index(p, Status)] = StatusGrouped;
         }
     }
@@ -248,15 +186,15 @@ void MarkFreeRowsGrouped(std::int32_t* cells) {
 // written in order: no scattered access.
 void ListBySeed(Groups& groups) {
     StableSortBy(groups.found,
-                 [](const Group& g) { return static_cast<std::uint32_t>(g.facts.firstMember); });
+                 [](const Group& g) { return static_cast<std::uint32_t>(g.members[0]); });
     std::vector<PositionList> lists(groups.found.size());
-    detail::PendingFacts.reserve(groups.found.size());
+    PendingFacts.reserve(groups.found.size());
     for (std::size_t g = 0; g < groups.found.size(); ++g) {
         const Group& group = groups.found[g];
         for (std::int32_t m = 0; m < group.facts.size; ++m) {
             lists[g].Add(group.members[static_cast<std::size_t>(m)]);
         }
-        detail::PendingFacts.push_back(group.facts);
+        PendingFacts.push_back(group.facts);
     }
     PendingGroups.emplace(std::move(lists));
 }
@@ -266,7 +204,7 @@ void ListBySeed(Groups& groups) {
 void BuildGroups() {
     const platform::Building building("grouping " + std::to_string(RecordCount) + " records");
     PendingGroups.emplace();
-    detail::PendingFacts.clear();
+    PendingFacts = {};
     if (RecordCount <= 0) {
         return;
     }

@@ -3,11 +3,13 @@
 // Row-major access to RecordTable for the bulk stages. The table's bound test
 // is made once for the whole range instead of at every field.
 
+#include "StableOrder.h"
 #include "modQuorvale.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace modQuorvale::detail {
 
@@ -50,6 +52,34 @@ inline ColumnSpan SpanOf(const std::int32_t* cells, std::int32_t column) {
         high = std::max(high, cells[Index(p, column)]);
     }
     return {column, low, std::int64_t{high} - low + 1};
+}
+
+// Each row's value in a column as its rank among the distinct values, 0 for
+// the smallest, and how many distinct values there are.
+struct ColumnRanks {
+    std::vector<std::int32_t> rankOf; // by position
+    std::size_t distinct = 0;
+};
+
+// The ranks from one radix sort of the values, whatever their span.
+inline ColumnRanks RanksBySorting(const std::int32_t* cells, std::int32_t column) {
+    struct ValuedPosition {
+        std::uint32_t value; // in unsigned order
+        std::int32_t position;
+    };
+    std::vector<ValuedPosition> byValue(static_cast<std::size_t>(RecordCount));
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        byValue[static_cast<std::size_t>(p)] = {OrderKey(cells[Index(p, column)]), p};
+    }
+    StableSortBy(byValue, [](const ValuedPosition& v) { return v.value; });
+    ColumnRanks ranks;
+    ranks.rankOf.resize(byValue.size());
+    for (std::size_t i = 0; i < byValue.size(); ++i) {
+        ranks.distinct += i == 0 || byValue[i].value != byValue[i - 1].value ? 1 : 0;
+        ranks.rankOf[static_cast<std::size_t>(byValue[i].position)] =
+            static_cast<std::int32_t>(ranks.distinct - 1);
+    }
+    return ranks;
 }
 
 } // namespace modQuorvale::detail

@@ -11,7 +11,7 @@ namespace modQuorvale::detail {
 
 // The field that failed the range test, Value1 first as IsInRange tests it.
 inline void RecordRangeRejection(std::int32_t value1, std::int32_t value2) {
-    const bool value1Failed = value1 < Value1Min || value1 > Value1Max;
+    const bool value1Failed = !Value1InRange(value1);
     RejectedReasons.push_back(
         {value1Failed ? RejectionCode::Value1OutOfRange : RejectionCode::Value2OutOfRange,
          value1Failed ? value1 : value2, 0, 0, 0});
@@ -46,20 +46,6 @@ template <typename FinalPosition> void RenumberReasons(FinalPosition finalPositi
             reason.otherRecord = finalPosition(reason.otherRecord);
         }
     }
-}
-
-// The bit of the Value2 that the conflict test finds first between a lead
-// and a candidate: the first lead member, in order, whose Value2 the
-// candidate holds. `holds` tells that for one Value2.
-template <typename LeadValues, typename Holds>
-std::int32_t FirstSharedBit(const LeadValues& leadValue2s, Holds holds) {
-    for (const std::int32_t value2 : leadValue2s) {
-        if (holds(value2)) {
-            return value2 >= Value2Min && value2 <= Value2Max ? 1 << (value2 - Value2Min)
-                                                              : SharedOutsideRange;
-        }
-    }
-    return 0;
 }
 
 } // namespace modQuorvale::detail

@@ -1,3 +1,5 @@
+#include "ByKey.h"
+#include "Guarantees.h"
 #include "RawTable.h"
 #include "Reasons.h"
 #include "StableOrder.h"
@@ -20,42 +22,10 @@ namespace {
 
 using detail::FenwickTree;
 using detail::Index;
-using detail::OrderKey;
-using detail::StableSortBy;
+using detail::RecordValues;
 
-// Twelve bytes: positions are never negative, which leaves the top bit of
-// the position for the range test.
-struct KeyedRecord {
-    static constexpr std::uint32_t OutOfRange = 0x80000000u;
-
-    std::int32_t key;
-    std::int32_t value1;
-    std::uint32_t positionAndRange;
-
-    std::int32_t position() const {
-        return static_cast<std::int32_t>(positionAndRange & ~OutOfRange);
-    }
-    bool inRange() const { return (positionAndRange & OutOfRange) == 0; }
-};
-
-// The conflict that the scan from a key's first in-range record finds: the
-// next record of the key with another Value1. All records of the key after
-// the first are still free then.
-detail::KeyConflict ConflictOf(const std::vector<KeyedRecord>& byKey, std::size_t first) {
-    const KeyedRecord& f = byKey[first];
-    std::size_t k = first + 1;
-    while (byKey[k].value1 == f.value1) {
-        ++k;
-    }
-    return {f.key, f.position(), f.value1, byKey[k].position(), byKey[k].value1};
-}
-
-// What the pass does on reaching a position, besides the range test.
-constexpr std::int32_t RangeTestOnly = -1;
-constexpr std::int32_t AlreadyRejected = -2; // >= 0: reject the key from there
-
-bool FieldsInRange(std::int32_t value1, std::int32_t value2) {
-    return value1 >= Value1Min && value1 <= Value1Max && value2 >= Value2Min && value2 <= Value2Max;
+bool InRange(const std::int32_t* cells, std::int32_t p) {
+    return ValuesInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
 }
 
 void Reject(std::int32_t* cells, std::int32_t position) {
@@ -71,165 +41,94 @@ void RejectForRange(std::int32_t* cells, std::int32_t position) {
     }
 }
 
-// A key with a conflict goes down as a whole when the pass reaches its first
-// in-range record F: F and every later record of the key, in increasing
-// position. Records before F are out of range and were rejected on their
-// own. Every other record is rejected only for its range.
-void ValidateBySortedKeys(std::int32_t* cells) {
-    std::vector<KeyedRecord> byKey(static_cast<std::size_t>(RecordCount));
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        byKey[static_cast<std::size_t>(p)] = {
-            cells[Index(p, GroupKey)], cells[Index(p, Value1)],
-            static_cast<std::uint32_t>(p) |
-                (FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)])
-                     ? 0
-                     : KeyedRecord::OutOfRange)};
-    }
-    StableSortBy(byKey, [](const KeyedRecord& r) { return OrderKey(r.key); });
-
-    std::vector<std::int32_t> action(byKey.size(), RangeTestOnly);
-    for (std::size_t begin = 0; begin < byKey.size();) {
-        std::size_t end = begin;
-        while (end < byKey.size() && byKey[end].key == byKey[begin].key) {
-            ++end;
-        }
-        std::size_t first = begin;
-        while (first < end && !byKey[first].inRange()) {
-            ++first;
-        }
-        bool conflict = false;
-        if (first < end) {
-            const std::int32_t value1 = byKey[first].value1;
-            for (std::size_t k = first + 1; k < end; ++k) {
-                conflict = conflict || byKey[k].value1 != value1;
-            }
-        }
-        if (conflict) {
-            action[static_cast<std::size_t>(byKey[first].position())] =
-                static_cast<std::int32_t>(first);
-            for (std::size_t k = first + 1; k < end; ++k) {
-                action[static_cast<std::size_t>(byKey[k].position())] = AlreadyRejected;
-            }
-        }
-        begin = end;
-    }
-
-    for (std::int32_t i = 0; i < RecordCount; ++i) {
-        const std::int32_t what = action[static_cast<std::size_t>(i)];
-        if (what >= 0) {
-            const auto first = static_cast<std::size_t>(what);
-            const std::int32_t key = byKey[first].key;
-            const detail::KeyConflict conflict =
-                KeepReasons ? ConflictOf(byKey, first) : detail::KeyConflict{};
-            for (std::size_t k = first; k < byKey.size() && byKey[k].key == key; ++k) {
-                Reject(cells, byKey[k].position());
-                if (KeepReasons) {
-                    detail::RecordKeyRejection(conflict, byKey[k].position());
-                }
-            }
-        } else if (what == RangeTestOnly &&
-                   !FieldsInRange(cells[Index(i, Value1)], cells[Index(i, Value2)])) {
-            RejectForRange(cells, i);
-        }
-    }
-}
-
-// What the passes in position order know of a key, in a byte, so that the
+// What the pass in position order knows of a key, in a byte, so that the
 // table of all keys stays in the processor's cache: no in-range record yet,
-// the first one's Value1, that a later record has another Value1, and then
-// that its records from the first in-range one on are being chained.
+// the first one's Value1, or that a later record has another Value1.
 constexpr std::uint8_t NoneInRange = 0;
 constexpr std::uint8_t Conflicting = 0xFF;
-constexpr std::uint8_t Chained = 0xFE;
-static_assert(Value1Min > NoneInRange && Value1Max < Chained);
+static_assert(Value1Min > NoneInRange && Value1Max < Conflicting);
 
-// Where a conflicting key's chain starts (its first in-range record F) and
-// where it has got to.
-struct KeyChain {
-    std::int32_t first;
-    std::int32_t last;
-};
-
-// The first record of the chain from F with another Value1 than F's.
-std::int32_t FirstConflict(const std::int32_t* cells, std::int32_t first,
-                           const std::int32_t* next) {
-    std::int32_t q = first;
-    while (cells[Index(q, Value1)] == cells[Index(first, Value1)]) {
-        q = next[q];
-    }
-    return q;
-}
-
-// The same without ordering anything, for keys of a span no wider than the
-// table: a state per key and three passes in position order. The records of
-// each conflicting key from F on are chained through `next`; only those
-// keys' chain ends and those records' links are ever written.
-void ValidateByKeyStates(std::int32_t* cells, detail::ColumnSpan keys) {
-    const auto span = static_cast<std::size_t>(keys.span);
-    std::vector<std::uint8_t> state(span, NoneInRange);
-    auto inRange = [&](std::int32_t p) {
-        return FieldsInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
-    };
+std::vector<std::uint8_t> KeyStates(const std::int32_t* cells, detail::KeySlots slots) {
+    std::vector<std::uint8_t> state(slots.Count(), NoneInRange);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        std::uint8_t& key = state[keys.SlotAt(cells, p)];
+        std::uint8_t& key = state[slots(p)];
         const std::int32_t value1 = cells[Index(p, Value1)];
         if (key == NoneInRange) {
-            if (inRange(p)) {
+            if (InRange(cells, p)) {
                 key = static_cast<std::uint8_t>(value1);
             }
         } else if (key != Conflicting && value1 != key) {
             key = Conflicting;
         }
     }
-    const std::unique_ptr<KeyChain[]> chains(new KeyChain[span]);
-    const std::unique_ptr<std::int32_t[]> next(
-        new std::int32_t[static_cast<std::size_t>(RecordCount)]);
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const std::size_t slot = keys.SlotAt(cells, p);
-        if (state[slot] == Conflicting && inRange(p)) {
-            chains[slot] = {p, p};
-            state[slot] = Chained;
-        } else if (state[slot] == Chained) {
-            next[static_cast<std::size_t>(chains[slot].last)] = p;
-            chains[slot].last = p;
-        }
-    }
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const std::size_t slot = keys.SlotAt(cells, p);
-        const std::int32_t first = state[slot] == Chained ? chains[slot].first : RecordCount;
-        if (p < first) {
-            if (!inRange(p)) {
-                RejectForRange(cells, p);
-            }
-            continue;
-        }
-        if (p > first) {
-            continue; // rejected with F
-        }
-        detail::KeyConflict conflict{};
+    return state;
+}
+
+// The conflict that the scan from a key's first in-range record finds: the
+// next record of the key with another Value1. All records of the key after
+// the first are still free then.
+detail::KeyConflict ConflictOf(const std::int32_t* cells, std::span<const RecordValues> fromFirst) {
+    const RecordValues& f = fromFirst.front();
+    const RecordValues& other =
+        *std::find_if(fromFirst.begin() + 1, fromFirst.end(),
+                      [&](const RecordValues& r) { return r.value1 != f.value1; });
+    return {cells[Index(f.position, GroupKey)], f.position, f.value1, other.position, other.value1};
+}
+
+// The key's first in-range record and every later one, in increasing
+// position.
+void RejectKeyFrom(std::int32_t* cells, std::span<const RecordValues> fromFirst) {
+    const detail::KeyConflict conflict =
+        KeepReasons ? ConflictOf(cells, fromFirst) : detail::KeyConflict{};
+    for (const RecordValues& r : fromFirst) {
+        Reject(cells, r.position);
         if (KeepReasons) {
-            const std::int32_t other = FirstConflict(cells, first, next.get());
-            conflict = {cells[Index(first, GroupKey)], first, cells[Index(first, Value1)], other,
-                        cells[Index(other, Value1)]};
-        }
-        for (std::int32_t q = first;; q = next[static_cast<std::size_t>(q)]) {
-            Reject(cells, q);
-            if (KeepReasons) {
-                detail::RecordKeyRejection(conflict, q);
-            }
-            if (q == chains[slot].last) {
-                break;
-            }
+            detail::RecordKeyRejection(conflict, r.position);
         }
     }
 }
 
+// Each conflicting key's records from its first in-range record F on, in
+// the order of F.
+std::vector<std::span<const RecordValues>> FromFirsts(const detail::RecordsByKey& conflicting) {
+    std::vector<std::span<const RecordValues>> fromFirsts;
+    for (std::size_t k = 0; k < conflicting.SlotCount(); ++k) {
+        const auto key = conflicting.Key(k);
+        if (key.empty()) {
+            continue;
+        }
+        const auto first = std::find_if(key.begin(), key.end(), [](const RecordValues& r) {
+            return ValuesInRange(r.value1, r.value2);
+        });
+        fromFirsts.push_back(key.subspan(static_cast<std::size_t>(first - key.begin())));
+    }
+    std::sort(fromFirsts.begin(), fromFirsts.end(),
+              [](const auto& a, const auto& b) { return a.front().position < b.front().position; });
+    return fromFirsts;
+}
+
+// A key with a conflict goes down as a whole when the pass reaches its first
+// in-range record F: F and every later record of the key, in increasing
+// position. Records before F are out of range and rejected on their own.
+// Every other record is rejected only for its range.
 void ValidateRecords(std::int32_t* cells) {
-    const detail::ColumnSpan keys = detail::SpanOf(cells, GroupKey);
-    if (keys.FitsTable()) {
-        ValidateByKeyStates(cells, keys);
-    } else {
-        ValidateBySortedKeys(cells);
+    const detail::KeySlots slots(cells);
+    const std::vector<std::uint8_t> state = KeyStates(cells, slots);
+    const detail::RecordsByKey conflicting =
+        detail::GroupByKey(cells, slots, [slots, state = state.data()](std::int32_t p) {
+            return state[slots(p)] == Conflicting;
+        });
+    const auto fromFirsts = FromFirsts(conflicting);
+    auto nextKey = fromFirsts.begin();
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (cells[Index(p, Status)] == StatusRejected) {
+            continue; // with its key
+        }
+        if (!InRange(cells, p)) {
+            RejectForRange(cells, p);
+        } else if (state[slots(p)] == Conflicting) {
+            RejectKeyFrom(cells, *nextKey++); // p is the next F
+        }
     }
 }
 
@@ -314,20 +213,14 @@ void PlaceEqualValues(std::span<std::int32_t> members, std::span<const std::int3
     }
 }
 
-// Each row's Value2 as its rank among the distinct values, 0 for the
-// smallest. Usually the values span a short range and a table of it does;
-// otherwise the values are sorted once.
-struct Value2Ranks {
-    std::vector<std::int32_t> rankOf; // by position
-    std::size_t distinct = 0;
-};
-
-Value2Ranks RanksBySpan(const std::int32_t* cells, detail::ColumnSpan values) {
+// Each row's Value2 as its rank. Usually the values span a short range and
+// a table of it gives the ranks; otherwise the values are sorted once.
+detail::ColumnRanks RanksBySpan(const std::int32_t* cells, detail::ColumnSpan values) {
     std::vector<std::int32_t> rankOfValue(static_cast<std::size_t>(values.span), 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         rankOfValue[values.SlotAt(cells, p)] = 1;
     }
-    Value2Ranks ranks;
+    detail::ColumnRanks ranks;
     for (std::int32_t& rank : rankOfValue) {
         const bool present = rank != 0;
         rank = static_cast<std::int32_t>(ranks.distinct);
@@ -340,36 +233,17 @@ Value2Ranks RanksBySpan(const std::int32_t* cells, detail::ColumnSpan values) {
     return ranks;
 }
 
-Value2Ranks RanksBySorting(const std::int32_t* cells) {
-    struct ValuedPosition {
-        std::uint32_t value2; // in unsigned order
-        std::int32_t position;
-    };
-    std::vector<ValuedPosition> byValue(static_cast<std::size_t>(RecordCount));
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        byValue[static_cast<std::size_t>(p)] = {OrderKey(cells[Index(p, Value2)]), p};
-    }
-    StableSortBy(byValue, [](const ValuedPosition& v) { return v.value2; });
-    Value2Ranks ranks;
-    ranks.rankOf.resize(byValue.size());
-    for (std::size_t i = 0; i < byValue.size(); ++i) {
-        ranks.distinct += i == 0 || byValue[i].value2 != byValue[i - 1].value2 ? 1 : 0;
-        ranks.rankOf[static_cast<std::size_t>(byValue[i].position)] =
-            static_cast<std::int32_t>(ranks.distinct - 1);
-    }
-    return ranks;
-}
-
-Value2Ranks RanksOfValue2(const std::int32_t* cells) {
+detail::ColumnRanks RanksOfValue2(const std::int32_t* cells) {
     constexpr std::int64_t ShortSpan = 1 << 16;
     const detail::ColumnSpan values = detail::SpanOf(cells, Value2);
-    return values.span <= ShortSpan ? RanksBySpan(cells, values) : RanksBySorting(cells);
+    return values.span <= ShortSpan ? RanksBySpan(cells, values)
+                                    : detail::RanksBySorting(cells, Value2);
 }
 
 // The row that each final position takes under the exchange sort by
 // Value2.
 std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
-    const Value2Ranks ranks = RanksOfValue2(cells);
+    const detail::ColumnRanks ranks = RanksOfValue2(cells);
     // Rows grouped by value, in position order, each with its count of
     // earlier rows of smaller value: a counting sort by rank, and a
     // Fenwick tree over the ranks.
@@ -441,10 +315,6 @@ void MoveRows(const std::vector<std::int32_t>& sourceOf) {
 
 } // namespace
 
-bool IsInRange(std::int32_t position) {
-    return FieldsInRange(RecordTable.Get(position, Value1), RecordTable.Get(position, Value2));
-}
-
 void ValidateAndSort() {
     const platform::Building building("validating and sorting " + std::to_string(RecordCount) +
                                       " records");
@@ -457,6 +327,11 @@ void ValidateAndSort() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
+    if constexpr (detail::CheckGuarantees) {
+        for (std::int32_t p = 0; p < RecordCount; ++p) {
+            detail::Expect(cells[Index(p, Status)] == StatusFree, "every record is free as loaded");
+        }
+    }
     ValidateRecords(cells);
     MoveRows(ExchangeSortOrder(cells));
 }

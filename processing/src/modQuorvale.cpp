@@ -1,7 +1,5 @@
 #include "modQuorvale.h"
 
-#include "GroupFacts.h"
-
 namespace modQuorvale {
 
 std::int32_t RecordCount = 0;
@@ -10,12 +8,22 @@ std::optional<ListOfLists> OutputLists;
 std::optional<PositionList> NotPlacedList;
 std::optional<PositionList> RejectedList;
 std::optional<ListOfLists> PendingGroups;
+std::vector<PendingGroupFacts> PendingFacts;
 bool KeepReasons = false;
 std::vector<RejectionReason> RejectedReasons;
 std::vector<NotPlacedReason> NotPlacedReasons;
 
-namespace detail {
-std::vector<GroupFacts> PendingFacts;
-} // namespace detail
+void ResetModule() {
+    RecordCount = 0;
+    RecordTable = {};
+    OutputLists.reset();
+    NotPlacedList.reset();
+    RejectedList.reset();
+    PendingGroups.reset();
+    PendingFacts = {};
+    KeepReasons = false;
+    RejectedReasons = {};
+    NotPlacedReasons = {};
+}
 
 } // namespace modQuorvale

@@ -67,10 +67,7 @@ void RecordWhyNotPlaced(const PositionList& lead, std::int32_t need) {
             ++reason.outsideWindow;
         } else {
             ++reason.sharingValue2;
-            const std::int32_t value2 = FirstSharedValue2(lead, candidate);
-            reason.sharedValues |= value2 >= Value2Min && value2 <= Value2Max
-                                       ? 1 << (value2 - Value2Min)
-                                       : SharedOutsideRange;
+            reason.sharedValues |= 1 << (FirstSharedValue2(lead, candidate) - Value2Min);
         }
     }
     NotPlacedReasons.push_back(reason);

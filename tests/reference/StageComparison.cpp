@@ -3,7 +3,7 @@
 #include "Reference.h"
 #include "platform/FatalError.h"
 
-#include <iterator>
+#include <array>
 #include <sstream>
 
 namespace testing_support {
@@ -50,27 +50,6 @@ namespace {
 template <typename List, typename Out>
 std::optional<Out> Snapshot(const std::optional<List>& list) {
     return list ? std::optional<Out>(Positions(*list)) : std::nullopt;
-}
-
-PositionList MakeList(const std::vector<std::int32_t>& positions) {
-    PositionList list;
-    for (const std::int32_t p : positions) {
-        list.Add(p);
-    }
-    return list;
-}
-
-ListOfLists MakeList(const Lists& lists) {
-    ListOfLists result;
-    for (const auto& list : lists) {
-        result.Add(MakeList(list));
-    }
-    return result;
-}
-
-template <typename List, typename Source>
-void RestoreList(std::optional<List>& target, const std::optional<Source>& source) {
-    target = source ? std::optional<List>(MakeList(*source)) : std::nullopt;
 }
 
 std::string Describe(const std::optional<std::vector<std::int32_t>>& list) {
@@ -138,17 +117,11 @@ State RunStage(void (*stage)()) {
     return state;
 }
 
-struct Stage {
-    const char* name;
-    void (*reference)();
-    void (*fast)();
-};
-
-const Stage Stages[] = {
-    {"ValidateAndSort", reference::ValidateAndSort, ValidateAndSort},
-    {"BuildGroups", reference::BuildGroups, BuildGroups},
-    {"PairGroups", reference::PairGroups, PairGroups},
-};
+using Stages = std::array<void (*)(), 3>;
+constexpr const char* StageNames[] = {"ValidateAndSort", "BuildGroups", "PairGroups"};
+constexpr Stages ReferenceStages = {reference::ValidateAndSort, reference::BuildGroups,
+                                    reference::PairGroups};
+constexpr Stages FastStages = {ValidateAndSort, BuildGroups, PairGroups};
 
 } // namespace
 
@@ -161,16 +134,6 @@ State Capture() {
             {},
             RejectedReasons,
             NotPlacedReasons};
-}
-
-void Restore(const State& state) {
-    SetTable(state.rows);
-    RestoreList(OutputLists, state.outputLists);
-    RestoreList(NotPlacedList, state.notPlaced);
-    RestoreList(RejectedList, state.rejected);
-    RestoreList(PendingGroups, state.pendingGroups);
-    RejectedReasons = state.rejectedReasons;
-    NotPlacedReasons = state.notPlacedReasons;
 }
 
 std::string Difference(const State& expected, const State& actual) {
@@ -204,57 +167,54 @@ std::string Difference(const State& expected, const State& actual) {
 
 namespace {
 
-// The fast stage without reasons: the same state as with them, and no
-// reason added.
-std::string CompareWithoutReasons(void (*fast)(), const State& before, State expected) {
-    KeepReasons = false;
-    Restore(before);
-    const State actual = RunStage(fast);
-    KeepReasons = true;
-    if (actual.rejectedReasons.size() > before.rejectedReasons.size() ||
-        actual.notPlacedReasons.size() > before.notPlacedReasons.size()) {
-        return "reasons kept though not asked for";
+// The state after each stage of one run from the loaded table, up to the
+// stage that raises a fatal error if one does.
+std::vector<State> Run(const Stages& stages, const std::vector<Record>& loaded, bool keepReasons) {
+    ResetModule();
+    SetTable(loaded);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        RecordTable.Set(p, Status, StatusFree);
     }
-    expected.rejectedReasons = actual.rejectedReasons;
-    expected.notPlacedReasons = actual.notPlacedReasons;
-    return Difference(expected, actual);
-}
-
-std::string CompareStagesKeepingReasons(std::size_t firstStage, State before) {
-    for (std::size_t s = firstStage; s < std::size(Stages); ++s) {
-        Restore(before);
-        const State expected = RunStage(Stages[s].reference);
-        Restore(before);
-        const State actual = RunStage(Stages[s].fast);
-        std::string difference = Difference(expected, actual);
-        if (difference.empty()) {
-            difference = CompareWithoutReasons(Stages[s].fast, before, expected);
-        }
-        if (!difference.empty()) {
-            return std::string("after ") + Stages[s].name + ": " + difference;
-        }
-        if (!expected.failure.empty()) {
-            // The run ends here, as it would in the program.
+    KeepReasons = keepReasons;
+    std::vector<State> after;
+    for (const auto stage : stages) {
+        after.push_back(RunStage(stage));
+        if (!after.back().failure.empty()) {
             break;
         }
-        before = expected;
     }
-    return "";
+    ResetModule();
+    return after;
+}
+
+// The run without reasons: the same state as with them, and no reason kept.
+std::string DifferenceWithoutReasons(State expected, const State& actual) {
+    if (!actual.rejectedReasons.empty() || !actual.notPlacedReasons.empty()) {
+        return "reasons kept though not asked for";
+    }
+    expected.rejectedReasons.clear();
+    expected.notPlacedReasons.clear();
+    return Difference(expected, actual);
 }
 
 } // namespace
 
-std::string CompareStages(const std::vector<Record>& table, std::size_t firstStage) {
-    Restore({table, {}, {}, {}, {}, {}});
-    if (firstStage > 0) {
-        OutputLists.emplace();
-        NotPlacedList.emplace();
-        RejectedList.emplace();
+std::string CompareStages(const std::vector<Record>& loaded) {
+    const std::vector<State> expected = Run(ReferenceStages, loaded, true);
+    const std::vector<State> actual = Run(FastStages, loaded, true);
+    const std::vector<State> withoutReasons = Run(FastStages, loaded, false);
+    // A run that ends early ends with a fatal error, which differs at its stage.
+    for (std::size_t s = 0; s < expected.size() && s < actual.size() && s < withoutReasons.size();
+         ++s) {
+        std::string difference = Difference(expected[s], actual[s]);
+        if (difference.empty()) {
+            difference = DifferenceWithoutReasons(expected[s], withoutReasons[s]);
+        }
+        if (!difference.empty()) {
+            return std::string("after ") + StageNames[s] + ": " + difference;
+        }
     }
-    KeepReasons = true;
-    const std::string difference = CompareStagesKeepingReasons(firstStage, Capture());
-    KeepReasons = false;
-    return difference;
+    return "";
 }
 
 } // namespace testing_support

@@ -1,12 +1,12 @@
 #pragma once
 
-// Runs the fast stages and the reference stages from the same module state
-// and compares everything they leave behind, stage by stage. Shared by the
-// differential tests and the differential fuzz target.
+// Runs the fast and the reference stages side by side, each on its own
+// state from the same loaded table, and compares everything they leave
+// behind after every stage. Shared by the differential tests and the fuzz
+// targets.
 
 #include "modQuorvale.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,7 +23,7 @@ struct Record {
     friend bool operator==(const Record&, const Record&) = default;
 };
 
-// Puts these rows into RecordTable, as if just loaded.
+// Puts these rows into RecordTable.
 void SetTable(const std::vector<Record>& records);
 std::vector<Record> TableRows();
 std::vector<std::int32_t> Positions(const modQuorvale::PositionList& list);
@@ -44,17 +44,16 @@ struct State {
 };
 
 State Capture();
-void Restore(const State& state);
 
 // The first field that differs, in words; "" when the states are equal.
 std::string Difference(const State& expected, const State& actual);
 
-// Runs every stage from `firstStage` on (0: ValidateAndSort, 1: BuildGroups,
-// 2: PairGroups) both ways, each from the reference's state after the stage
-// before, so that a fault shows at its own stage. Both keep their reasons;
-// the fast stage runs once more without, and must then leave the same state
-// and keep none. From stage 1 on the table stands for validated state and the
-// three result lists exist. Returns "" when all agree.
-std::string CompareStages(const std::vector<Record>& table, std::size_t firstStage = 0);
+// Runs ValidateAndSort, BuildGroups and PairGroups on this table as
+// LoadRecords leaves it, every record free: the reference stages and the
+// fast ones, both keeping reasons, and the fast ones once more without,
+// which must then leave the same state and keep none. Each run starts from
+// a reset module. Returns "" when the states after every stage agree, else
+// the first difference, named by its stage.
+std::string CompareStages(const std::vector<Record>& loaded);
 
 } // namespace testing_support
