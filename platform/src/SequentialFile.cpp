@@ -1,12 +1,13 @@
 #include "platform/SequentialFile.h"
 
+#include "DigitParsing.h"
 #include "platform/FatalError.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <system_error>
 
 #ifdef _WIN32
@@ -24,6 +25,10 @@ constexpr std::size_t PreviewLimit = 24;
 
 bool IsBlankOrLineEnd(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsSeparator(int c) {
+    return IsBlankOrLineEnd(c) || c == ',';
 }
 
 // Shows a token the way a user can read it back, control bytes escaped.
@@ -100,6 +105,13 @@ SequentialFile::SequentialFile(std::string path)
 }
 
 SequentialFile::~SequentialFile() = default;
+
+int SequentialFile::Peek() {
+    if (next_ == end_ && !Refill()) {
+        return EOF;
+    }
+    return static_cast<unsigned char>(*next_);
+}
 
 bool SequentialFile::Refill() {
     if (eof_) {
@@ -196,203 +208,175 @@ void SequentialFile::SkipSeparator() {
     }
 }
 
-std::int32_t SequentialFile::ParseValue() {
-    // One pass over the token: it may be far longer than any number (a
-    // megabyte of digits), so only a short preview is kept for the report.
-    enum class Stage { Start, AfterQuote, AfterSign, Digits, Closed, Invalid };
-    Stage stage = Stage::Start;
-    bool quoted = false;
-    bool negative = false;
-    std::uint64_t magnitude = 0;
-    std::string preview;
-    std::size_t length = 0;
-
-    for (int c = Peek(); c != EOF && !IsSeparator(c); c = Peek()) {
-        Advance();
-        if (length++ < PreviewLimit) {
-            AppendVisible(preview, static_cast<unsigned char>(c));
+// A token as reports show it: its first characters, control bytes escaped,
+// and its length if it is longer. Kept raw while reading, since a valid
+// value never needs it; the token itself may be far longer than any number
+// (a megabyte of digits).
+class SequentialFile::Token {
+public:
+    void Add(char c) {
+        if (length_ < PreviewLimit) {
+            head_[length_] = c;
         }
+        ++length_;
+    }
+    void Add(const char* from, const char* to) {
+        const auto count = static_cast<std::size_t>(to - from);
+        if (length_ < PreviewLimit) {
+            std::memcpy(head_ + length_, from, std::min(count, PreviewLimit - length_));
+        }
+        length_ += count;
+    }
+    std::string Preview() const {
+        std::string preview;
+        for (std::size_t i = 0; i < std::min(length_, PreviewLimit); ++i) {
+            AppendVisible(preview, static_cast<unsigned char>(head_[i]));
+        }
+        if (length_ > PreviewLimit) {
+            preview += "... (" + std::to_string(length_) + " characters)";
+        }
+        return preview;
+    }
+
+private:
+    char head_[PreviewLimit] = {};
+    std::size_t length_ = 0;
+};
+
+bool SequentialFile::Take(char wanted, Token& token) {
+    if (Peek() != static_cast<unsigned char>(wanted)) {
+        return false;
+    }
+    token.Add(wanted);
+    Advance();
+    return true;
+}
+
+// The digits may run on into the next blocks.
+bool SequentialFile::TakeDigits(std::uint64_t& magnitude, Token& token) {
+    bool any = false;
+    while (Peek() != EOF) {
+        const char* run = next_;
+        next_ = digits::ReadDigits(run, end_, magnitude);
+        token.Add(run, next_);
+        any = any || next_ != run;
+        if (next_ != end_) {
+            break;
+        }
+    }
+    return any;
+}
+
+bool SequentialFile::AtTokenEnd() {
+    const int c = Peek();
+    return c == EOF || IsSeparator(c);
+}
+
+void SequentialFile::TakeRest(Token& token) {
+    for (int c = Peek(); c != EOF && !IsSeparator(c); c = Peek()) {
         // Stop at once: an endless NUL stream (/dev/zero) must not be walked to its end.
         if (c == 0) {
             RaiseAtValue("contains NUL bytes; the file looks binary or UTF-16, not text");
         }
-        const bool digit = c >= '0' && c <= '9';
-        switch (stage) {
-        case Stage::Start:
-        case Stage::AfterQuote:
-            if (c == '"' && stage == Stage::Start) {
-                quoted = true;
-                stage = Stage::AfterQuote;
-            } else if (c == '+' || c == '-') {
-                negative = c == '-';
-                stage = Stage::AfterSign;
-            } else {
-                stage = digit ? Stage::Digits : Stage::Invalid;
-            }
-            break;
-        case Stage::AfterSign:
-            stage = digit ? Stage::Digits : Stage::Invalid;
-            break;
-        case Stage::Digits:
-            if (c == '"' && quoted) {
-                stage = Stage::Closed;
-            } else if (!digit) {
-                stage = Stage::Invalid;
-            }
-            break;
-        case Stage::Closed:
-        case Stage::Invalid:
-            stage = Stage::Invalid;
-            break;
-        }
-        if (digit && stage == Stage::Digits && magnitude <= (std::uint64_t{1} << 32)) {
-            magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
-        }
+        token.Add(static_cast<char>(c));
+        Advance();
     }
-
-    if (length > PreviewLimit) {
-        preview += "... (" + std::to_string(length) + " characters)";
-    }
-    const bool complete = stage == Stage::Closed || (stage == Stage::Digits && !quoted);
-    if (!complete) {
-        // Backslashes are already escaped, so \" inside is unambiguous.
-        std::string quoted = "\"";
-        for (const char c : preview) {
-            quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
-        }
-        RaiseAtValue(quoted + "\" is not a whole number");
-    }
-    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
-    if (magnitude > limit) {
-        RaiseAtValue(preview + " is outside the signed 32-bit range");
-    }
-    const auto signedMagnitude = static_cast<std::int64_t>(magnitude);
-    return static_cast<std::int32_t>(negative ? -signedMagnitude : signedMagnitude);
 }
 
-// The common case without the state machine: an optional minus sign and at
-// most ten digits, followed by a separator inside the current block. Anything
-// else (a quote, a plus sign, a value that ends the block or is too big) is
-// left to ParseValue, which reads it afresh and reports it.
-bool SequentialFile::TryParsePlainValue(std::int32_t& value) {
+// An optional quote, an optional sign, digits and the closing quote if
+// there was an opening one, up to the next separator or the file's end.
+std::int32_t SequentialFile::ParseValue() {
+    Token token;
+    const bool quoted = Take('"', token);
+    const bool negative = Take('-', token);
+    if (!negative) {
+        Take('+', token);
+    }
+    std::uint64_t magnitude = 0;
+    const bool hasDigits = TakeDigits(magnitude, token);
+    const bool closed = !quoted || Take('"', token);
+    if (!hasDigits || !closed || !AtTokenEnd()) {
+        TakeRest(token);
+        // Backslashes are already escaped, so \" inside is unambiguous.
+        std::string shown = "\"";
+        for (const char c : token.Preview()) {
+            shown += c == '"' ? std::string("\\\"") : std::string(1, c);
+        }
+        RaiseAtValue(shown + "\" is not a whole number");
+    }
+    std::int32_t value = 0;
+    if (!digits::SignedValue(negative, magnitude, value)) {
+        RaiseAtValue(token.Preview() + " is outside the signed 32-bit range");
+    }
+    return value;
+}
+
+// The common case in one step: at most one comma, blank, tab or LF, then an
+// optional minus sign and digits followed by a separator inside the current
+// block. Nothing is changed unless all of that holds; anything else (CRLF,
+// several blanks, a quote, a value that ends the block or is too big) is left
+// to the general path, which reads it afresh.
+inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
+    // Room for a separator and a sign: they are read without a test for the
+    // block's end.
     const char* p = next_;
-    const bool negative = p < end_ && *p == '-';
-    p += negative ? 1 : 0;
-    const char* digits = p;
-    std::int64_t magnitude = 0;
-    while (p < end_ && *p >= '0' && *p <= '9' && p - digits < 10) {
-        magnitude = magnitude * 10 + (*p - '0');
+    if (end_ - p < 2) {
+        return false;
+    }
+    bool lineEnd = false;
+    switch (*p) {
+    case ',':
+        if (!commaAllowed_) {
+            return false;
+        }
         ++p;
+        break;
+    case '\n':
+        lineEnd = true;
+        ++p;
+        break;
+    case ' ':
+    case '\t':
+        ++p;
+        break;
+    default:
+        break; // the first value, which nothing precedes
     }
-    if (p == digits || p == end_ || !IsSeparator(static_cast<unsigned char>(*p))) {
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    const char* digitsStart = p;
+    std::uint64_t magnitude = 0;
+    p = digits::ReadDigits(p, end_, magnitude);
+    if (p == digitsStart || p == end_ || !IsSeparator(static_cast<unsigned char>(*p)) ||
+        !digits::SignedValue(negative, magnitude, value)) {
         return false;
     }
-    const std::int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue < INT32_MIN || signedValue > INT32_MAX) {
-        return false;
-    }
-    value = static_cast<std::int32_t>(signedValue);
+    line_ += lineEnd ? 1 : 0;
+    valueLine_ = line_;
+    ++valuesRead_;
+    commaAllowed_ = true;
     next_ = p;
     return true;
 }
 
 std::int32_t SequentialFile::ReadValueSlowly() {
-    std::int32_t value = 0;
     SkipSeparator();
     valueLine_ = line_;
-    if (!TryParsePlainValue(value)) {
-        value = ParseValue();
-    }
+    const std::int32_t value = ParseValue();
     ++valuesRead_;
     commaAllowed_ = true;
     return value;
 }
 
-namespace {
-
-std::map<int, std::unique_ptr<SequentialFile>>& OpenFiles() {
-    static std::map<int, std::unique_ptr<SequentialFile>> files;
-    return files;
+std::int32_t SequentialFile::ReadValue() {
+    std::int32_t value = 0;
+    return TryReadPlainValue(value) ? value : ReadValueSlowly();
 }
 
-std::map<std::string, std::string>& Redirections() {
-    static std::map<std::string, std::string> redirections;
-    return redirections;
-}
-
-std::string& LastOpened() {
-    static std::string name;
-    return name;
-}
-
-// The file last looked up: a load reads millions of values from one file.
-int lastNumber = 0;
-SequentialFile* lastFile = nullptr;
-
-void ForgetLastFile() {
-    lastFile = nullptr;
-}
-
-SequentialFile& FileAt(int fileNumber) {
-    if (lastFile != nullptr && lastNumber == fileNumber) {
-        return *lastFile;
+void SequentialFile::ReadValues(std::span<std::int32_t> values) {
+    for (std::int32_t& value : values) {
+        value = ReadValue();
     }
-    const auto found = OpenFiles().find(fileNumber);
-    if (found == OpenFiles().end()) {
-        Raise("file number " + std::to_string(fileNumber) + " is not open");
-    }
-    lastNumber = fileNumber;
-    lastFile = found->second.get();
-    return *lastFile;
-}
-
-} // namespace
-
-void RedirectFile(std::string name, std::string path) {
-    Redirections()[std::move(name)] = std::move(path);
-}
-
-void OpenForInput(std::string_view name, int fileNumber) {
-    if (OpenFiles().contains(fileNumber)) {
-        Raise("file number " + std::to_string(fileNumber) + " is already open");
-    }
-    std::string path(name);
-    if (const auto found = Redirections().find(path); found != Redirections().end()) {
-        path = found->second;
-    }
-    auto file = std::make_unique<SequentialFile>(std::move(path));
-    LastOpened() = file->ShownPath();
-    OpenFiles()[fileNumber] = std::move(file);
-}
-
-std::int32_t InputValue(int fileNumber) {
-    return FileAt(fileNumber).ReadValue();
-}
-
-void InputValues(int fileNumber, std::span<std::int32_t> values) {
-    FileAt(fileNumber).ReadValues(values);
-}
-
-const std::string& LastOpenedName() {
-    return LastOpened();
-}
-
-void ExpectValues(int fileNumber, std::int64_t total) {
-    FileAt(fileNumber).ExpectValues(total);
-}
-
-const std::string& FilePath(int fileNumber) {
-    return FileAt(fileNumber).ShownPath();
-}
-
-void CloseFile(int fileNumber) {
-    ForgetLastFile();
-    OpenFiles().erase(fileNumber);
-}
-
-void CloseAllFiles() {
-    ForgetLastFile();
-    OpenFiles().clear();
 }
 
 } // namespace platform
