@@ -49,27 +49,33 @@ inline constexpr std::uint64_t Saturated = std::uint64_t{1} << 32;
 inline constexpr std::array<std::uint64_t, AtOnce + 1> PowersOfTen = {
     1, 10, 100, 1'000, 10'000, 100'000, 1'000'000, 10'000'000, 100'000'000};
 
-// Adds the digits from p up to the first other character or `end` to
-// magnitude, and returns where they stop.
-inline const char* ReadDigits(const char* p, const char* end, std::uint64_t& magnitude) {
-    std::uint64_t m = magnitude;
+// magnitude followed by `count` more digits of value `digits`.
+inline std::uint64_t Appended(std::uint64_t magnitude, int count, std::uint64_t digits) {
+    return std::min(magnitude, Saturated) * PowersOfTen[count] + digits;
+}
+
+// Adds the digits from p on to magnitude, and returns where they stop. They
+// must be followed by a character that is not a digit, with eight characters
+// readable from any of them and from that one: the reader's blocks end in a
+// NUL, and room for a load lies beyond it.
+inline const char* ReadDigits(const char* p, std::uint64_t& magnitude) {
     if constexpr (std::endian::native == std::endian::little) {
-        while (end - p >= AtOnce) {
-            std::uint64_t chunk = 0;
-            const int count = LeadingDigits(p, chunk);
-            m = std::min(m, Saturated) * PowersOfTen[count] + chunk;
-            p += count;
-            if (count < AtOnce) {
-                magnitude = m;
-                return p;
-            }
+        std::uint64_t digits = 0;
+        int count = LeadingDigits(p, digits);
+        magnitude = Appended(magnitude, count, digits);
+        // Most values end within the first eight characters.
+        while (count == AtOnce) {
+            p += AtOnce;
+            count = LeadingDigits(p, digits);
+            magnitude = Appended(magnitude, count, digits);
         }
+        return p + count;
+    } else {
+        for (; IsDigit(*p); ++p) {
+            magnitude = Appended(magnitude, 1, static_cast<unsigned>(*p - '0'));
+        }
+        return p;
     }
-    for (; p < end && IsDigit(*p); ++p) {
-        m = std::min(m, Saturated) * 10 + static_cast<unsigned>(*p - '0');
-    }
-    magnitude = m;
-    return p;
 }
 
 // The one limit test: the value of a sign and a magnitude, or false if it

@@ -86,6 +86,23 @@ bool MayGrowIntoMark(std::string_view start) {
     return false;
 }
 
+// Where a plain value at p ends: an optional minus sign and digits, followed
+// by a separator inside the block. Most files hold nothing else. Null if
+// the value is anything more (a quote, a plus sign, a value that ends the
+// block or is too big), which the grammar then reads afresh.
+const char* PlainValueEnd(const char* p, std::int32_t& value) {
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    const char* digitsStart = p;
+    std::uint64_t magnitude = 0;
+    p = digits::ReadDigits(p, magnitude);
+    if (p == digitsStart || !IsSeparator(static_cast<unsigned char>(*p)) ||
+        !digits::SignedValue(negative, magnitude, value)) {
+        return nullptr;
+    }
+    return p;
+}
+
 } // namespace
 
 SequentialFile::SequentialFile(std::string path)
@@ -99,84 +116,75 @@ SequentialFile::SequentialFile(std::string path)
     if (file_ == nullptr) {
         Raise(shownPath_ + ": cannot open for reading: " + ErrnoText());
     }
-    buffer_ = std::make_unique<char[]>(BlockSize);
+    // Zeroed: an empty block already ends in its NUL.
+    buffer_ = std::make_unique<char[]>(BlockSize + digits::AtOnce);
     next_ = end_ = buffer_.get();
     CheckEncoding();
 }
 
 SequentialFile::~SequentialFile() = default;
 
-int SequentialFile::Peek() {
-    if (next_ == end_ && !Refill()) {
-        return EOF;
-    }
-    return static_cast<unsigned char>(*next_);
+std::int32_t SequentialFile::ReadValue() {
+    std::int32_t value = 0;
+    return TryReadPlainValue(value) ? value : ReadValueSlowly();
 }
 
-bool SequentialFile::Refill() {
-    if (eof_) {
+void SequentialFile::ReadValues(std::span<std::int32_t> values) {
+    for (std::int32_t& value : values) {
+        if (!TryReadPlainValue(value)) {
+            value = ReadValueSlowly();
+        }
+    }
+}
+
+// The common case in one step: at most one comma, blank, tab or LF, then a
+// plain value. Nothing is changed unless both hold; anything else (CRLF,
+// several blanks, a value that is not plain) is left to the general path.
+bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
+    const char* p = next_;
+    bool lineEnd = false;
+    switch (*p) {
+    case ',':
+        if (!commaAllowed_) {
+            return false;
+        }
+        ++p;
+        break;
+    case '\n':
+        lineEnd = true;
+        ++p;
+        break;
+    case ' ':
+    case '\t':
+        ++p;
+        break;
+    default:
+        break; // the first value, which nothing precedes
+    }
+    p = PlainValueEnd(p, value);
+    if (p == nullptr) {
         return false;
     }
-    const std::size_t count = ReadInto(buffer_.get(), BlockSize);
-    if (count == 0) {
-        eof_ = true;
-        return false;
-    }
-    next_ = buffer_.get();
-    end_ = next_ + count;
+    line_ += lineEnd ? 1 : 0;
+    valueLine_ = line_;
+    ++valuesRead_;
+    commaAllowed_ = true;
+    next_ = p;
     return true;
 }
 
-std::size_t SequentialFile::ReadInto(char* into, std::size_t room) {
-    bool failed = false;
-    const std::size_t count = ReadSome(file_.get(), into, room, failed);
-    if (failed) {
-        Raise(shownPath_ + ": read error: " + ErrnoText());
-    }
-    return count;
-}
-
-void SequentialFile::CheckEncoding() {
-    // Only as many bytes as it takes to tell the marks apart: a stream that
-    // delivers its first value in one byte is not waited on for more.
-    char* start = buffer_.get();
-    std::size_t size = 0;
-    do {
-        const std::size_t count = ReadInto(start + size, BlockSize - size);
-        if (count == 0) {
-            eof_ = true;
-            break;
-        }
-        size += count;
-    } while (MayGrowIntoMark({start, size}));
-    next_ = start;
-    end_ = start + size;
-    const std::string_view head(start, size);
-    if (head.starts_with(Utf32LittleMark) || head.starts_with(Utf32BigMark)) {
-        Raise(shownPath_ + ": is UTF-32 text; save it as UTF-8 or plain ASCII");
-    }
-    if (head.starts_with(Utf16LittleMark) || head.starts_with(Utf16BigMark)) {
-        Raise(shownPath_ + ": is UTF-16 text; save it as UTF-8 or plain ASCII");
-    }
-    if (head.starts_with(Utf8Mark)) {
-        next_ += Utf8Mark.size();
-    }
-}
-
-void SequentialFile::RaiseAtValue(const std::string& what) const {
-    Raise(shownPath_ + ", line " + std::to_string(valueLine_) + ", value " +
-          std::to_string(valuesRead_ + 1) + ": " + what);
-}
-
-void SequentialFile::RaiseShort() const {
-    std::string message = shownPath_ + ": the file ends after " + std::to_string(valuesRead_) +
-                          (valuesRead_ == 1 ? " value" : " values");
-    if (expected_ >= 0) {
-        message += ", but " + std::to_string(expected_) + " are needed";
+std::int32_t SequentialFile::ReadValueSlowly() {
+    SkipSeparator();
+    valueLine_ = line_;
+    std::int32_t value = 0;
+    if (const char* plainEnd = PlainValueEnd(next_, value)) {
+        next_ = plainEnd;
     } else {
-        message += "; another value was needed";
+        value = ParseValue();
     }
-    Raise(message);
+    ++valuesRead_;
+    commaAllowed_ = true;
+    return value;
 }
 
 void SequentialFile::SkipSeparator() {
@@ -257,7 +265,7 @@ bool SequentialFile::TakeDigits(std::uint64_t& magnitude, Token& token) {
     bool any = false;
     while (Peek() != EOF) {
         const char* run = next_;
-        next_ = digits::ReadDigits(run, end_, magnitude);
+        next_ = digits::ReadDigits(run, magnitude);
         token.Add(run, next_);
         any = any || next_ != run;
         if (next_ != end_) {
@@ -311,72 +319,81 @@ std::int32_t SequentialFile::ParseValue() {
     return value;
 }
 
-// The common case in one step: at most one comma, blank, tab or LF, then an
-// optional minus sign and digits followed by a separator inside the current
-// block. Nothing is changed unless all of that holds; anything else (CRLF,
-// several blanks, a quote, a value that ends the block or is too big) is left
-// to the general path, which reads it afresh.
-inline bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
-    // Room for a separator and a sign: they are read without a test for the
-    // block's end.
-    const char* p = next_;
-    if (end_ - p < 2) {
+int SequentialFile::Peek() {
+    if (next_ == end_ && !Refill()) {
+        return EOF;
+    }
+    return static_cast<unsigned char>(*next_);
+}
+
+bool SequentialFile::Refill() {
+    if (eof_) {
         return false;
     }
-    bool lineEnd = false;
-    switch (*p) {
-    case ',':
-        if (!commaAllowed_) {
-            return false;
-        }
-        ++p;
-        break;
-    case '\n':
-        lineEnd = true;
-        ++p;
-        break;
-    case ' ':
-    case '\t':
-        ++p;
-        break;
-    default:
-        break; // the first value, which nothing precedes
-    }
-    const bool negative = *p == '-';
-    p += negative ? 1 : 0;
-    const char* digitsStart = p;
-    std::uint64_t magnitude = 0;
-    p = digits::ReadDigits(p, end_, magnitude);
-    if (p == digitsStart || p == end_ || !IsSeparator(static_cast<unsigned char>(*p)) ||
-        !digits::SignedValue(negative, magnitude, value)) {
+    const std::size_t count = ReadInto(buffer_.get(), BlockSize);
+    if (count == 0) {
+        eof_ = true;
         return false;
     }
-    line_ += lineEnd ? 1 : 0;
-    valueLine_ = line_;
-    ++valuesRead_;
-    commaAllowed_ = true;
-    next_ = p;
+    SetBlock(count);
     return true;
 }
 
-std::int32_t SequentialFile::ReadValueSlowly() {
-    SkipSeparator();
-    valueLine_ = line_;
-    const std::int32_t value = ParseValue();
-    ++valuesRead_;
-    commaAllowed_ = true;
-    return value;
+void SequentialFile::SetBlock(std::size_t size) {
+    next_ = buffer_.get();
+    end_ = next_ + size;
+    buffer_[size] = '\0';
 }
 
-std::int32_t SequentialFile::ReadValue() {
-    std::int32_t value = 0;
-    return TryReadPlainValue(value) ? value : ReadValueSlowly();
-}
-
-void SequentialFile::ReadValues(std::span<std::int32_t> values) {
-    for (std::int32_t& value : values) {
-        value = ReadValue();
+std::size_t SequentialFile::ReadInto(char* into, std::size_t room) {
+    bool failed = false;
+    const std::size_t count = ReadSome(file_.get(), into, room, failed);
+    if (failed) {
+        Raise(shownPath_ + ": read error: " + ErrnoText());
     }
+    return count;
+}
+
+void SequentialFile::CheckEncoding() {
+    // Only as many bytes as it takes to tell the marks apart: a stream that
+    // delivers its first value in one byte is not waited on for more.
+    char* start = buffer_.get();
+    std::size_t size = 0;
+    do {
+        const std::size_t count = ReadInto(start + size, BlockSize - size);
+        if (count == 0) {
+            eof_ = true;
+            break;
+        }
+        size += count;
+    } while (MayGrowIntoMark({start, size}));
+    SetBlock(size);
+    const std::string_view head(start, size);
+    if (head.starts_with(Utf32LittleMark) || head.starts_with(Utf32BigMark)) {
+        Raise(shownPath_ + ": is UTF-32 text; save it as UTF-8 or plain ASCII");
+    }
+    if (head.starts_with(Utf16LittleMark) || head.starts_with(Utf16BigMark)) {
+        Raise(shownPath_ + ": is UTF-16 text; save it as UTF-8 or plain ASCII");
+    }
+    if (head.starts_with(Utf8Mark)) {
+        next_ += Utf8Mark.size();
+    }
+}
+
+void SequentialFile::RaiseAtValue(const std::string& what) const {
+    Raise(shownPath_ + ", line " + std::to_string(valueLine_) + ", value " +
+          std::to_string(valuesRead_ + 1) + ": " + what);
+}
+
+void SequentialFile::RaiseShort() const {
+    std::string message = shownPath_ + ": the file ends after " + std::to_string(valuesRead_) +
+                          (valuesRead_ == 1 ? " value" : " values");
+    if (expected_ >= 0) {
+        message += ", but " + std::to_string(expected_) + " are needed";
+    } else {
+        message += "; another value was needed";
+    }
+    Raise(message);
 }
 
 } // namespace platform

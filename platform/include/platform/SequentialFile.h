@@ -58,12 +58,9 @@ public:
 private:
     class Token;
 
-    int Peek();
-    void Advance() { ++next_; }
-    bool Refill();
-    std::size_t ReadInto(char* into, std::size_t room);
-    void CheckEncoding();
-    bool TryReadPlainValue(std::int32_t& value);
+    // Inline where the reads are defined: it runs once per value of a file
+    // of millions.
+    inline bool TryReadPlainValue(std::int32_t& value);
     std::int32_t ReadValueSlowly();
     void SkipSeparator();
     std::int32_t ParseValue();
@@ -71,6 +68,13 @@ private:
     bool TakeDigits(std::uint64_t& magnitude, Token& token);
     bool AtTokenEnd();
     void TakeRest(Token& token);
+
+    int Peek();
+    void Advance() { ++next_; }
+    bool Refill();
+    void SetBlock(std::size_t size);
+    std::size_t ReadInto(char* into, std::size_t room);
+    void CheckEncoding();
     [[noreturn]] void RaiseAtValue(const std::string& what) const;
     [[noreturn]] void RaiseShort() const;
 
@@ -82,6 +86,8 @@ private:
     // Owned by a member so that a constructor that raises (UTF-16) still
     // closes the file.
     std::unique_ptr<std::FILE, FileCloser> file_;
+    // A block of the file from next_ to end_, followed by a NUL: no value
+    // holds one, so a scan stops there without testing for the block's end.
     std::unique_ptr<char[]> buffer_;
     const char* next_ = nullptr;
     const char* end_ = nullptr;
