@@ -217,17 +217,12 @@ void SequentialFile::SkipSeparator() {
 }
 
 // A token as reports show it: its first characters, control bytes escaped,
-// and its length if it is longer. Kept raw while reading, since a valid
-// value never needs it; the token itself may be far longer than any number
-// (a megabyte of digits).
+// and its length if it is longer. The token may be far longer than any
+// number (a megabyte of digits); its first characters are kept as they are
+// and escaped only for a report.
 class SequentialFile::Token {
 public:
-    void Add(char c) {
-        if (length_ < PreviewLimit) {
-            head_[length_] = c;
-        }
-        ++length_;
-    }
+    void Add(char c) { Add(&c, &c + 1); }
     void Add(const char* from, const char* to) {
         const auto count = static_cast<std::size_t>(to - from);
         if (length_ < PreviewLimit) {
@@ -247,7 +242,7 @@ public:
     }
 
 private:
-    char head_[PreviewLimit] = {};
+    char head_[PreviewLimit];
     std::size_t length_ = 0;
 };
 
@@ -275,11 +270,6 @@ bool SequentialFile::TakeDigits(std::uint64_t& magnitude, Token& token) {
     return any;
 }
 
-bool SequentialFile::AtTokenEnd() {
-    const int c = Peek();
-    return c == EOF || IsSeparator(c);
-}
-
 void SequentialFile::TakeRest(Token& token) {
     for (int c = Peek(); c != EOF && !IsSeparator(c); c = Peek()) {
         // Stop at once: an endless NUL stream (/dev/zero) must not be walked to its end.
@@ -303,7 +293,8 @@ std::int32_t SequentialFile::ParseValue() {
     std::uint64_t magnitude = 0;
     const bool hasDigits = TakeDigits(magnitude, token);
     const bool closed = !quoted || Take('"', token);
-    if (!hasDigits || !closed || !AtTokenEnd()) {
+    const int after = Peek();
+    if (!hasDigits || !closed || (after != EOF && !IsSeparator(after))) {
         TakeRest(token);
         // Backslashes are already escaped, so \" inside is unambiguous.
         std::string shown = "\"";

@@ -66,7 +66,6 @@ private:
     std::int32_t ParseValue();
     bool Take(char wanted, Token& token);
     bool TakeDigits(std::uint64_t& magnitude, Token& token);
-    bool AtTokenEnd();
     void TakeRest(Token& token);
 
     int Peek();
