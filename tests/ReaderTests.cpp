@@ -227,6 +227,28 @@ TEST(SequentialFile, ValuesSpanningBlockBoundariesReadWhole) {
     EXPECT_EQ(Values(content, 30000), expected);
 }
 
+// A value at the end of the file, shifted across the end of the first 64 KiB:
+// it is read whole, and not run on into the digits that the fuller block
+// before it left in the reader's memory.
+TEST(SequentialFile, LastValueReadsAsWrittenWhereverItFalls) {
+    for (const std::string tail : {"5", "-5", "0000000000000000000042", "\"7\"", "2147483647"}) {
+        for (std::size_t shift = 0; shift <= 24; ++shift) {
+            std::string content;
+            std::vector<std::int32_t> expected;
+            while (content.size() + 8 <= (1u << 16) - shift) {
+                content += "9999999 ";
+                expected.push_back(9999999);
+            }
+            content.append((1u << 16) - shift - content.size(), ' ');
+            content += tail;
+            expected.push_back(std::stoi(tail.substr(tail[0] == '"' ? 1 : 0)));
+            const int count = static_cast<int>(expected.size());
+            ASSERT_EQ(Values(content, count), expected) << tail << " shifted by " << shift;
+            EXPECT_NE(ErrorOf(content, count + 1).find("the file ends after"), std::string::npos);
+        }
+    }
+}
+
 TEST(SequentialFile, MissingOrDirectoryIsAnErrorNamingIt) {
     const ScratchDir dir;
     EXPECT_THROW(platform::SequentialFile((dir.Path() / "none.txt").string()),

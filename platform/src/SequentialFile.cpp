@@ -1,12 +1,13 @@
 #include "platform/SequentialFile.h"
 
+#include "DigitParsing.h"
 #include "platform/FatalError.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <system_error>
 
 #ifdef _WIN32
@@ -24,6 +25,10 @@ constexpr std::size_t PreviewLimit = 24;
 
 bool IsBlankOrLineEnd(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsSeparator(int c) {
+    return IsBlankOrLineEnd(c) || c == ',';
 }
 
 // Shows a token the way a user can read it back, control bytes escaped.
@@ -81,6 +86,23 @@ bool MayGrowIntoMark(std::string_view start) {
     return false;
 }
 
+// Where a plain value at p ends: an optional minus sign and digits, followed
+// by a separator inside the block. Most files hold nothing else. Null if
+// the value is anything more (a quote, a plus sign, a value that ends the
+// block or is too big), which the grammar then reads afresh.
+const char* PlainValueEnd(const char* p, std::int32_t& value) {
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    const char* digitsStart = p;
+    std::uint64_t magnitude = 0;
+    p = digits::ReadDigits(p, magnitude);
+    if (p == digitsStart || !IsSeparator(static_cast<unsigned char>(*p)) ||
+        !digits::SignedValue(negative, magnitude, value)) {
+        return nullptr;
+    }
+    return p;
+}
+
 } // namespace
 
 SequentialFile::SequentialFile(std::string path)
@@ -94,77 +116,75 @@ SequentialFile::SequentialFile(std::string path)
     if (file_ == nullptr) {
         Raise(shownPath_ + ": cannot open for reading: " + ErrnoText());
     }
-    buffer_ = std::make_unique<char[]>(BlockSize);
+    // Zeroed: an empty block already ends in its NUL.
+    buffer_ = std::make_unique<char[]>(BlockSize + digits::AtOnce);
     next_ = end_ = buffer_.get();
     CheckEncoding();
 }
 
 SequentialFile::~SequentialFile() = default;
 
-bool SequentialFile::Refill() {
-    if (eof_) {
+std::int32_t SequentialFile::ReadValue() {
+    std::int32_t value = 0;
+    return TryReadPlainValue(value) ? value : ReadValueSlowly();
+}
+
+void SequentialFile::ReadValues(std::span<std::int32_t> values) {
+    for (std::int32_t& value : values) {
+        if (!TryReadPlainValue(value)) {
+            value = ReadValueSlowly();
+        }
+    }
+}
+
+// The common case in one step: at most one comma, blank, tab or LF, then a
+// plain value. Nothing is changed unless both hold; anything else (CRLF,
+// several blanks, a value that is not plain) is left to the general path.
+bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
+    const char* p = next_;
+    bool lineEnd = false;
+    switch (*p) {
+    case ',':
+        if (!commaAllowed_) {
+            return false;
+        }
+        ++p;
+        break;
+    case '\n':
+        lineEnd = true;
+        ++p;
+        break;
+    case ' ':
+    case '\t':
+        ++p;
+        break;
+    default:
+        break; // the first value, which nothing precedes
+    }
+    p = PlainValueEnd(p, value);
+    if (p == nullptr) {
         return false;
     }
-    const std::size_t count = ReadInto(buffer_.get(), BlockSize);
-    if (count == 0) {
-        eof_ = true;
-        return false;
-    }
-    next_ = buffer_.get();
-    end_ = next_ + count;
+    line_ += lineEnd ? 1 : 0;
+    valueLine_ = line_;
+    ++valuesRead_;
+    commaAllowed_ = true;
+    next_ = p;
     return true;
 }
 
-std::size_t SequentialFile::ReadInto(char* into, std::size_t room) {
-    bool failed = false;
-    const std::size_t count = ReadSome(file_.get(), into, room, failed);
-    if (failed) {
-        Raise(shownPath_ + ": read error: " + ErrnoText());
-    }
-    return count;
-}
-
-void SequentialFile::CheckEncoding() {
-    // Only as many bytes as it takes to tell the marks apart: a stream that
-    // delivers its first value in one byte is not waited on for more.
-    char* start = buffer_.get();
-    std::size_t size = 0;
-    do {
-        const std::size_t count = ReadInto(start + size, BlockSize - size);
-        if (count == 0) {
-            eof_ = true;
-            break;
-        }
-        size += count;
-    } while (MayGrowIntoMark({start, size}));
-    next_ = start;
-    end_ = start + size;
-    const std::string_view head(start, size);
-    if (head.starts_with(Utf32LittleMark) || head.starts_with(Utf32BigMark)) {
-        Raise(shownPath_ + ": is UTF-32 text; save it as UTF-8 or plain ASCII");
-    }
-    if (head.starts_with(Utf16LittleMark) || head.starts_with(Utf16BigMark)) {
-        Raise(shownPath_ + ": is UTF-16 text; save it as UTF-8 or plain ASCII");
-    }
-    if (head.starts_with(Utf8Mark)) {
-        next_ += Utf8Mark.size();
-    }
-}
-
-void SequentialFile::RaiseAtValue(const std::string& what) const {
-    Raise(shownPath_ + ", line " + std::to_string(valueLine_) + ", value " +
-          std::to_string(valuesRead_ + 1) + ": " + what);
-}
-
-void SequentialFile::RaiseShort() const {
-    std::string message = shownPath_ + ": the file ends after " + std::to_string(valuesRead_) +
-                          (valuesRead_ == 1 ? " value" : " values");
-    if (expected_ >= 0) {
-        message += ", but " + std::to_string(expected_) + " are needed";
+std::int32_t SequentialFile::ReadValueSlowly() {
+    SkipSeparator();
+    valueLine_ = line_;
+    std::int32_t value = 0;
+    if (const char* plainEnd = PlainValueEnd(next_, value)) {
+        next_ = plainEnd;
     } else {
-        message += "; another value was needed";
+        value = ParseValue();
     }
-    Raise(message);
+    ++valuesRead_;
+    commaAllowed_ = true;
+    return value;
 }
 
 void SequentialFile::SkipSeparator() {
@@ -196,203 +216,175 @@ void SequentialFile::SkipSeparator() {
     }
 }
 
-std::int32_t SequentialFile::ParseValue() {
-    // One pass over the token: it may be far longer than any number (a
-    // megabyte of digits), so only a short preview is kept for the report.
-    enum class Stage { Start, AfterQuote, AfterSign, Digits, Closed, Invalid };
-    Stage stage = Stage::Start;
-    bool quoted = false;
-    bool negative = false;
-    std::uint64_t magnitude = 0;
-    std::string preview;
-    std::size_t length = 0;
-
-    for (int c = Peek(); c != EOF && !IsSeparator(c); c = Peek()) {
-        Advance();
-        if (length++ < PreviewLimit) {
-            AppendVisible(preview, static_cast<unsigned char>(c));
+// A token as reports show it: its first characters, control bytes escaped,
+// and its length if it is longer. The token may be far longer than any
+// number (a megabyte of digits); its first characters are kept as they are
+// and escaped only for a report.
+class SequentialFile::Token {
+public:
+    void Add(char c) { Add(&c, &c + 1); }
+    void Add(const char* from, const char* to) {
+        const auto count = static_cast<std::size_t>(to - from);
+        if (length_ < PreviewLimit) {
+            std::memcpy(head_ + length_, from, std::min(count, PreviewLimit - length_));
         }
+        length_ += count;
+    }
+    std::string Preview() const {
+        std::string preview;
+        for (std::size_t i = 0; i < std::min(length_, PreviewLimit); ++i) {
+            AppendVisible(preview, static_cast<unsigned char>(head_[i]));
+        }
+        if (length_ > PreviewLimit) {
+            preview += "... (" + std::to_string(length_) + " characters)";
+        }
+        return preview;
+    }
+
+private:
+    char head_[PreviewLimit];
+    std::size_t length_ = 0;
+};
+
+bool SequentialFile::Take(char wanted, Token& token) {
+    if (Peek() != static_cast<unsigned char>(wanted)) {
+        return false;
+    }
+    token.Add(wanted);
+    Advance();
+    return true;
+}
+
+// The digits may run on into the next blocks.
+bool SequentialFile::TakeDigits(std::uint64_t& magnitude, Token& token) {
+    bool any = false;
+    while (Peek() != EOF) {
+        const char* run = next_;
+        next_ = digits::ReadDigits(run, magnitude);
+        token.Add(run, next_);
+        any = any || next_ != run;
+        if (next_ != end_) {
+            break;
+        }
+    }
+    return any;
+}
+
+void SequentialFile::TakeRest(Token& token) {
+    for (int c = Peek(); c != EOF && !IsSeparator(c); c = Peek()) {
         // Stop at once: an endless NUL stream (/dev/zero) must not be walked to its end.
         if (c == 0) {
             RaiseAtValue("contains NUL bytes; the file looks binary or UTF-16, not text");
         }
-        const bool digit = c >= '0' && c <= '9';
-        switch (stage) {
-        case Stage::Start:
-        case Stage::AfterQuote:
-            if (c == '"' && stage == Stage::Start) {
-                quoted = true;
-                stage = Stage::AfterQuote;
-            } else if (c == '+' || c == '-') {
-                negative = c == '-';
-                stage = Stage::AfterSign;
-            } else {
-                stage = digit ? Stage::Digits : Stage::Invalid;
-            }
-            break;
-        case Stage::AfterSign:
-            stage = digit ? Stage::Digits : Stage::Invalid;
-            break;
-        case Stage::Digits:
-            if (c == '"' && quoted) {
-                stage = Stage::Closed;
-            } else if (!digit) {
-                stage = Stage::Invalid;
-            }
-            break;
-        case Stage::Closed:
-        case Stage::Invalid:
-            stage = Stage::Invalid;
-            break;
-        }
-        if (digit && stage == Stage::Digits && magnitude <= (std::uint64_t{1} << 32)) {
-            magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
-        }
+        token.Add(static_cast<char>(c));
+        Advance();
     }
+}
 
-    if (length > PreviewLimit) {
-        preview += "... (" + std::to_string(length) + " characters)";
+// An optional quote, an optional sign, digits and the closing quote if
+// there was an opening one, up to the next separator or the file's end.
+std::int32_t SequentialFile::ParseValue() {
+    Token token;
+    const bool quoted = Take('"', token);
+    const bool negative = Take('-', token);
+    if (!negative) {
+        Take('+', token);
     }
-    const bool complete = stage == Stage::Closed || (stage == Stage::Digits && !quoted);
-    if (!complete) {
+    std::uint64_t magnitude = 0;
+    const bool hasDigits = TakeDigits(magnitude, token);
+    const bool closed = !quoted || Take('"', token);
+    const int after = Peek();
+    if (!hasDigits || !closed || (after != EOF && !IsSeparator(after))) {
+        TakeRest(token);
         // Backslashes are already escaped, so \" inside is unambiguous.
-        std::string quoted = "\"";
-        for (const char c : preview) {
-            quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+        std::string shown = "\"";
+        for (const char c : token.Preview()) {
+            shown += c == '"' ? std::string("\\\"") : std::string(1, c);
         }
-        RaiseAtValue(quoted + "\" is not a whole number");
+        RaiseAtValue(shown + "\" is not a whole number");
     }
-    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
-    if (magnitude > limit) {
-        RaiseAtValue(preview + " is outside the signed 32-bit range");
-    }
-    const auto signedMagnitude = static_cast<std::int64_t>(magnitude);
-    return static_cast<std::int32_t>(negative ? -signedMagnitude : signedMagnitude);
-}
-
-// The common case without the state machine: an optional minus sign and at
-// most ten digits, followed by a separator inside the current block. Anything
-// else (a quote, a plus sign, a value that ends the block or is too big) is
-// left to ParseValue, which reads it afresh and reports it.
-bool SequentialFile::TryParsePlainValue(std::int32_t& value) {
-    const char* p = next_;
-    const bool negative = p < end_ && *p == '-';
-    p += negative ? 1 : 0;
-    const char* digits = p;
-    std::int64_t magnitude = 0;
-    while (p < end_ && *p >= '0' && *p <= '9' && p - digits < 10) {
-        magnitude = magnitude * 10 + (*p - '0');
-        ++p;
-    }
-    if (p == digits || p == end_ || !IsSeparator(static_cast<unsigned char>(*p))) {
-        return false;
-    }
-    const std::int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue < INT32_MIN || signedValue > INT32_MAX) {
-        return false;
-    }
-    value = static_cast<std::int32_t>(signedValue);
-    next_ = p;
-    return true;
-}
-
-std::int32_t SequentialFile::ReadValueSlowly() {
     std::int32_t value = 0;
-    SkipSeparator();
-    valueLine_ = line_;
-    if (!TryParsePlainValue(value)) {
-        value = ParseValue();
+    if (!digits::SignedValue(negative, magnitude, value)) {
+        RaiseAtValue(token.Preview() + " is outside the signed 32-bit range");
     }
-    ++valuesRead_;
-    commaAllowed_ = true;
     return value;
 }
 
-namespace {
-
-std::map<int, std::unique_ptr<SequentialFile>>& OpenFiles() {
-    static std::map<int, std::unique_ptr<SequentialFile>> files;
-    return files;
-}
-
-std::map<std::string, std::string>& Redirections() {
-    static std::map<std::string, std::string> redirections;
-    return redirections;
-}
-
-std::string& LastOpened() {
-    static std::string name;
-    return name;
-}
-
-// The file last looked up: a load reads millions of values from one file.
-int lastNumber = 0;
-SequentialFile* lastFile = nullptr;
-
-void ForgetLastFile() {
-    lastFile = nullptr;
-}
-
-SequentialFile& FileAt(int fileNumber) {
-    if (lastFile != nullptr && lastNumber == fileNumber) {
-        return *lastFile;
+int SequentialFile::Peek() {
+    if (next_ == end_ && !Refill()) {
+        return EOF;
     }
-    const auto found = OpenFiles().find(fileNumber);
-    if (found == OpenFiles().end()) {
-        Raise("file number " + std::to_string(fileNumber) + " is not open");
+    return static_cast<unsigned char>(*next_);
+}
+
+bool SequentialFile::Refill() {
+    if (eof_) {
+        return false;
     }
-    lastNumber = fileNumber;
-    lastFile = found->second.get();
-    return *lastFile;
-}
-
-} // namespace
-
-void RedirectFile(std::string name, std::string path) {
-    Redirections()[std::move(name)] = std::move(path);
-}
-
-void OpenForInput(std::string_view name, int fileNumber) {
-    if (OpenFiles().contains(fileNumber)) {
-        Raise("file number " + std::to_string(fileNumber) + " is already open");
+    const std::size_t count = ReadInto(buffer_.get(), BlockSize);
+    if (count == 0) {
+        eof_ = true;
+        return false;
     }
-    std::string path(name);
-    if (const auto found = Redirections().find(path); found != Redirections().end()) {
-        path = found->second;
+    SetBlock(count);
+    return true;
+}
+
+void SequentialFile::SetBlock(std::size_t size) {
+    next_ = buffer_.get();
+    end_ = next_ + size;
+    buffer_[size] = '\0';
+}
+
+std::size_t SequentialFile::ReadInto(char* into, std::size_t room) {
+    bool failed = false;
+    const std::size_t count = ReadSome(file_.get(), into, room, failed);
+    if (failed) {
+        Raise(shownPath_ + ": read error: " + ErrnoText());
     }
-    auto file = std::make_unique<SequentialFile>(std::move(path));
-    LastOpened() = file->ShownPath();
-    OpenFiles()[fileNumber] = std::move(file);
+    return count;
 }
 
-std::int32_t InputValue(int fileNumber) {
-    return FileAt(fileNumber).ReadValue();
+void SequentialFile::CheckEncoding() {
+    // Only as many bytes as it takes to tell the marks apart: a stream that
+    // delivers its first value in one byte is not waited on for more.
+    char* start = buffer_.get();
+    std::size_t size = 0;
+    do {
+        const std::size_t count = ReadInto(start + size, BlockSize - size);
+        if (count == 0) {
+            eof_ = true;
+            break;
+        }
+        size += count;
+    } while (MayGrowIntoMark({start, size}));
+    SetBlock(size);
+    const std::string_view head(start, size);
+    if (head.starts_with(Utf32LittleMark) || head.starts_with(Utf32BigMark)) {
+        Raise(shownPath_ + ": is UTF-32 text; save it as UTF-8 or plain ASCII");
+    }
+    if (head.starts_with(Utf16LittleMark) || head.starts_with(Utf16BigMark)) {
+        Raise(shownPath_ + ": is UTF-16 text; save it as UTF-8 or plain ASCII");
+    }
+    if (head.starts_with(Utf8Mark)) {
+        next_ += Utf8Mark.size();
+    }
 }
 
-void InputValues(int fileNumber, std::span<std::int32_t> values) {
-    FileAt(fileNumber).ReadValues(values);
+void SequentialFile::RaiseAtValue(const std::string& what) const {
+    Raise(shownPath_ + ", line " + std::to_string(valueLine_) + ", value " +
+          std::to_string(valuesRead_ + 1) + ": " + what);
 }
 
-const std::string& LastOpenedName() {
-    return LastOpened();
-}
-
-void ExpectValues(int fileNumber, std::int64_t total) {
-    FileAt(fileNumber).ExpectValues(total);
-}
-
-const std::string& FilePath(int fileNumber) {
-    return FileAt(fileNumber).ShownPath();
-}
-
-void CloseFile(int fileNumber) {
-    ForgetLastFile();
-    OpenFiles().erase(fileNumber);
-}
-
-void CloseAllFiles() {
-    ForgetLastFile();
-    OpenFiles().clear();
+void SequentialFile::RaiseShort() const {
+    std::string message = shownPath_ + ": the file ends after " + std::to_string(valuesRead_) +
+                          (valuesRead_ == 1 ? " value" : " values");
+    if (expected_ >= 0) {
+        message += ", but " + std::to_string(expected_) + " are needed";
+    } else {
+        message += "; another value was needed";
+    }
+    Raise(message);
 }
 
 } // namespace platform
