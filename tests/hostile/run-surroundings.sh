@@ -113,6 +113,11 @@ expect help-to-full-device 1 'quorvale: cannot write the help: No space left on 
     bash -c 'exec "$0" --help >/dev/full' "$program"
 expect version-to-full-device 1 'quorvale: cannot write the version: No space left on device' \
     bash -c 'exec "$0" --version >/dev/full' "$program"
+# A file-size limit below the lists: a write failure like any other, never
+# death by SIGXFSZ with a core.
+expect lists-past-file-size-limit 1 'quorvale: cannot write the lists: File too large' \
+    bash -c 'awk "BEGIN { print 400; for (i = 0; i < 400; i++) print \"5,1,\" i \",0\" }" >Data.txt &&
+        ulimit -f 1 && exec "$0" --text >lists' "$program"
 
 # Input that arrives and then waits: parsed as it comes, never waited on
 # past what the run needs. Each writer holds its end open for 6 s; the
