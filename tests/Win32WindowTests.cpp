@@ -266,6 +266,65 @@ TEST(Win32Failure, MissingDataFileGoesToTheDialogAndStandardError) {
     EXPECT_EQ(WindowsOfThisThread(), 0) << "a window after a failed load";
 }
 
+// The whole window run on the example data, with a message sent to the form
+// from outside once it is shown: by a timer of the thread that runs the
+// loop. A run that does not end within five seconds ends with status 99.
+UINT endingMessage = 0;
+WPARAM endingParameter = 0;
+
+BOOL CALLBACK SendEndingMessage(HWND window, LPARAM sent) {
+    if (!IsWindowVisible(window) || TextOf(window) != "Quorvale") {
+        return TRUE;
+    }
+    SendMessageW(window, endingMessage, endingParameter, 0);
+    *reinterpret_cast<bool*>(sent) = true;
+    return FALSE;
+}
+
+void CALLBACK EndTheShownForm(HWND, UINT, UINT_PTR timer, DWORD) {
+    bool sent = false;
+    EnumThreadWindows(GetCurrentThreadId(), SendEndingMessage, reinterpret_cast<LPARAM>(&sent));
+    if (sent) {
+        KillTimer(nullptr, timer);
+    }
+}
+
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    PostQuitMessage(99);
+}
+
+int RunUntilSent(UINT message, WPARAM parameter) {
+    testing_support::ScratchDir dir;
+    dir.Write("Data.txt", WorkedExample);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    endingMessage = message;
+    endingParameter = parameter;
+    const UINT_PTR sender = SetTimer(nullptr, 0, 100, EndTheShownForm);
+    const UINT_PTR guard = SetTimer(nullptr, 0, 5000, GiveUp);
+    char name[] = "quorvale";
+    char* argv[] = {name, nullptr};
+    const int status = platform::RunFormWindow(QuorvaleProject(), 1, argv,
+                                               [](const std::wstring&, const std::wstring&) {});
+    KillTimer(nullptr, sender);
+    KillTimer(nullptr, guard);
+    std::filesystem::current_path(previous);
+    MSG left;
+    while (PeekMessageW(&left, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    return status;
+}
+
+TEST(Win32Window, EndsAsClosedWhenTheSessionEnds) {
+    EXPECT_EQ(RunUntilSent(WM_ENDSESSION, TRUE), 0);
+    EXPECT_EQ(WindowsOfThisThread(), 0);
+}
+
+TEST(Win32Window, EndsAsClosedOnADestroyMessageFromOutside) {
+    EXPECT_EQ(RunUntilSent(WM_DESTROY, 0), 0);
+}
+
 // What the message box showed, read by a timer of the thread that shows it:
 // the box's own message loop runs the timer.
 struct MessageBoxSeen {

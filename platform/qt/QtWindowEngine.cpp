@@ -1,5 +1,6 @@
 #include "FormWindow.h"
 #include "StartupForm.h"
+#include "Surroundings.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
 #include "platform/Text.h"
@@ -126,6 +127,10 @@ QListView* CreateListView(const ListBox& lines, QWidget* parent) {
 // The icon sizes built into the program as resources.
 constexpr int IconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
+// Long enough for a slow remote display, short enough that a silent one
+// does not look like a hang.
+constexpr unsigned DisplayTimeoutSeconds = 8;
+
 bool HasDisplay() {
     if (std::getenv("QT_QPA_PLATFORM") != nullptr) {
         return true;
@@ -154,6 +159,12 @@ private:
             Previous()(type, context, text);
         }
         const std::string message = text.toStdString();
+        if (const std::string lost = LostDisplayReason(message); !lost.empty()) {
+            // Qt would end with status 1 and no word of why.
+            std::fprintf(stderr, "%s: lost the connection to the display: %s\n",
+                         ProgramName().c_str(), lost.c_str());
+            std::_Exit(1);
+        }
         if (type != QtFatalMsg) {
             if (type == QtWarningMsg || type == QtCriticalMsg) {
                 const std::lock_guard lock(Mutex());
@@ -279,6 +290,7 @@ std::unique_ptr<FormWindow> LoadAndShow(const ProjectDescription& project,
     }
     auto window = std::make_unique<FormWindow>(*form);
     window->show();
+    GuardWindow(*window);
     return window;
 }
 
@@ -290,7 +302,15 @@ int RunFormWindow(const ProjectDescription& project, int argc, char** argv,
     }
     std::optional<QApplication> application;
     if (QApplication::instance() == nullptr) {
+        std::string failure;
+        if (!EnoughDescriptorsForWindow(failure)) {
+            ReportNoWindow(project.name, failure);
+            return 1;
+        }
+        UseExistingRuntimeDirectory();
+        ShareOneHeap();
         QtMessages::Install(project.name);
+        const DisplayTimeout timeout(project.name, DisplayTimeoutSeconds);
         application.emplace(argc, argv);
     }
     DescribeApplication(project);

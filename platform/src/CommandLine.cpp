@@ -23,9 +23,9 @@ constexpr int ExitUsage = 2;
 void PrintHelp(const ProjectDescription& project) {
     std::printf("Usage: %s [--text | --why] [FILE]\n"
                 "%s\n\n"
-                "Reads the records of FILE (default: %s in the working directory) and shows\n"
-                "the four result lists in a window. Hovering over a not-placed or rejected\n"
-                "record shows why it was not placed or rejected.\n\n"
+                "Reads the records of FILE (default: %s in the working directory; - reads\n"
+                "standard input) and shows the four result lists in a window. Hovering over\n"
+                "a not-placed or rejected record shows why it was not placed or rejected.\n\n"
                 "Options:\n"
                 "  --text      print the lists to standard output instead of opening a window\n"
                 "  --why       print what --text prints, then an empty line, \"%s\" and\n"
@@ -33,7 +33,8 @@ void PrintHelp(const ProjectDescription& project) {
                 "              the reason; implies --text\n"
                 "  --help      show this help and exit\n"
                 "  --version   show the version and exit\n\n"
-                "Exit status: 0 on success, 1 on a fatal error, 2 on a usage error.\n",
+                "Exit status: 0 on success, 1 on a fatal error (a write past a file-size\n"
+                "limit is one), 2 on a usage error.\n",
                 project.name.c_str(), project.summary.c_str(), project.dataFileName.c_str(),
                 project.tipsCaption.c_str());
 }

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -103,16 +104,46 @@ const char* PlainValueEnd(const char* p, std::int32_t& value) {
     return p;
 }
 
+// Standard input under a stream of its own, so that closing the file leaves
+// descriptor 0 in place; bytes as they are, also on Windows.
+std::FILE* OpenStandardInput() {
+#ifdef _WIN32
+    const int copy = _dup(0);
+    if (copy >= 0) {
+        _setmode(copy, _O_BINARY);
+    }
+    std::FILE* file = copy >= 0 ? _fdopen(copy, "rb") : nullptr;
+#else
+    const int copy = dup(0);
+    std::FILE* file = copy >= 0 ? fdopen(copy, "rb") : nullptr;
+#endif
+    if (file == nullptr && copy >= 0) {
+        const int saved = errno;
+#ifdef _WIN32
+        _close(copy);
+#else
+        close(copy);
+#endif
+        errno = saved;
+    }
+    return file;
+}
+
 } // namespace
 
 SequentialFile::SequentialFile(std::string path)
-    : path_(std::move(path)), shownPath_(ShownName(path_)) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path_, error)) {
-        Raise(shownPath_ + ": is a directory, not a data file");
-    }
+    : path_(std::move(path)),
+      shownPath_(path_ == StandardInputName ? "standard input" : ShownName(path_)) {
     errno = 0;
-    file_.reset(std::fopen(path_.c_str(), "rb"));
+    if (path_ == StandardInputName) {
+        file_.reset(OpenStandardInput());
+    } else {
+        std::error_code error;
+        if (std::filesystem::is_directory(path_, error)) {
+            Raise(shownPath_ + ": is a directory, not a data file");
+        }
+        file_.reset(std::fopen(path_.c_str(), "rb"));
+    }
     if (file_ == nullptr) {
         Raise(shownPath_ + ": cannot open for reading: " + ErrnoText());
     }

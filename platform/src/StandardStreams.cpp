@@ -1,6 +1,7 @@
 #include "StandardStreams.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -40,6 +41,11 @@ void ReopenClosedStandardStreams() {
 
 void PrepareStandardStreams() {
     ReopenClosedStandardStreams();
+#ifdef SIGXFSZ
+    // Past a file-size limit the kernel kills a writer with a core dump;
+    // ignored, the write fails with EFBIG and the run reports it.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 #ifdef _WIN32
     // Identical bytes on every platform: no CRLF translation of the lists.
     _setmode(_fileno(stdout), _O_BINARY);

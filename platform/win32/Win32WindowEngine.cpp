@@ -343,7 +343,15 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_ENDSESSION:
+        // The session ends, and the process with it: close now, as the user
+        // would, rather than be ended in the middle of the loop.
+        if (wParam != FALSE) {
+            DestroyWindow(window_);
+        }
+        return 0;
     case WM_DESTROY:
+        // Also when another program sends it: the window is gone either way.
         if (!closing_) {
             PostQuitMessage(0);
         }

@@ -6,11 +6,12 @@
 # cases: a closed standard error still gives the dialog; a dead display and
 # an unknown platform plugin end with the program's report and status 1;
 # markup in the data file is shown as plain text. Last, resting the mouse on
-# a not-placed line brings up a tooltip, on an input line none. About 25 s.
+# a not-placed line brings up a tooltip, on an input line none. Then the
+# window against its surroundings (tests/hostile/run-window-limits.sh). About 70 s.
 # It runs the release build's program, which stage 10 has just built.
 source "$(dirname "$0")/../lib/stage.sh"
 source "$root/scripts/lib/xvfb.sh"
-ensure_packages xvfb x11-utils xdotool
+ensure_packages xvfb x11-utils xdotool python3
 program="$root/build/app/quorvale"
 if [[ ! -x $program ]]; then
     ensure_build_packages
@@ -178,3 +179,11 @@ wait "$app" 2>/dev/null || true
 app=
 echo "tooltip over a not-placed line, none over an input line"
 tally 1 0
+
+# The window against its surroundings: a dying or silent display, a window
+# destroyed from outside, tight limits. Each case counts on its own.
+limits_log=$scratch/limits.log
+limits_status=0
+bash "$root/tests/hostile/run-window-limits.sh" "$program" | tee "$limits_log" || limits_status=$?
+tally "$(grep -c '^ok ' "$limits_log")" "$(grep -c '^FAILED ' "$limits_log")"
+[[ $limits_status -eq 0 ]]

@@ -113,6 +113,11 @@ expect help-to-full-device 1 'quorvale: cannot write the help: No space left on 
     bash -c 'exec "$0" --help >/dev/full' "$program"
 expect version-to-full-device 1 'quorvale: cannot write the version: No space left on device' \
     bash -c 'exec "$0" --version >/dev/full' "$program"
+# A file-size limit below the lists: a write failure like any other, never
+# death by SIGXFSZ with a core.
+expect lists-past-file-size-limit 1 'quorvale: cannot write the lists: File too large' \
+    bash -c 'awk "BEGIN { print 400; for (i = 0; i < 400; i++) print \"5,1,\" i \",0\" }" >Data.txt &&
+        ulimit -f 1 && exec "$0" --text >lists' "$program"
 
 # Input that arrives and then waits: parsed as it comes, never waited on
 # past what the run needs. Each writer holds its end open for 6 s; the
@@ -133,8 +138,11 @@ streamed() {
         (cd "$dir" && timeout 3 "$program" --text input >stdout 2>stderr)
         status=$?
     else
-        # A pipeline waits for its writer: 6 s each.
-        held "$content" | (cd "$dir" && timeout 3 "$program" --text /dev/stdin >stdout 2>stderr)
+        # A pipeline waits for its writer: 6 s each. "-" names standard
+        # input as /dev/stdin does.
+        local name=/dev/stdin
+        [[ $kind == dash ]] && name=-
+        held "$content" | (cd "$dir" && timeout 3 "$program" --text "$name" >stdout 2>stderr)
         status=${PIPESTATUS[1]}
     fi
     report "$name" "$want" "$status" "$pattern" "$dir"
@@ -147,6 +155,9 @@ streamed() {
 streamed complete-records-on-a-held-pipe 0 '' '2\n5,1,7,0\n5,2,7,0\n' pipe
 streamed bad-value-on-a-held-pipe 1 'quorvale: /dev/stdin, line 1, value 1: "abc" is not a whole number' \
     'abc\n' pipe
+streamed complete-records-on-a-held-dash 0 '' '2\n5,1,7,0\n5,2,7,0\n' dash
+streamed bad-value-on-a-held-dash 1 'quorvale: standard input, line 1, value 1: "abc" is not a whole number' \
+    'abc\n' dash
 streamed complete-records-on-a-held-fifo 0 '' '2\n5,1,7,0\n5,2,7,0\n' fifo
 streamed bad-value-on-a-held-fifo 1 'quorvale: input, line 2, value 3: "x" is not a whole number' \
     '2\n5,x\n' fifo

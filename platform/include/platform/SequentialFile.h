@@ -38,6 +38,10 @@ void RedirectFile(std::string name, std::string path);
 // waited for only when the value asked for is not complete yet.
 class SequentialFile {
 public:
+    // The path that names standard input, as in most Unix tools; reports
+    // call it "standard input".
+    static constexpr std::string_view StandardInputName = "-";
+
     explicit SequentialFile(std::string path);
     ~SequentialFile();
     SequentialFile(const SequentialFile&) = delete;

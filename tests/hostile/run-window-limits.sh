@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# The window against its surroundings: a display that dies or never
+# answers, a window destroyed by another client, too few file descriptors,
+# a tight address space and huge window sizes, no runtime directory. Each
+# case must end with the program's own report or a clean close, or keep
+# running where that is the sound outcome: never a signal, an abort or a
+# hang. Needs Xvfb, xdotool, xwininfo and python3.
+#
+# usage: run-window-limits.sh PROGRAM
+set -u
+source "$(dirname "$0")/arguments.sh"
+source "$(dirname "$0")/../../scripts/lib/xvfb.sh"
+
+passed=0
+failed=0
+work=$(mktemp -d)
+chmod 755 "$work"
+printf '2\n5,1,7,0\n5,2,7,0\n' >"$work/Data.txt"
+chmod 644 "$work/Data.txt"
+app=
+servers=()
+cleanup() {
+    [[ -n $app ]] && kill -9 "$app" 2>/dev/null
+    [[ ${#servers[@]} -gt 0 ]] && kill "${servers[@]}" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+pass() { passed=$((passed + 1)); echo "ok $1"; }
+fail() { failed=$((failed + 1)); echo "FAILED $1: ${*:2}"; }
+
+# A private X server of the given screen size, as DISPLAY; its id in xvfb_pid.
+own_server() { # WIDTHxHEIGHT
+    local fifo number
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$fifo" 2>/dev/null &
+    xvfb_pid=$!
+    servers+=("$xvfb_pid")
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+}
+
+# Starts the program in $work with a limit set by the shell, standard error
+# to $work/stderr; app is its id. Waits for its window unless told not to.
+start() { # LIMIT-COMMAND [no-wait]
+    (cd "$work" && exec 2>"$work/stderr" && eval "$1" && exec env QT_QPA_PLATFORM=xcb "$program") &
+    app=$!
+    [[ ${2:-} == no-wait ]] && return 0
+    wait_for_window Quorvale "$app" >/dev/null 2>&1
+}
+
+# Waits up to $2 seconds for the program to end; sets status to its exit
+# status, or to "running".
+ended() { # PID SECONDS
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        if ! kill -0 "$1" 2>/dev/null; then
+            status=0
+            wait "$1" || status=$?
+            app=
+            return
+        fi
+        sleep 0.1
+    done
+    status=running
+}
+
+# The one line on standard error matches the pattern.
+one_report() { # PATTERN
+    [[ $(wc -l <"$work/stderr") -eq 1 ]] && grep -qxE -- "$1" "$work/stderr"
+}
+
+stop_app() {
+    [[ -z $app ]] && return
+    kill -9 "$app" 2>/dev/null
+    wait "$app" 2>/dev/null
+    app=
+}
+
+# The display dies under the open window.
+own_server 1024x768
+if start true; then
+    kill -9 "$xvfb_pid"
+    ended "$app" 10
+    if [[ $status == 1 ]] && one_report 'quorvale: lost the connection to the display: .+'; then
+        pass "display dies: status 1, $(cat "$work/stderr")"
+    else
+        fail "display dies" "status $status, stderr: $(head -c 300 "$work/stderr")"
+    fi
+else
+    fail "display dies" "no window"
+fi
+app=
+
+# Another client destroys the window: a close, status 0.
+own_server 1024x768
+if start true; then
+    id=$(wait_for_window Quorvale "$app")
+    xdotool windowclose "$id" 2>/dev/null
+    ended "$app" 10
+    if [[ $status == 0 ]]; then
+        pass "window destroyed from outside: status 0"
+    else
+        fail "window destroyed from outside" "status $status, stderr: $(head -c 300 "$work/stderr")"
+    fi
+else
+    fail "window destroyed from outside" "no window"
+fi
+stop_app
+
+# Too few file descriptors: the program's report or a running window; a
+# modest limit leaves room for the window.
+start "ulimit -n 20" no-wait
+ended "$app" 3
+[[ $status == running ]] && pass "open-file limit 20: runs" ||
+    fail "open-file limit 20" "status $status, stderr: $(head -c 300 "$work/stderr")"
+stop_app
+for limit in 4 5 6 8 12; do
+    start "ulimit -n $limit" no-wait
+    ended "$app" 10
+    if [[ $status == running ]]; then
+        pass "open-file limit $limit: runs"
+    elif [[ $status == 1 ]] && one_report 'quorvale: .*([Tt]oo many open files|file descriptors).*'; then
+        pass "open-file limit $limit: status 1, $(cat "$work/stderr")"
+    else
+        fail "open-file limit $limit" "status $status, stderr: $(head -c 300 "$work/stderr")"
+    fi
+    stop_app
+done
+
+# Window sizes beyond the screen: capped, so painting stays affordable.
+own_server 3840x2160
+for size in "3840 2160" "32767 32767"; do
+    if start "ulimit -v 262144"; then
+        id=$(wait_for_window Quorvale "$app")
+        xdotool windowsize "$id" $size 2>/dev/null
+        sleep 2
+        ended "$app" 1
+        read -r width height < <(xwininfo -id "$id" 2>/dev/null |
+            awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')
+        if [[ $status == running && ${width:-0} -le 3840 && ${height:-0} -le 2160 ]] &&
+            xdotool getwindowname "$id" >/dev/null 2>&1; then
+            pass "window resized to ${size/ /x} under 256 MB: runs at ${width}x$height"
+        elif [[ $status == 1 ]] && one_report 'quorvale: .+'; then
+            pass "window resized to ${size/ /x} under 256 MB: status 1, $(cat "$work/stderr")"
+        else
+            fail "window resized to ${size/ /x}" "status $status, size ${width:-?}x${height:-?}, stderr: $(head -c 300 "$work/stderr")"
+        fi
+    else
+        fail "window resized to ${size/ /x}" "no window under 256 MB"
+    fi
+    stop_app
+done
+
+# No runtime directory, as an ordinary user with a private home folder (as
+# Debian makes them): nothing is created.
+own_server 1024x768
+user=nobody
+if id "$user" >/dev/null 2>&1 && command -v setpriv >/dev/null; then
+    uid=$(id -u "$user")
+    touch "$work/before"
+    mkdir -m 700 "$work/home"
+    chown "$uid" "$work/home"
+    (cd "$work" && exec setpriv --reuid="$uid" --regid="$(id -g "$user")" --clear-groups \
+        env -u XDG_RUNTIME_DIR HOME="$work/home" QT_QPA_PLATFORM=xcb "$program" 2>"$work/stderr") &
+    app=$!
+    if wait_for_window Quorvale "$app" >/dev/null 2>&1; then
+        created=$(find /tmp -maxdepth 1 -user "$uid" -newer "$work/before" 2>/dev/null)
+        if [[ -z $created ]]; then
+            pass "no runtime directory: nothing created in /tmp"
+        else
+            fail "no runtime directory" "created: $created"
+            rm -rf "$created"
+        fi
+    else
+        fail "no runtime directory" "no window as $user: $(head -c 300 "$work/stderr")"
+    fi
+    stop_app
+else
+    echo "skipped: no runtime directory (no user $user or no setpriv)"
+fi
+
+# A display that accepts the connection and never answers.
+silent=
+for number in 88 188 288 388; do
+    [[ -e /tmp/.X11-unix/X$number ]] || { silent=$number; break; }
+done
+mkdir -p /tmp/.X11-unix
+python3 -c '
+import socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.bind(sys.argv[1])
+s.listen(8)
+held = []
+while True:
+    held.append(s.accept()[0])
+' "/tmp/.X11-unix/X$silent" &
+servers+=($!)
+for _ in $(seq 50); do [[ -S /tmp/.X11-unix/X$silent ]] && break; sleep 0.1; done
+started=$SECONDS
+(cd "$work" && exec env QT_QPA_PLATFORM=xcb DISPLAY=":$silent" "$program" 2>"$work/stderr") &
+app=$!
+ended "$app" 15
+if [[ $status == 1 ]] && one_report 'quorvale: .+'; then
+    pass "display never answers: status 1 after $((SECONDS - started)) s, $(cat "$work/stderr")"
+else
+    fail "display never answers" "status $status, stderr: $(head -c 300 "$work/stderr")"
+fi
+stop_app
+kill "${servers[-1]}" 2>/dev/null
+rm -f "/tmp/.X11-unix/X$silent"
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
