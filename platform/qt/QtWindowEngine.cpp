@@ -43,14 +43,14 @@ QRect ToPixels(const TwipRect& rect) {
                  ToPixels(rect.height));
 }
 
-QColor Mixed(const QColor& a, const QColor& b, int percentOfB) {
-    auto mix = [&](int x, int y) { return x + (y - x) * percentOfB / 100; };
-    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
-}
-
-// A grey between the list's background and its text, whatever the theme.
+// A grey a quarter of the way from the list's background to its text,
+// whatever the theme.
 QColor RestingSelection(const QPalette& palette) {
-    return Mixed(palette.color(QPalette::Base), palette.color(QPalette::Text), 25);
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    auto quarter = [](int from, int to) { return from + (to - from) / 4; };
+    return QColor(quarter(base.red(), text.red()), quarter(base.green(), text.green()),
+                  quarter(base.blue(), text.blue()));
 }
 
 Rgb ToRgb(const QColor& colour) {
