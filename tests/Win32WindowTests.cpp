@@ -302,6 +302,13 @@ TEST(Win32Keys, ShiftF1ShowsTheFocusedLinesTipAtTheLine) {
     PressKey(lists[2], VK_DOWN);
     EXPECT_EQ(ShownTip(), nullptr) << "still shown after another key";
 
+    // Reached without a line chosen: the first line is the current one.
+    SetFocus(lists[3]);
+    PressKey(lists[3], VK_F1, {VK_SHIFT});
+    ASSERT_NE(ShownTip(), nullptr);
+    EXPECT_EQ(TextOfTip(ShownTip(), run.Handle()), "Value1 99 is outside 1 to 48");
+    EXPECT_EQ(ListView_GetSelectedCount(lists[3]), 0U);
+
     FocusLine(lists[0], 2);
     PressKey(lists[0], VK_F1, {VK_SHIFT});
     EXPECT_EQ(ShownTip(), nullptr) << "a tip for an input line";

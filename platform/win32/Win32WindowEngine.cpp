@@ -385,6 +385,12 @@ LRESULT FormWindow::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM
         HideTip();
         break;
     case WM_SETFOCUS:
+        // As in the Qt window, a list reached by Tab has a current line at
+        // once, for Shift+F1 and Ctrl+C; it is not selected.
+        if (ListView_GetNextItem(list, -1, LVNI_FOCUSED) < 0 && ListView_GetItemCount(list) > 0) {
+            ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+        }
+        [[fallthrough]];
     case WM_KILLFOCUS: {
         HideTip();
         const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
