@@ -298,8 +298,38 @@ TEST(FormLayout, DesignedSizeGivesDesignedGeometry) {
         const auto& c = form.controls[i];
         EXPECT_EQ(rects[i], (platform::TwipRect{c.left, c.top, c.width, c.height})) << c.name;
     }
-    // Smaller than designed lays out as designed.
-    EXPECT_EQ(platform::LayoutForm(form, 100, 100), rects);
+}
+
+// A client area smaller than designed (a small screen): the frames and the
+// gaps between them shrink in proportion and stay inside it; the lists keep
+// their margins.
+TEST(FormLayout, SmallerClientAreaShrinksFramesInProportion) {
+    const platform::FormDescription form = frmQuorvale::Layout();
+    const int width = form.clientWidth * 3 / 5;
+    const int height = form.clientHeight / 2;
+    const auto rects = platform::LayoutForm(form, width, height);
+    int previousEnd = 0;
+    for (std::size_t frame = 0; frame < 8; frame += 2) {
+        SCOPED_TRACE(frame);
+        const auto& designed = form.controls[frame];
+        EXPECT_NEAR(rects[frame].left, designed.left * 3 / 5, 1);
+        EXPECT_NEAR(rects[frame].width, designed.width * 3 / 5, 1);
+        EXPECT_NEAR(rects[frame].top, designed.top / 2, 1);
+        EXPECT_NEAR(rects[frame].height, designed.height / 2, 1);
+        EXPECT_NEAR(rects[frame].left - previousEnd, frame == 0 ? 36 : 27, 1) << "the gap";
+        previousEnd = rects[frame].left + rects[frame].width;
+        EXPECT_LE(rects[frame].top + rects[frame].height, height);
+        EXPECT_EQ(rects[frame + 1].left, 150);
+        EXPECT_EQ(rects[frame + 1].top, 270);
+        EXPECT_EQ(rects[frame].width - rects[frame + 1].width, 2385 - 2085);
+        EXPECT_EQ(rects[frame].height - rects[frame + 1].height, 4425 - 3960);
+    }
+    EXPECT_LE(previousEnd, width);
+    // Too small for the margins: the lists vanish rather than turn inside out.
+    for (const auto& rect : platform::LayoutForm(form, 150, 150)) {
+        EXPECT_GE(rect.width, 0);
+        EXPECT_GE(rect.height, 0);
+    }
 }
 
 TEST(FormLayout, FramesShareExtraWidthEquallyAndListsKeepMargins) {
@@ -392,6 +422,57 @@ TEST(TextMode, TipsFollowTheListsUnderTheirCaption) {
     EXPECT_EQ(WrittenText(FormWithTips(false), written, "Reasons:"),
               "Input Data:\nin\n\nOutput Data:\n\nNot Placed Data:\nrecord 7\nrecord 3\n\n"
               "Errors:\nbad\n");
+}
+
+// All the lines of a list as one text, as text mode writes them: texts
+// between runs of record lines longer than one batch.
+TEST(ListBox, AllLinesAsShownOnePerLine) {
+    platform::ListBox list;
+    EXPECT_EQ(list.AllLines(), "");
+    list.UseRecordLines(WriteTestRecords);
+    std::string expected;
+    for (std::int32_t p = 0; p < 700; ++p) {
+        if (p % 300 == 0) {
+            list.AddItem(p == 0 ? "Output List 1" : " ");
+            expected += p == 0 ? "Output List 1\n" : " \n";
+        }
+        list.AddRecordLine(p);
+        expected += "record " + std::to_string(p) + "\n";
+    }
+    list.AddItem("");
+    EXPECT_EQ(list.AllLines(), expected + "\n");
+}
+
+#include "FocusMark.h"
+
+TEST(FocusMark, ContrastAsWcagMeasuresIt) {
+    const platform::Rgb white{255, 255, 255};
+    const platform::Rgb black{0, 0, 0};
+    EXPECT_NEAR(platform::ContrastRatio(white, black), 21.0, 1e-9);
+    EXPECT_NEAR(platform::ContrastRatio(black, white), 21.0, 1e-9);
+    EXPECT_NEAR(platform::ContrastRatio({90, 90, 90}, {90, 90, 90}), 1.0, 1e-9);
+    // The lightest grey that is still readable on white: 4.54.
+    EXPECT_NEAR(platform::ContrastRatio({0x76, 0x76, 0x76}, white), 4.54, 0.01);
+    // Weights: green counts most, blue least.
+    EXPECT_GT(platform::ContrastRatio({0, 255, 0}, black),
+              platform::ContrastRatio({255, 0, 0}, black));
+    EXPECT_GT(platform::ContrastRatio({255, 0, 0}, black),
+              platform::ContrastRatio({0, 0, 255}, black));
+}
+
+// The selection colour marks the focus where it stands out at least 3:1,
+// else the text colour does.
+TEST(FocusMark, SelectionColourUnlessTooPale) {
+    const platform::Rgb white{255, 255, 255};
+    const platform::Rgb text{0, 0, 0};
+    const platform::Rgb blue{0x30, 0x8c, 0xc6}; // 3.7:1 on white
+    const platform::Rgb pale{0xb0, 0xd0, 0xf0}; // 1.6:1
+    auto same = [](platform::Rgb a, platform::Rgb b) {
+        return a.red == b.red && a.green == b.green && a.blue == b.blue;
+    };
+    EXPECT_TRUE(same(platform::FocusMarkColour(blue, text, white), blue));
+    EXPECT_TRUE(same(platform::FocusMarkColour(pale, text, white), text));
+    EXPECT_TRUE(same(platform::FocusMarkColour(blue, white, text), blue)) << "on black";
 }
 
 TEST(ListBox, TipsOnlyWhereGivenAndOnlyForExistingLines) {

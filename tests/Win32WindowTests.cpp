@@ -2,14 +2,19 @@
 // at 96 dpi, its captions and tab order, the owner-data rows of its lists,
 // and the report and message box of a fatal error.
 
+#include "FocusMark.h"
 #include "FormWindow.h"
 #include "TestSupport.h"
 #include "WindowEngine.h"
 #include "frmQuorvale.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <initializer_list>
+#include <oleacc.h>
 #include <string>
 #include <vector>
 
@@ -105,6 +110,7 @@ public:
 
     HWND Handle() const { return handle_; }
     const platform::Form& Form() const { return form_; }
+    platform::FormWindow& Window() { return *window_; }
 
 private:
     testing_support::ScratchDir dir_;
@@ -226,6 +232,286 @@ TEST(Win32Window, InfoTipsOnNotPlacedAndErrorLinesOnly) {
               "its group [00005] of 1 needed a group of 4: no later group of 4");
     EXPECT_EQ(InfoTip(run.Handle(), lists[3], 0), "Value1 99 is outside 1 to 48");
     modQuorvale::ResetModule();
+}
+
+constexpr const char* NothingLeftOver = "5\n12,1,4,0\n12,2,4,0\n12,3,4,0\n12,5,4,0\n12,7,4,0\n";
+
+// Sends a key press to a control with these keys held down.
+void PressKey(HWND control, WPARAM key, std::initializer_list<int> held = {}) {
+    BYTE saved[256] = {};
+    GetKeyboardState(saved);
+    BYTE state[256];
+    std::memcpy(state, saved, sizeof state);
+    for (const int k : held) {
+        state[k] = 0x80;
+    }
+    SetKeyboardState(state);
+    SendMessageW(control, WM_KEYDOWN, key, 1);
+    SetKeyboardState(saved);
+}
+
+void FocusLine(HWND list, int row) {
+    SetFocus(list);
+    const UINT flags = LVIS_FOCUSED | LVIS_SELECTED;
+    ListView_SetItemState(list, row, flags, flags);
+}
+
+BOOL CALLBACK FindShownTip(HWND window, LPARAM found) {
+    if (ClassOf(window) == "tooltips_class32" && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ShownTip() {
+    HWND tip = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindShownTip, reinterpret_cast<LPARAM>(&tip));
+    return tip;
+}
+
+std::string TextOfTip(HWND tip, HWND form) {
+    wchar_t text[512] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = form;
+    tool.lpszText = text;
+    SendMessageW(tip, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    return Narrow(text);
+}
+
+// Shift+F1 shows the focused line's tip below that line, any other key
+// hides it; a line without a tip shows none.
+TEST(Win32Keys, ShiftF1ShowsTheFocusedLinesTipAtTheLine) {
+    const Win32Run run(WorkedExample, true);
+    ShowWindow(run.Handle(), SW_SHOWNOACTIVATE);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    FocusLine(lists[2], 0);
+    PressKey(lists[2], VK_F1, {VK_SHIFT});
+    const HWND tip = ShownTip();
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(TextOfTip(tip, run.Handle()),
+              "its group [00005] of 1 needed a group of 4: no later group of 4");
+    RECT line{};
+    ListView_GetItemRect(lists[2], 0, &line, LVIR_BOUNDS);
+    MapWindowPoints(lists[2], HWND_DESKTOP, reinterpret_cast<POINT*>(&line), 2);
+    RECT shown{};
+    GetWindowRect(tip, &shown);
+    EXPECT_NEAR(shown.left, line.left, 8) << Describe(shown) << " for the line " << Describe(line);
+    EXPECT_NEAR(shown.top, line.bottom, 8);
+    PressKey(lists[2], VK_DOWN);
+    EXPECT_EQ(ShownTip(), nullptr) << "still shown after another key";
+
+    // Reached without a line chosen: the first line is the current one.
+    SetFocus(lists[3]);
+    PressKey(lists[3], VK_F1, {VK_SHIFT});
+    ASSERT_NE(ShownTip(), nullptr);
+    EXPECT_EQ(TextOfTip(ShownTip(), run.Handle()), "Value1 99 is outside 1 to 48");
+    EXPECT_EQ(ListView_GetSelectedCount(lists[3]), 0U);
+
+    FocusLine(lists[0], 2);
+    PressKey(lists[0], VK_F1, {VK_SHIFT});
+    EXPECT_EQ(ShownTip(), nullptr) << "a tip for an input line";
+    modQuorvale::KeepReasons = false;
+}
+
+std::string ClipboardText() {
+    std::string text = "<nothing>";
+    if (!OpenClipboard(nullptr)) {
+        return "<clipboard busy>";
+    }
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = Narrow(static_cast<const wchar_t*>(GlobalLock(data)));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// Ctrl+Shift+C copies every line of the list as shown, headings and blank
+// lines too, with Windows line ends; Ctrl+C the focused line.
+TEST(Win32Keys, CtrlShiftCCopiesEveryLineCtrlCTheFocusedOne) {
+    const Win32Run run(WorkedExample);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    FocusLine(lists[1], 2);
+    PressKey(lists[1], 'C', {VK_CONTROL, VK_SHIFT});
+    EXPECT_EQ(ClipboardText(), "Output List 1\r\n[00000]   12-1-4\r\n[00001]   12-2-4\r\n"
+                               "[00003]   12-3-4\r\n[00004]   12-5-4\r\n[00006]   12-7-4\r\n \r\n");
+    PressKey(lists[1], 'C', {VK_CONTROL});
+    EXPECT_EQ(ClipboardText(), "[00001]   12-2-4");
+    PressKey(lists[3], 'C', {VK_CONTROL, VK_SHIFT});
+    EXPECT_EQ(ClipboardText(), "[00002]   99-2-8\r\n");
+}
+
+class ComApartment {
+public:
+    ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComApartment() { CoUninitialize(); }
+};
+
+// What a screen reader reads for a line of a list (its child id is the
+// 1-based line number): the line's tip, as its description.
+std::string AccessibleDescription(HWND list, long child) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&accessible)))) {
+        return "<no accessible object>";
+    }
+    VARIANT line;
+    VariantInit(&line);
+    line.vt = VT_I4;
+    line.lVal = child;
+    BSTR description = nullptr;
+    std::string result;
+    if (accessible->get_accDescription(line, &description) == S_OK && description != nullptr) {
+        result = Narrow(description);
+        SysFreeString(description);
+    }
+    accessible->Release();
+    return result;
+}
+
+TEST(Win32Lines, EachIsDescribedByItsTipForAScreenReader) {
+    const ComApartment apartment;
+    const Win32Run run(WorkedExample, true);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    EXPECT_EQ(AccessibleDescription(lists[2], 1),
+              "its group [00005] of 1 needed a group of 4: no later group of 4");
+    EXPECT_EQ(AccessibleDescription(lists[3], 1), "Value1 99 is outside 1 to 48");
+    EXPECT_EQ(AccessibleDescription(lists[0], 3), "") << "an input line has no tip";
+    modQuorvale::KeepReasons = false;
+}
+
+// A control as it draws itself, edge included: 0xRRGGBB by row.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    platform::Rgb At(int x, int y) const {
+        const std::uint32_t p = pixels[static_cast<std::size_t>(y * width + x)];
+        return {static_cast<int>(p >> 16 & 0xFF), static_cast<int>(p >> 8 & 0xFF),
+                static_cast<int>(p & 0xFF)};
+    }
+};
+
+Picture Print(HWND control) {
+    RECT outer{};
+    GetWindowRect(control, &outer);
+    Picture picture;
+    picture.width = outer.right - outer.left;
+    picture.height = outer.bottom - outer.top;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    SendMessageW(control, WM_PRINT, reinterpret_cast<WPARAM>(dc),
+                 PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND);
+    GdiFlush();
+    const auto* first = static_cast<const std::uint32_t*>(bits);
+    picture.pixels.assign(first, first + picture.width * picture.height);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return picture;
+}
+
+bool Same(platform::Rgb a, platform::Rgb b) {
+    return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+// The focused list's edge, all round, in a colour that stands out 3:1 from
+// its background, also when it is empty; without the focus, no such edge.
+TEST(Win32Focus, FocusedEmptyListHasItsEdgeMarked) {
+    const Win32Run run(NothingLeftOver);
+    ShowWindow(run.Handle(), SW_SHOWNOACTIVATE);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    ASSERT_EQ(ListView_GetItemCount(lists[3]), 0);
+    SetFocus(lists[0]);
+    const Picture resting = Print(lists[3]);
+    SetFocus(lists[3]);
+    ASSERT_EQ(GetFocus(), lists[3]);
+    const Picture focused = Print(lists[3]);
+
+    const platform::Rgb background = [&] {
+        const COLORREF colour = ListView_GetBkColor(lists[3]);
+        return platform::Rgb{GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+    }();
+    const int w = focused.width;
+    const int h = focused.height;
+    const platform::Rgb mark = focused.At(0, h / 2);
+    EXPECT_GE(platform::ContrastRatio(mark, background), 3.0);
+    const std::pair<int, int> edge[] = {{0, h / 2}, {1, h / 2}, {w - 1, h / 2}, {w - 2, 10},
+                                        {w / 2, 0}, {w / 2, 1}, {30, h - 1},    {w / 2, h - 2}};
+    for (const auto& [x, y] : edge) {
+        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+        EXPECT_TRUE(Same(focused.At(x, y), mark));
+        EXPECT_FALSE(Same(resting.At(x, y), mark));
+    }
+    EXPECT_TRUE(Same(focused.At(w / 2, h / 2), resting.At(w / 2, h / 2))) << "inside the edge";
+}
+
+// The selected line of a list without the focus is drawn otherwise than
+// that of the focused list.
+TEST(Win32Focus, SelectionWithoutTheFocusLooksAtRest) {
+    const Win32Run run(WorkedExample);
+    ShowWindow(run.Handle(), SW_SHOWNOACTIVATE);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    FocusLine(lists[3], 0);
+    RECT line{};
+    ListView_GetItemRect(lists[3], 0, &line, LVIR_BOUNDS);
+    POINT at{line.right - 4, (line.top + line.bottom) / 2}; // past the text
+    ClientToScreen(lists[3], &at);
+    RECT outer{};
+    GetWindowRect(lists[3], &outer);
+    const platform::Rgb focused = Print(lists[3]).At(at.x - outer.left, at.y - outer.top);
+    SetFocus(lists[0]);
+    const platform::Rgb resting = Print(lists[3]).At(at.x - outer.left, at.y - outer.top);
+    EXPECT_FALSE(Same(focused, resting));
+    const COLORREF background = ListView_GetBkColor(lists[3]);
+    EXPECT_FALSE(
+        Same(resting, {GetRValue(background), GetGValue(background), GetBValue(background)}))
+        << "the selection still shows";
+}
+
+// On a screen smaller than the window, it opens within the room there is,
+// frames side by side in it, and cannot be made larger than the room by
+// its minimum size.
+TEST(Win32Fit, WindowShrinksIntoASmallWorkArea) {
+    Win32Run run(WorkedExample);
+    const RECT area{20, 10, 20 + 500, 10 + 260};
+    run.Window().FitInto(area);
+    RECT outer{};
+    GetWindowRect(run.Handle(), &outer);
+    EXPECT_EQ(Describe(outer), Describe(area));
+    MINMAXINFO limits{};
+    SendMessageW(run.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    EXPECT_EQ(limits.ptMinTrackSize.x, 500);
+    EXPECT_EQ(limits.ptMinTrackSize.y, 260);
+
+    RECT client{};
+    GetClientRect(run.Handle(), &client);
+    const std::vector<HWND> frames = LeftToRight(run.Handle(), "Button");
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    LONG previousRight = 0;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE(i);
+        const RECT frame = RectInClient(run.Handle(), frames[i]);
+        EXPECT_GT(frame.left, previousRight);
+        EXPECT_LE(frame.right, client.right);
+        EXPECT_LE(frame.bottom, client.bottom);
+        EXPECT_NEAR(frame.right - frame.left, 159.0 * client.right / 655, 1.0);
+        previousRight = frame.right;
+        const RECT list = RectInClient(run.Handle(), lists[i]);
+        EXPECT_EQ(list.left - frame.left, ListLeft);
+        EXPECT_EQ((frame.right - frame.left) - (list.right - list.left), 159 - ListWidth);
+    }
 }
 
 BOOL CALLBACK CountWindow(HWND, LPARAM count) {

@@ -1,6 +1,7 @@
 // The result window on the offscreen platform: layout, focus, lines, resizing
 // and the failure path.
 
+#include "FocusMark.h"
 #include "FormWindow.h"
 #include "TestSupport.h"
 #include "frmQuorvale.h"
@@ -8,17 +9,21 @@
 #include <QAbstractItemModel>
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QListView>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -244,6 +249,189 @@ TEST(WindowTips, NotPlacedAndErrorLinesTellWhyOthersNothing) {
     EXPECT_EQ(LinesOf(*List(window, "lstErrors")), QStringList({"[00002]   99-2-8"}));
     EXPECT_TRUE(List(window, "lstErrors")->selectionModel()->selectedIndexes().isEmpty());
     QToolTip::hideText();
+}
+
+// The window active and this list focused on this row (none: no current row).
+QListView& Focus(QWidget& window, const char* name, int row = -1) {
+    QApplication::setActiveWindow(&window);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    QListView& list = *List(window, name);
+    list.setFocus();
+    if (row >= 0) {
+        list.setCurrentIndex(list.model()->index(row, 0));
+    }
+    QApplication::processEvents();
+    return list;
+}
+
+QWidget* ShownTip() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QTipLabel") && widget->isVisible()) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+// Shift+F1 shows the current line's tip beside that line; a line without
+// a tip shows none.
+TEST(WindowKeys, ShiftF1ShowsTheCurrentLinesTipAtTheLine) {
+    WindowRun run(WorkedExample);
+    QToolTip::hideText();
+    QListView& notPlaced = Focus(*run.Window(), "lstNotPlaced", 0);
+    QTest::keyClick(&notPlaced, Qt::Key_F1, Qt::ShiftModifier);
+    ASSERT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "its group [00005] of 1 needed a group of 4: no later group of 4");
+    const QRect line = notPlaced.visualRect(notPlaced.currentIndex());
+    const QPoint lineAt = notPlaced.viewport()->mapToGlobal(line.topLeft());
+    const QWidget* tip = ShownTip();
+    ASSERT_NE(tip, nullptr);
+    EXPECT_LE(std::abs(tip->x() - lineAt.x()), 8) << "beside the line";
+    EXPECT_GE(tip->y(), lineAt.y());
+    EXPECT_LE(tip->y(), lineAt.y() + line.height() + 20);
+
+    QListView& input = Focus(*run.Window(), "lstInput", 2);
+    QTest::keyClick(&input, Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+    EXPECT_EQ(LinesOf(notPlaced), QStringList({"[00005]   7-6--1"}));
+}
+
+// A screen reader reads a line's tip as the line's description.
+TEST(WindowAccessibility, EachLineIsDescribedByItsTip) {
+    WindowRun run(WorkedExample);
+    for (const char* name : {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"}) {
+        SCOPED_TRACE(name);
+        QListView* list = List(*run.Window(), name);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(list);
+        ASSERT_NE(accessible, nullptr);
+        ASSERT_EQ(accessible->childCount(), list->model()->rowCount());
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            QAccessibleInterface* line = accessible->child(row);
+            ASSERT_NE(line, nullptr);
+            EXPECT_EQ(line->text(QAccessible::Name), LinesOf(*list)[row]);
+            EXPECT_EQ(line->text(QAccessible::Description), TipOf(*run.Window(), name, row));
+        }
+    }
+    QAccessibleInterface* errors =
+        QAccessible::queryAccessibleInterface(List(*run.Window(), "lstErrors"));
+    EXPECT_EQ(errors->child(0)->text(QAccessible::Description), "Value1 99 is outside 1 to 48");
+}
+
+// Ctrl+Shift+C copies the whole list as shown, headings and blank lines
+// too; Ctrl+C still copies the current line.
+TEST(WindowKeys, CtrlShiftCCopiesEveryLineCtrlCTheCurrentOne) {
+    WindowRun run(WorkedExample);
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    QListView& output = Focus(*run.Window(), "lstOutput", 2);
+    QTest::keyClick(&output, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(clipboard.text(), "Output List 1\n[00000]   12-1-4\n[00001]   12-2-4\n"
+                                "[00003]   12-3-4\n[00004]   12-5-4\n[00006]   12-7-4\n \n");
+    QTest::keyClick(&output, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard.text(), "[00001]   12-2-4");
+    QListView& errors = Focus(*run.Window(), "lstErrors");
+    QTest::keyClick(&errors, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(clipboard.text(), "[00002]   99-2-8\n");
+}
+
+constexpr const char* NothingLeftOver = "5\n12,1,4,0\n12,2,4,0\n12,3,4,0\n12,5,4,0\n12,7,4,0\n";
+
+platform::Rgb ToRgb(QRgb pixel) {
+    return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+}
+
+// An empty list with the focus is framed all round, two pixels deep, in a
+// colour that stands out from its background; without the focus it is not.
+TEST(WindowFocus, FocusedEmptyListIsFramedInAColourThatStandsOut) {
+    WindowRun run(NothingLeftOver);
+    QListView* errors = List(*run.Window(), "lstErrors");
+    ASSERT_EQ(errors->model()->rowCount(), 0);
+    Focus(*run.Window(), "lstInput");
+    const QImage resting = errors->grab().toImage();
+    Focus(*run.Window(), "lstErrors");
+    const QImage focused = errors->grab().toImage();
+    ASSERT_EQ(resting.size(), focused.size());
+
+    const QRect area = errors->viewport()->geometry();
+    const QRgb mark = focused.pixel(area.left(), area.center().y());
+    const platform::Rgb base = ToRgb(errors->palette().color(QPalette::Base).rgb());
+    EXPECT_GE(platform::ContrastRatio(ToRgb(mark), base), 3.0);
+    const QPoint edges[] = {
+        {area.left(), area.center().y()},   {area.right(), area.center().y()},
+        {area.center().x(), area.top()},    {area.center().x(), area.bottom()},
+        {area.left() + 1, area.top() + 20}, {area.right() - 1, area.bottom() - 20},
+        {area.left() + 30, area.top() + 1}, {area.left() + 30, area.bottom() - 1}};
+    for (const QPoint& at : edges) {
+        SCOPED_TRACE(testing::Message() << at.x() << "," << at.y());
+        EXPECT_EQ(focused.pixel(at), mark);
+        EXPECT_NE(resting.pixel(at), mark);
+    }
+    // Inside the frame, the list looks as it did.
+    EXPECT_EQ(focused.pixel(area.center()), resting.pixel(area.center()));
+    EXPECT_EQ(focused.pixel(area.left() + 2, area.center().y()),
+              resting.pixel(area.left() + 2, area.center().y()));
+}
+
+// The colour most of a line is drawn in: its background.
+QRgb LineBackground(QListView& list, int row) {
+    const QImage image = list.viewport()->grab().toImage();
+    std::map<QRgb, int> counts;
+    const QRect line = list.visualRect(list.model()->index(row, 0)).adjusted(3, 3, -3, -3);
+    for (int y = line.top(); y <= line.bottom(); ++y) {
+        for (int x = line.left(); x <= line.right(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    return std::max_element(counts.begin(), counts.end(),
+                            [](auto& a, auto& b) { return a.second < b.second; })
+        ->first;
+}
+
+// How far apart two colours are: the sum of the differences of their channels.
+int Distance(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+           std::abs(qBlue(a) - qBlue(b));
+}
+
+// The selected line of the focused list is drawn in the selection colour;
+// once the focus moves on, in a clearly other one, which still differs from
+// the lines that are not selected.
+TEST(WindowFocus, SelectionWithoutTheFocusLooksAtRest) {
+    WindowRun run(WorkedExample);
+    QListView& output = Focus(*run.Window(), "lstOutput", 1);
+    const QRgb active = LineBackground(output, 1);
+    // The style may shade it a little.
+    EXPECT_LE(Distance(active, output.palette().color(QPalette::Highlight).rgb()), 12);
+    Focus(*run.Window(), "lstInput");
+    const QRgb resting = LineBackground(output, 1);
+    EXPECT_GE(Distance(resting, active), 100);
+    EXPECT_GE(Distance(resting, LineBackground(output, 2)), 100);
+}
+
+// The window opens within the screen's available area: at its designed
+// size where there is room (as on the usual offscreen screen), or as large
+// as the area allows, frames side by side within it (ctest runs this again
+// on a screen of 600 x 280).
+TEST(WindowFit, OpensWithinTheAvailableArea) {
+    WindowRun run(WorkedExample);
+    QWidget& window = *run.Window();
+    const QSize available = window.screen()->availableSize();
+    const QSize expected = QSize(655, 309).boundedTo(available);
+    EXPECT_EQ(window.size(), expected);
+    EXPECT_EQ(window.minimumSize(), expected);
+    int previousRight = 0;
+    for (const auto& control : Designed) {
+        SCOPED_TRACE(control.frame);
+        const QRect frame = window.findChild<QGroupBox*>(control.frame)->geometry();
+        EXPECT_GT(frame.left(), previousRight);
+        EXPECT_LE(frame.right(), expected.width());
+        EXPECT_LE(frame.bottom(), expected.height());
+        EXPECT_NEAR(frame.width(), 159.0 * expected.width() / 655, 1.0) << "in proportion";
+        previousRight = frame.right();
+        const QRect list = List(window, control.list)->geometry();
+        EXPECT_EQ(list.topLeft(), ListInFrame.topLeft());
+        EXPECT_EQ(frame.width() - list.width(), 159 - 139);
+        EXPECT_EQ(frame.height() - list.height(), 295 - 264);
+    }
 }
 
 TEST(WindowLines, LongestLineSetsTheScrollWidth) {

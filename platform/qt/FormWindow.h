@@ -6,6 +6,7 @@
 #include "platform/Form.h"
 
 #include <QIcon>
+#include <QListView>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -14,9 +15,35 @@
 
 namespace platform {
 
+// A list box as a list view over its lines. Besides the view's own keys:
+// Shift+F1 (What's This) shows the current line's tip at the line, Ctrl+C
+// copies the current line and Ctrl+Shift+C every line. The list with the
+// focus has a frame of FocusMarkColour; the selection of the others is
+// drawn at rest, in grey. A line's tip is also its accessible description.
+class ListView : public QListView {
+public:
+    ListView(const ListBox& lines, QWidget* parent);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void ShowCurrentTip();
+
+    const ListBox& lines_;
+};
+
+// The colour of the frame that marks the focused list.
+QColor FocusMarkColour(const QPalette& palette);
+
 // A form as a top-level widget: frames as group boxes, list boxes as list
 // views over the form's lines. The client area has the designed size, which
-// is also the smallest size; enlarging follows LayoutForm.
+// is also the smallest size, unless the screen is smaller: then the window
+// opens as large as the screen's available area. Resizing follows LayoutForm.
 class FormWindow : public QWidget {
 public:
     explicit FormWindow(const Form& form);

@@ -1,3 +1,4 @@
+#include "FocusMark.h"
 #include "FormWindow.h"
 #include "StartupForm.h"
 #include "Surroundings.h"
@@ -7,12 +8,18 @@
 
 #include <QAbstractListModel>
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QListView>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -35,6 +42,20 @@ int ToTwips(int pixels) {
 QRect ToPixels(const TwipRect& rect) {
     return QRect(ToPixels(rect.left), ToPixels(rect.top), ToPixels(rect.width),
                  ToPixels(rect.height));
+}
+
+// A grey a quarter of the way from the list's background to its text,
+// whatever the theme.
+QColor RestingSelection(const QPalette& palette) {
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    auto quarter = [](int from, int to) { return from + (to - from) / 4; };
+    return QColor(quarter(base.red(), text.red()), quarter(base.green(), text.green()),
+                  quarter(base.blue(), text.blue()));
+}
+
+Rgb ToRgb(const QColor& colour) {
+    return {colour.red(), colour.green(), colour.blue()};
 }
 
 // Presents a list box's lines without copying them into widget items.
@@ -60,7 +81,8 @@ public:
         if (!index.isValid()) {
             return {};
         }
-        if (role == Qt::ToolTipRole) {
+        // A screen reader reads the tip as the line's description.
+        if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
             return Tip(index.row());
         }
         if (role != Qt::DisplayRole) {
@@ -107,22 +129,106 @@ public:
         return QStyledItemDelegate::sizeHint(option, model_.index(model_.LongestRow()));
     }
 
+    // Qt draws every selection of an active window alike; the selection of
+    // a list without the focus is drawn at rest, so that the focused one
+    // stands out.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        if (option.widget == nullptr || option.widget->hasFocus()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem resting(option);
+        resting.palette.setColor(QPalette::Highlight, RestingSelection(option.palette));
+        resting.palette.setColor(QPalette::HighlightedText, option.palette.color(QPalette::Text));
+        QStyledItemDelegate::paint(painter, resting, index);
+    }
+
 private:
     const ListBoxModel& model_;
 };
 
-QListView* CreateListView(const ListBox& lines, QWidget* parent) {
-    auto* view = new QListView(parent);
-    view->setUniformItemSizes(true);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    auto* model = new ListBoxModel(lines, view);
-    view->setItemDelegate(new LongestLineDelegate(*model, view));
-    view->setModel(model);
-    return view;
+} // namespace
+
+QColor FocusMarkColour(const QPalette& palette) {
+    const Rgb mark = FocusMarkColour(ToRgb(palette.color(QPalette::Active, QPalette::Highlight)),
+                                     ToRgb(palette.color(QPalette::Active, QPalette::Text)),
+                                     ToRgb(palette.color(QPalette::Active, QPalette::Base)));
+    return QColor(mark.red, mark.green, mark.blue);
 }
+
+ListView::ListView(const ListBox& lines, QWidget* parent) : QListView(parent), lines_(lines) {
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto* model = new ListBoxModel(lines, this);
+    setItemDelegate(new LongestLineDelegate(*model, this));
+    setModel(model);
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::WhatsThis)) {
+        ShowCurrentTip();
+    } else if (event->key() == Qt::Key_C &&
+               event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        const std::string lines = lines_.AllLines();
+        QGuiApplication::clipboard()->setText(
+            QString::fromUtf8(lines.data(), static_cast<qsizetype>(lines.size())));
+    } else {
+        // Ctrl+C, the current line, is the view's own.
+        QListView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+// Below the line, where the mouse would bring it up.
+void ListView::ShowCurrentTip() {
+    const QModelIndex current = currentIndex();
+    const QString tip = current.data(Qt::ToolTipRole).toString();
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        return;
+    }
+    const QRect line = visualRect(current);
+    QToolTip::showText(viewport()->mapToGlobal(line.topLeft()), tip, viewport(), line);
+}
+
+void ListView::paintEvent(QPaintEvent* event) {
+    QListView::paintEvent(event);
+    if (!hasFocus()) {
+        return;
+    }
+    const QRect area = viewport()->rect();
+    const int width = FocusMarkWidth;
+    QPainterPath frame; // filled odd-even: the band between the two
+    frame.addRect(area);
+    frame.addRect(area.adjusted(width, width, -width, -width));
+    QPainter(viewport()).fillPath(frame, FocusMarkColour(palette()));
+}
+
+// The mark lies on the edges: it must not scroll with the lines, nor stay
+// when the focus goes.
+void ListView::scrollContentsBy(int dx, int dy) {
+    QListView::scrollContentsBy(dx, dy);
+    if (hasFocus()) {
+        viewport()->update();
+    }
+}
+
+void ListView::focusInEvent(QFocusEvent* event) {
+    QListView::focusInEvent(event);
+    viewport()->update();
+}
+
+void ListView::focusOutEvent(QFocusEvent* event) {
+    QListView::focusOutEvent(event);
+    viewport()->update();
+}
+
+namespace {
 
 // The icon sizes built into the program as resources.
 constexpr int IconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
@@ -222,7 +328,7 @@ FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
             containers[control.name] = frame;
             widget = frame;
         } else {
-            widget = CreateListView(form.ListBoxNamed(control.name), parent);
+            widget = new ListView(form.ListBoxNamed(control.name), parent);
             widget->setAccessibleName(
                 QString::fromStdString(AccessibleName(description_, control)));
             widget->setAccessibleDescription(QString::fromStdString(control.description));
@@ -238,9 +344,12 @@ FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
         }
         previous = widget;
     }
+    // On a screen too small for it, the window opens as large as the screen
+    // allows, and never smaller.
     const QSize designed(ToPixels(description_.clientWidth), ToPixels(description_.clientHeight));
-    setMinimumSize(designed);
-    resize(designed);
+    const QSize opening = designed.boundedTo(screen()->availableSize());
+    setMinimumSize(opening);
+    resize(opening);
 }
 
 void FormWindow::resizeEvent(QResizeEvent* event) {

@@ -50,6 +50,34 @@ std::string ListBox::List(std::int32_t index) const {
     return std::string(Line(index, scratch));
 }
 
+namespace {
+
+// Lines gathered in a string; record lines are written in place.
+class StringOut {
+public:
+    explicit StringOut(std::string& text) : text_(text) {}
+    void Put(std::string_view piece) { text_ += piece; }
+    void Put(char c) { text_ += c; }
+    char* Room(std::size_t size) {
+        const std::size_t used = text_.size();
+        text_.resize(used + size);
+        return text_.data() + used;
+    }
+    void Commit(const char* end) { text_.resize(static_cast<std::size_t>(end - text_.data())); }
+
+private:
+    std::string& text_;
+};
+
+} // namespace
+
+std::string ListBox::AllLines() const {
+    std::string text;
+    StringOut out(text);
+    WriteLines(out);
+    return text;
+}
+
 std::span<const std::int32_t> ListBox::RecordRun(std::int32_t index, std::size_t limit) const {
     const std::size_t begin = Offset(index);
     std::size_t end = begin;
@@ -62,8 +90,7 @@ std::span<const std::int32_t> ListBox::RecordRun(std::int32_t index, std::size_t
 // Measured by making the lines, many at a time as text mode makes them:
 // the line format is the program's alone.
 std::int32_t ListBox::LongestLine() const {
-    constexpr std::size_t LinesAtOnce = 256;
-    std::vector<char> batch(LinesAtOnce * RecordLineCapacity);
+    std::vector<char> batch(RecordLinesAtOnce * RecordLineCapacity);
     std::int32_t longest = 0;
     std::size_t longestSize = 0;
     auto consider = [&](std::int32_t index, std::size_t size) {
@@ -73,7 +100,7 @@ std::int32_t ListBox::LongestLine() const {
         }
     };
     ForEachRun(
-        LinesAtOnce,
+        RecordLinesAtOnce,
         [&](std::int32_t index, std::string_view text) { consider(index, text.size()); },
         [&](std::int32_t index, std::span<const std::int32_t> records) {
             const char* end = WriteRecordLines(batch.data(), records);

@@ -67,21 +67,7 @@ private:
 };
 
 // Record lines go straight into the buffer, many at a time.
-constexpr std::size_t RecordLinesAtOnce = 256;
-static_assert(RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
-
-void WriteLines(const ListBox& list, ChunkWriter& writer) {
-    list.ForEachRun(
-        RecordLinesAtOnce,
-        [&](std::int32_t, std::string_view text) {
-            writer.Put(text);
-            writer.Put('\n');
-        },
-        [&](std::int32_t, std::span<const std::int32_t> records) {
-            char* room = writer.Room(records.size() * ListBox::RecordLineCapacity);
-            writer.Commit(list.WriteRecordLines(room, records));
-        });
-}
+static_assert(ListBox::RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
 
 void WriteTips(const Form& form, std::string_view caption, ChunkWriter& writer) {
     writer.Put('\n');
@@ -121,7 +107,7 @@ bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCapt
         writer.Put('\n');
         for (const auto& control : controls) {
             if (control.kind == ControlKind::ListBox && control.container == frame.name) {
-                WriteLines(form.ListBoxNamed(control.name), writer);
+                form.ListBoxNamed(control.name).WriteLines(writer);
             }
         }
     }

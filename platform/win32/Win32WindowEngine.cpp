@@ -1,9 +1,12 @@
+#include "FocusMark.h"
 #include "FormWindow.h"
+#include "ListAccessibility.h"
 #include "StartupForm.h"
 #include "WindowEngine.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <initguid.h> // defines the IDs of oleacc.h here
 #include <map>
@@ -15,11 +18,6 @@
 
 namespace platform {
 
-namespace {
-
-constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW;
-constexpr DWORD FormExStyle = WS_EX_CONTROLPARENT;
-
 std::wstring Widen(std::string_view text) {
     if (text.empty()) {
         return {};
@@ -30,6 +28,11 @@ std::wstring Widen(std::string_view text) {
     MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
     return wide;
 }
+
+namespace {
+
+constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD FormExStyle = WS_EX_CONTROLPARENT;
 
 // The per-monitor DPI functions exist from Windows 10 on; older systems fall
 // back to the system DPI.
@@ -83,8 +86,55 @@ SIZE OuterSize(int clientWidth, int clientHeight, UINT dpi) {
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// The part of the screen that windows may take on the window's monitor;
+// false if the system cannot tell.
+bool WorkAreaOf(HWND window, RECT& area) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return false;
+    }
+    area = monitor.rcWork;
+    return true;
+}
+
+// The one tool of the tip that Shift+F1 shows: placed by hand.
+TTTOOLINFOW TrackedTool(HWND owner) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    tool.hwnd = owner;
+    return tool;
+}
+
+// Text for the clipboard: UTF-16 with Windows line ends, in memory that the
+// clipboard takes over. Null if there is no memory for it.
+HGLOBAL ClipboardText(std::string_view text) {
+    const std::wstring wide = Widen(text);
+    const auto lineEnds = static_cast<std::size_t>(std::count(wide.begin(), wide.end(), L'\n'));
+    const HGLOBAL memory =
+        GlobalAlloc(GMEM_MOVEABLE, (wide.size() + lineEnds + 1) * sizeof(wchar_t));
+    if (memory == nullptr) {
+        return nullptr;
+    }
+    auto* out = static_cast<wchar_t*>(GlobalLock(memory));
+    for (const wchar_t c : wide) {
+        if (c == L'\n') {
+            *out++ = L'\r';
+        }
+        *out++ = c;
+    }
+    *out = L'\0';
+    GlobalUnlock(memory);
+    return memory;
+}
+
+Rgb ToRgb(COLORREF colour) {
+    return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+}
+
 // A COM apartment for the thread, while it lives; the accessibility
-// annotations need one.
+// annotations and objects need one.
 class ComApartment {
 public:
     ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
@@ -143,8 +193,32 @@ HWND FormWindow::Create(HINSTANCE instance) {
     const SIZE size = OuterSize(description.clientWidth, description.clientHeight, dpi_);
     SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (RECT workArea{}; WorkAreaOf(window_, workArea)) {
+        FitInto(workArea);
+    }
     Arrange();
     return window_;
+}
+
+void FormWindow::FitInto(const RECT& workArea) {
+    workArea_ = {workArea.right - workArea.left, workArea.bottom - workArea.top};
+    const SIZE size = SmallestSize();
+    RECT outer{};
+    GetWindowRect(window_, &outer);
+    // The top left corner last, so that the title bar is always in reach.
+    const LONG left = std::max(std::min(outer.left, workArea.right - size.cx), workArea.left);
+    const LONG top = std::max(std::min(outer.top, workArea.bottom - size.cy), workArea.top);
+    SetWindowPos(window_, nullptr, left, top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The designed size, or on a screen too small for it, the room there is.
+SIZE FormWindow::SmallestSize() const {
+    const FormDescription& description = form_.Description();
+    const SIZE designed = OuterSize(description.clientWidth, description.clientHeight, dpi_);
+    if (workArea_.cx <= 0 || workArea_.cy <= 0) {
+        return designed;
+    }
+    return {std::min(designed.cx, workArea_.cx), std::min(designed.cy, workArea_.cy)};
 }
 
 void FormWindow::UpdateFont() {
@@ -201,6 +275,8 @@ void FormWindow::CreateControls(HINSTANCE instance) {
             ListView_InsertColumn(handle, 0, &column);
             ListView_SetItemCountEx(handle, lines.ListCount(), LVSICF_NOINVALIDATEALL);
             lines_[handle] = &lines;
+            // Its keys, its focus mark and its accessible lines are the form's.
+            SetWindowSubclass(handle, ListProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
             DescribeForAccessibility(handle, control);
         }
         SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
@@ -289,6 +365,181 @@ void FormWindow::ShowTip(NMLVGETINFOTIPW& info) const {
     info.pszText[length] = L'\0';
 }
 
+LRESULT CALLBACK FormWindow::ListProcedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR /*id*/, DWORD_PTR self) {
+    return reinterpret_cast<FormWindow*>(self)->OnListMessage(list, message, wParam, lParam);
+}
+
+LRESULT FormWindow::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_KEYDOWN:
+        if (OnListKey(list, wParam)) {
+            return 0;
+        }
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MOUSEWHEEL:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+        HideTip();
+        break;
+    case WM_SETFOCUS:
+        // As in the Qt window, a list reached by Tab has a current line at
+        // once, for Shift+F1 and Ctrl+C; it is not selected.
+        if (ListView_GetNextItem(list, -1, LVNI_FOCUSED) < 0 && ListView_GetItemCount(list) > 0) {
+            ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+        }
+        [[fallthrough]];
+    case WM_KILLFOCUS: {
+        HideTip();
+        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        RedrawWindow(list, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE); // the focus mark
+        return result;
+    }
+    case WM_NCPAINT: {
+        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        if (const HDC dc = GetWindowDC(list)) {
+            PaintFocusMark(list, dc);
+            ReleaseDC(list, dc);
+        }
+        return result;
+    }
+    case WM_PRINT: {
+        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        if ((lParam & PRF_NONCLIENT) != 0) {
+            PaintFocusMark(list, reinterpret_cast<HDC>(wParam));
+        }
+        return result;
+    }
+    case WM_GETOBJECT:
+        // Compared as 32 bits: 64-bit Windows may pass the ID sign-extended or not.
+        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT) &&
+            lines_.at(list)->HasTips()) {
+            if (const LRESULT object = AccessibleListObject(list, wParam, *lines_.at(list))) {
+                return object;
+            }
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(list, ListProcedure, 0);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+// True for the keys that the form handles itself.
+bool FormWindow::OnListKey(HWND list, WPARAM key) {
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    if (key == VK_F1 && shift && !control) {
+        ShowTipAtFocusedLine(list);
+        return true;
+    }
+    if (key == 'C' && control) {
+        CopyLines(list, shift);
+        return true;
+    }
+    if (key != VK_SHIFT && key != VK_CONTROL) {
+        HideTip();
+    }
+    return false;
+}
+
+// Below the line, where the mouse would bring up its info tip.
+void FormWindow::ShowTipAtFocusedLine(HWND list) {
+    const ListBox& lines = *lines_.at(list);
+    const int row = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    std::wstring tip = row >= 0 && lines.HasTips() ? Widen(lines.Tip(row)) : std::wstring();
+    if (tip.empty()) {
+        HideTip();
+        return;
+    }
+    if (tip_ == nullptr) {
+        tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+        if (tip_ == nullptr) {
+            return;
+        }
+        TTTOOLINFOW tool = TrackedTool(window_);
+        SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        // Long reasons wrap, at about half the window's width.
+        SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0,
+                     TwipsToPixels(form_.Description().clientWidth / 2, dpi_));
+    }
+    ListView_EnsureVisible(list, row, FALSE);
+    RECT line{};
+    ListView_GetItemRect(list, row, &line, LVIR_BOUNDS);
+    POINT below{line.left, line.bottom};
+    ClientToScreen(list, &below);
+    TTTOOLINFOW tool = TrackedTool(window_);
+    tool.lpszText = tip.data();
+    SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(below.x, below.y));
+    SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+}
+
+void FormWindow::HideTip() {
+    if (tip_ != nullptr) {
+        TTTOOLINFOW tool = TrackedTool(window_);
+        SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+// The focused line, or every line, as shown. When another program holds
+// the clipboard, nothing is copied, as in any program.
+void FormWindow::CopyLines(HWND list, bool all) const {
+    const ListBox& lines = *lines_.at(list);
+    const int row = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    if (!all && row < 0) {
+        return;
+    }
+    const HGLOBAL text = ClipboardText(all ? lines.AllLines() : lines.List(row));
+    if (text == nullptr || !OpenClipboard(window_)) {
+        GlobalFree(text);
+        return;
+    }
+    EmptyClipboard();
+    if (SetClipboardData(CF_UNICODETEXT, text) == nullptr) {
+        GlobalFree(text);
+    }
+    CloseClipboard();
+}
+
+// Over the list's sunken edge, outside its lines and scroll bars, so that
+// scrolling never moves it and it shows in an empty list too.
+void FormWindow::PaintFocusMark(HWND list, HDC dc) const {
+    if (GetFocus() != list) {
+        return;
+    }
+    RECT outer{};
+    GetWindowRect(list, &outer);
+    POINT client{0, 0};
+    ClientToScreen(list, &client);
+    const int edge = client.y - outer.top;
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+    COLORREF background = ListView_GetBkColor(list);
+    if (background == CLR_NONE) {
+        background = GetSysColor(COLOR_WINDOW);
+    }
+    const Rgb mark = FocusMarkColour(ToRgb(GetSysColor(COLOR_HIGHLIGHT)),
+                                     ToRgb(GetSysColor(COLOR_WINDOWTEXT)), ToRgb(background));
+    const HBRUSH brush = CreateSolidBrush(RGB(mark.red, mark.green, mark.blue));
+    const RECT bands[] = {{0, 0, width, edge},
+                          {0, height - edge, width, height},
+                          {0, 0, edge, height},
+                          {width - edge, 0, width, height}};
+    for (const RECT& band : bands) {
+        FillRect(dc, &band, brush);
+    }
+    DeleteObject(brush);
+}
+
 LRESULT CALLBACK FormWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -304,18 +555,20 @@ LRESULT CALLBACK FormWindow::Procedure(HWND window, UINT message, WPARAM wParam,
 LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SIZE:
+        HideTip();
         if (!controls_.empty()) {
             Arrange();
         }
         return 0;
     case WM_GETMINMAXINFO: {
-        // Never smaller than designed.
-        const FormDescription& description = form_.Description();
-        const SIZE size = OuterSize(description.clientWidth, description.clientHeight, dpi_);
+        const SIZE size = SmallestSize();
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize = {size.cx, size.cy};
         return 0;
     }
+    case WM_MOVE:
+        HideTip(); // it would stay where the line was
+        break;
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
         UpdateFont();

@@ -6,8 +6,9 @@
 # cases: a closed standard error still gives the dialog; a dead display and
 # an unknown platform plugin end with the program's report and status 1;
 # markup in the data file is shown as plain text. Last, resting the mouse on
-# a not-placed line brings up a tooltip, on an input line none. Then the
-# window against its surroundings (tests/hostile/run-window-limits.sh). About 70 s.
+# a not-placed line brings up a tooltip, on an input line none, and so does
+# Shift+F1 on a not-placed line. Then the window against its surroundings
+# (tests/hostile/run-window-limits.sh). About 70 s.
 # It runs the release build's program, which stage 10 has just built.
 source "$(dirname "$0")/../lib/stage.sh"
 source "$root/scripts/lib/xvfb.sh"
@@ -174,10 +175,17 @@ rest_at 378 32 # the first line of lstNotPlaced
 [[ -n "$(other_windows)" ]] || fail "no tooltip over a not-placed line"
 rest_at 60 32 # the first line of lstInput
 [[ -z "$(other_windows)" ]] || fail "a tooltip over an input line"
+# From the keyboard: the focus starts in lstInput, two Tabs reach
+# lstNotPlaced, whose first line becomes the current one.
+xdotool key Tab Tab
+sleep 0.3
+xdotool key shift+F1
+sleep 0.5
+[[ -n "$(other_windows)" ]] || fail "no tooltip on Shift+F1 at a not-placed line"
 kill "$app"
 wait "$app" 2>/dev/null || true
 app=
-echo "tooltip over a not-placed line, none over an input line"
+echo "tooltip over a not-placed line and on Shift+F1 there, none over an input line"
 tally 1 0
 
 # The window against its surroundings: a dying or silent display, a window

@@ -119,6 +119,26 @@ public:
             }
         }
     }
+    // Record lines made in one go where lines are written in bulk.
+    static constexpr std::size_t RecordLinesAtOnce = 256;
+    // Every line in order, each followed by '\n', as it is shown: through
+    // out.Put(text) and out.Put('\n') for a text line, and for a run of
+    // record lines out.Room(bytes), room to write them in place, then
+    // out.Commit(end) with where they end.
+    template <typename Out> void WriteLines(Out& out) const {
+        ForEachRun(
+            RecordLinesAtOnce,
+            [&](std::int32_t, std::string_view text) {
+                out.Put(text);
+                out.Put('\n');
+            },
+            [&](std::int32_t, std::span<const std::int32_t> records) {
+                char* room = out.Room(records.size() * RecordLineCapacity);
+                out.Commit(WriteRecordLines(room, records));
+            });
+    }
+    // The same as one text.
+    std::string AllLines() const;
     // The lines of these records, each followed by '\n', into a buffer of
     // RecordLineCapacity bytes per position; returns the end.
     char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const {

@@ -19,8 +19,9 @@ struct TwipRect {
 // (in twips), parallel to description.controls; each rectangle is relative to
 // its container. At the designed size this is the designed geometry. A larger
 // client area is shared out equally, in width, among the frames that stand
-// directly on the form, which also grow with the height; a control inside a
-// frame keeps its margins. The form never lays out smaller than designed.
+// directly on the form, which also grow with the height; a smaller one (a
+// small screen) shrinks those frames and the gaps between them in
+// proportion. A control inside a frame keeps its margins.
 std::vector<TwipRect> LayoutForm(const FormDescription& description, int clientWidth,
                                  int clientHeight);
 
