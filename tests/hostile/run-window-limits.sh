@@ -72,6 +72,16 @@ one_report() { # PATTERN
     [[ $(wc -l <"$work/stderr") -eq 1 ]] && grep -qxE -- "$1" "$work/stderr"
 }
 
+# Passes the case when the program ended with this status and one report
+# matching the pattern.
+check_end() { # NAME STATUS PATTERN
+    if [[ $status == "$2" ]] && one_report "$3"; then
+        pass "$1: status $status, $(cat "$work/stderr")"
+    else
+        fail "$1" "status $status, stderr: $(head -c 300 "$work/stderr")"
+    fi
+}
+
 stop_app() {
     [[ -z $app ]] && return
     kill -9 "$app" 2>/dev/null
@@ -84,11 +94,7 @@ own_server 1024x768
 if start true; then
     kill -9 "$xvfb_pid"
     ended "$app" 10
-    if [[ $status == 1 ]] && one_report 'quorvale: lost the connection to the display: .+'; then
-        pass "display dies: status 1, $(cat "$work/stderr")"
-    else
-        fail "display dies" "status $status, stderr: $(head -c 300 "$work/stderr")"
-    fi
+    check_end "display dies" 1 'quorvale: lost the connection to the display: .+'
 else
     fail "display dies" "no window"
 fi
@@ -122,10 +128,8 @@ for limit in 4 5 6 8 12; do
     ended "$app" 10
     if [[ $status == running ]]; then
         pass "open-file limit $limit: runs"
-    elif [[ $status == 1 ]] && one_report 'quorvale: .*([Tt]oo many open files|file descriptors).*'; then
-        pass "open-file limit $limit: status 1, $(cat "$work/stderr")"
     else
-        fail "open-file limit $limit" "status $status, stderr: $(head -c 300 "$work/stderr")"
+        check_end "open-file limit $limit" 1 'quorvale: .*([Tt]oo many open files|file descriptors).*'
     fi
     stop_app
 done
@@ -203,11 +207,7 @@ started=$SECONDS
 (cd "$work" && exec env QT_QPA_PLATFORM=xcb DISPLAY=":$silent" "$program" 2>"$work/stderr") &
 app=$!
 ended "$app" 15
-if [[ $status == 1 ]] && one_report 'quorvale: .+'; then
-    pass "display never answers: status 1 after $((SECONDS - started)) s, $(cat "$work/stderr")"
-else
-    fail "display never answers" "status $status, stderr: $(head -c 300 "$work/stderr")"
-fi
+check_end "display never answers (after $((SECONDS - started)) s)" 1 'quorvale: .+'
 stop_app
 kill "${servers[-1]}" 2>/dev/null
 rm -f "/tmp/.X11-unix/X$silent"
