@@ -164,11 +164,15 @@ own_server 1024x768
 user=nobody
 if id "$user" >/dev/null 2>&1 && command -v setpriv >/dev/null; then
     uid=$(id -u "$user")
+    # A copy that the user can run, wherever the build lies.
+    mkdir -m 755 "$work/bin"
+    cp "$program" "$(dirname "$program")/libquorvale-window.so" "$work/bin/"
+    chmod 755 "$work/bin/"*
     touch "$work/before"
     mkdir -m 700 "$work/home"
     chown "$uid" "$work/home"
     (cd "$work" && exec setpriv --reuid="$uid" --regid="$(id -g "$user")" --clear-groups \
-        env -u XDG_RUNTIME_DIR HOME="$work/home" QT_QPA_PLATFORM=xcb "$program" 2>"$work/stderr") &
+        env -u XDG_RUNTIME_DIR HOME="$work/home" QT_QPA_PLATFORM=xcb "$work/bin/quorvale" 2>"$work/stderr") &
     app=$!
     if wait_for_window Quorvale "$app" >/dev/null 2>&1; then
         created=$(find /tmp -maxdepth 1 -user "$uid" -newer "$work/before" 2>/dev/null)
