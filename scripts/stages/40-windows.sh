@@ -48,8 +48,14 @@ start_wine() { # LOADER
 
 stop_wine() {
     [[ -n ${WINEPREFIX:-} ]] || return 0
-    wineserver -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
+    # The server beside the loader (wine64 puts none on PATH): its processes
+    # must be gone before their prefix is removed, or they write into it
+    # while it goes.
+    local server
+    server="$(dirname "$wine_loader")/wineserver"
+    "$server" -k 2>/dev/null || true
+    "$server" -w 2>/dev/null || true
+    rm -rf "$WINEPREFIX" 2>/dev/null || { sleep 2; rm -rf "$WINEPREFIX"; }
     WINEPREFIX=
 }
 trap stop_wine EXIT
