@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # What keeping the facts behind the lines' tips costs a window run at a
-# million records: window_paint_bench's load-then-show benchmark with the
-# form showing tips (the stages keep their reasons and pairing its groups,
-# and the first Input tip finds every record's place) against the same
-# without, each in its own process, taking turns RUNS times (default 7).
+# million records: window_paint_bench's load-then-show benchmark without
+# tips, with the form showing tips (the stages keep their reasons and
+# pairing its groups), and with the first Input tip asked for too (which
+# finds every record's place), each in its own process, taking turns RUNS
+# times (default 7).
 # Prints the medians of the run's time and of the process's peak memory.
 #
 # Usage: bench/compare-facts.sh BUILD_DIR [RUNS]
@@ -31,6 +32,7 @@ one without 0 # writes the data file once, outside the timed runs
 for ((i = 0; i < runs; i++)); do
     one without 0
     one with 1
+    one with-tip 2
 done
 
 median() { # NAME COLUMN
@@ -38,10 +40,11 @@ median() { # NAME COLUMN
 }
 echo "1,000,000 records, $runs runs each; medians"
 printf '%-22s %9s %10s\n' "" "time (ms)" "peak (MB)"
-for name in without with; do
+for name in without with with-tip; do
     printf '%-22s %9s %10d\n' "facts $name" "$(median "$name" 1)" $(($(median "$name" 2) / 1024))
 done
 awk -v t0="$(median without 1)" -v t1="$(median with 1)" -v m0="$(median without 2)" \
-    -v m1="$(median with 2)" 'BEGIN {
+    -v m1="$(median with 2)" -v t2="$(median with-tip 1)" -v m2="$(median with-tip 2)" 'BEGIN {
     printf "with / without: time %.3f, peak memory %.3f\n", t1 / t0, m1 / m0
+    printf "with-tip / without: time %.3f, peak memory %.3f\n", t2 / t0, m2 / m0
 }'
