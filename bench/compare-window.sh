@@ -22,7 +22,7 @@ one() { # FILTER: the real time of one iteration, in ms
 }
 
 for ((i = 0; i < runs; i++)); do
-    window=$(one 'LoadThenShowWindow/1000000/')
+    window=$(one 'LoadThenShowWindow/1000000/0/')
     text=$(one 'LoadThenWriteText/1000000/')
     echo "$window $text" >>"$work/pairs"
 done

@@ -11,7 +11,9 @@
 #include <vector>
 
 using namespace modQuorvale;
+using frmQuorvale::DescribeInput;
 using frmQuorvale::DescribeNotPlaced;
+using frmQuorvale::DescribeOutput;
 using frmQuorvale::DescribeRejection;
 using testing_support::Positions;
 using testing_support::Record;
@@ -159,6 +161,42 @@ TEST_F(Reasons, GroupsAlreadyTakenAreNotCounted) {
               "its group [00002] of 2 needed a group of 3: no later group of 3");
 }
 
+TEST_F(Reasons, FatesTellWhereEachRecordWent) {
+    // As above, with a record rejected at the end.
+    RunAll({{10, 1, 1},
+            {10, 2, 1},
+            {30, 3, 3},
+            {30, 4, 3},
+            {10, 5, 2},
+            {10, 6, 2},
+            {10, 7, 2},
+            {60, 7, 9}});
+    ASSERT_EQ(Positions(*RejectedList), (Ints{7}));
+    EXPECT_EQ(DescribeInput(0), "placed in Output List 1, line 1");
+    EXPECT_EQ(DescribeInput(5), "placed in Output List 1, line 4");
+    EXPECT_EQ(DescribeInput(3), "not placed because its group [00002] of 2 needed a group of "
+                                "3: no later group of 3");
+    EXPECT_EQ(DescribeInput(7), "rejected because Value1 60 is outside 1 to 48");
+    EXPECT_EQ(DescribeInput(8), "");
+    // The output list's header and blank line tell nothing; each record line
+    // names both groups.
+    const std::string groups = "group [00000] of 2, completed by group [00004] of 3 (Value1 10 "
+                               "and 10)";
+    EXPECT_EQ(DescribeOutput(0), "");
+    for (std::int32_t line = 1; line <= ListSize; ++line) {
+        EXPECT_EQ(DescribeOutput(line), groups) << line;
+    }
+    EXPECT_EQ(DescribeOutput(ListSize + 1), "");
+    EXPECT_EQ(DescribeOutput(ListSize + 3), "");
+}
+
+TEST_F(Reasons, FullGroupStandsAlone) {
+    RunAll({{10, 1, 1}, {10, 2, 1}, {10, 3, 1}, {10, 4, 1}, {10, 5, 1}, {12, 6, 2}, {12, 7, 2}});
+    EXPECT_EQ(OutputLeadSizes, std::vector<std::int8_t>{5});
+    EXPECT_EQ(DescribeOutput(3), "a full group of 5");
+    EXPECT_EQ(DescribeInput(4), "placed in Output List 1, line 5");
+}
+
 TEST_F(Reasons, SeveralSharedValuesAreListed) {
     // The lead (Value2 1, 2, 3, 4) needs one; of the four lone groups
     // behind it, three share 1, 3 and 3 with it, one lies outside the
@@ -187,6 +225,9 @@ TEST(ReasonsOff, NothingIsKeptUnlessAskedFor) {
     EXPECT_EQ(RejectedList->Count(), 1);
     EXPECT_TRUE(RejectedReasons.empty());
     EXPECT_EQ(DescribeRejection(1), "");
+    EXPECT_TRUE(OutputLeadSizes.empty());
+    EXPECT_EQ(DescribeInput(0), "");
+    EXPECT_TRUE(RecordPlaces.empty());
 }
 
 TEST_F(Reasons, RunInvariantsCatchWrongReasons) {

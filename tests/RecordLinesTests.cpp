@@ -118,9 +118,9 @@ TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
     }
 }
 
-// Reasons are kept only for a form that shows tips, and only the not-placed
-// and error lines get them.
-TEST(FormLoad, TipsOnNotPlacedAndErrorLinesOnlyWhenShown) {
+// Reasons are kept only for a form that shows tips, and then every list's
+// record lines tell them.
+TEST(FormLoad, TipsOnEveryListOnlyWhenShown) {
     const std::string data = "7\n12,1,4,0\n12,2,4,0\n99,2,8,0\n12,3,4,0\n12,5,4,0\n7,6,-1,0\n"
                              "12,7,4,0\n";
     platform::Form plain(frmQuorvale::Layout());
@@ -133,8 +133,9 @@ TEST(FormLoad, TipsOnNotPlacedAndErrorLinesOnlyWhenShown) {
 
     platform::Form shown(frmQuorvale::Layout(), true);
     LoadForm(shown, data);
-    EXPECT_FALSE(shown.ListBoxNamed("lstInput").HasTips());
-    EXPECT_FALSE(shown.ListBoxNamed("lstOutput").HasTips());
+    EXPECT_EQ(shown.ListBoxNamed("lstInput").Tip(6), "placed in Output List 1, line 5");
+    EXPECT_EQ(shown.ListBoxNamed("lstOutput").Tip(5), "a full group of 5");
+    EXPECT_EQ(shown.ListBoxNamed("lstOutput").Tip(6), "");
     EXPECT_EQ(shown.ListBoxNamed("lstNotPlaced").Tip(0),
               "its group [00005] of 1 needed a group of 4: no later group of 4");
     EXPECT_EQ(shown.ListBoxNamed("lstErrors").Tip(0), "Value1 99 is outside 1 to 48");

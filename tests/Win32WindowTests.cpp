@@ -218,16 +218,16 @@ std::string InfoTip(HWND form, HWND list, int row) {
     return Narrow(text);
 }
 
-TEST(Win32Window, InfoTipsOnNotPlacedAndErrorLinesOnly) {
+TEST(Win32Window, InfoTipsOnEveryList) {
     modQuorvale::ResetModule();
     const Win32Run run(WorkedExample, true);
     const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
     ASSERT_EQ(lists.size(), 4U);
-    const bool infoTips[] = {false, false, true, true};
     for (std::size_t i = 0; i < lists.size(); ++i) {
-        EXPECT_EQ((ListView_GetExtendedListViewStyle(lists[i]) & LVS_EX_INFOTIP) != 0, infoTips[i])
-            << "list " << i;
+        EXPECT_NE(ListView_GetExtendedListViewStyle(lists[i]) & LVS_EX_INFOTIP, 0U) << "list " << i;
     }
+    EXPECT_EQ(InfoTip(run.Handle(), lists[0], 3), "placed in Output List 1, line 3");
+    EXPECT_EQ(InfoTip(run.Handle(), lists[1], 1), "a full group of 5");
     EXPECT_EQ(InfoTip(run.Handle(), lists[2], 0),
               "its group [00005] of 1 needed a group of 4: no later group of 4");
     EXPECT_EQ(InfoTip(run.Handle(), lists[3], 0), "Value1 99 is outside 1 to 48");
@@ -378,7 +378,8 @@ TEST(Win32Lines, EachIsDescribedByItsTipForAScreenReader) {
     EXPECT_EQ(AccessibleDescription(lists[2], 1),
               "its group [00005] of 1 needed a group of 4: no later group of 4");
     EXPECT_EQ(AccessibleDescription(lists[3], 1), "Value1 99 is outside 1 to 48");
-    EXPECT_EQ(AccessibleDescription(lists[0], 3), "") << "an input line has no tip";
+    EXPECT_EQ(AccessibleDescription(lists[0], 3), "placed in Output List 1, line 3");
+    EXPECT_EQ(AccessibleDescription(lists[1], 0), "") << "a header has no tip";
     modQuorvale::KeepReasons = false;
 }
 

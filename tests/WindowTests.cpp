@@ -232,19 +232,25 @@ QString HoverTip(QListView& list, int row) {
     return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
-TEST(WindowTips, NotPlacedAndErrorLinesTellWhyOthersNothing) {
+TEST(WindowTips, EveryRecordLineTellsItsFateHeadersNothing) {
     WindowRun run(WorkedExample);
     QWidget& window = *run.Window();
     EXPECT_EQ(TipOf(window, "lstNotPlaced", 0),
               "its group [00005] of 1 needed a group of 4: no later group of 4");
     EXPECT_EQ(TipOf(window, "lstErrors", 0), "Value1 99 is outside 1 to 48");
-    EXPECT_EQ(TipOf(window, "lstInput", 2), "");
-    EXPECT_EQ(TipOf(window, "lstOutput", 1), "");
+    EXPECT_EQ(TipOf(window, "lstInput", 2), "rejected because Value1 99 is outside 1 to 48");
+    EXPECT_EQ(TipOf(window, "lstInput", 3), "placed in Output List 1, line 3");
+    EXPECT_EQ(TipOf(window, "lstInput", 5), "not placed because its group [00005] of 1 needed a "
+                                            "group of 4: no later group of 4");
+    EXPECT_EQ(TipOf(window, "lstOutput", 0), "");
+    EXPECT_EQ(TipOf(window, "lstOutput", 1), "a full group of 5");
+    EXPECT_EQ(TipOf(window, "lstOutput", 6), "");
 
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_EQ(HoverTip(*List(window, "lstErrors"), 0), "Value1 99 is outside 1 to 48");
-    EXPECT_EQ(HoverTip(*List(window, "lstInput"), 2), "");
+    EXPECT_EQ(HoverTip(*List(window, "lstInput"), 3), "placed in Output List 1, line 3");
+    EXPECT_EQ(HoverTip(*List(window, "lstOutput"), 0), "");
     // Hovering changes nothing in the lists.
     EXPECT_EQ(LinesOf(*List(window, "lstErrors")), QStringList({"[00002]   99-2-8"}));
     EXPECT_TRUE(List(window, "lstErrors")->selectionModel()->selectedIndexes().isEmpty());
@@ -290,8 +296,8 @@ TEST(WindowKeys, ShiftF1ShowsTheCurrentLinesTipAtTheLine) {
     EXPECT_GE(tip->y(), lineAt.y());
     EXPECT_LE(tip->y(), lineAt.y() + line.height() + 20);
 
-    QListView& input = Focus(*run.Window(), "lstInput", 2);
-    QTest::keyClick(&input, Qt::Key_F1, Qt::ShiftModifier);
+    QListView& output = Focus(*run.Window(), "lstOutput", 0);
+    QTest::keyClick(&output, Qt::Key_F1, Qt::ShiftModifier);
     EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
     EXPECT_EQ(LinesOf(notPlaced), QStringList({"[00005]   7-6--1"}));
 }

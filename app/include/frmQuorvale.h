@@ -16,8 +16,7 @@ platform::FormDescription Layout();
 // Runs the four stages, then fills lstInput, lstOutput, lstNotPlaced and
 // lstErrors. The lists keep record lines by position; their text is made
 // when a list is shown or printed. If the form shows tips, the stages keep
-// their reasons, and the lines of lstNotPlaced and lstErrors tell them as
-// tips.
+// their reasons, and every record line tells its record's fate as its tip.
 void Form_Load(platform::Form& form);
 
 // "[00042]   12-3-7": the position padded to five digits, then Value1,
@@ -32,6 +31,14 @@ char* WriteRecordLines(char* out, std::span<const std::int32_t> positions);
 // no reason for it (KeepReasons was not set).
 std::string DescribeRejection(std::int32_t index);
 std::string DescribeNotPlaced(std::int32_t index);
+
+// A record's fate, for the line of the record at a position in lstInput:
+// where in the output lists it went, or why it was not placed or rejected.
+// "" when the stages kept no reasons.
+std::string DescribeInput(std::int32_t position);
+// The groups that made the output list of a 0-based line index of lstOutput,
+// for its record lines; "" for a header, a blank line, or without reasons.
+std::string DescribeOutput(std::int32_t index);
 
 } // namespace frmQuorvale
 

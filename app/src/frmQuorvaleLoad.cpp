@@ -49,7 +49,7 @@ void FillOutput(platform::ListBox& list) {
     }
 }
 
-// The tips of lstNotPlaced and lstErrors: why each record is there.
+// The tips of lstNotPlaced and lstErrors, by 0-based index: why each record is there.
 std::string NotPlacedTip(std::int32_t index) {
     return DescribeNotPlaced(index + 1);
 }
@@ -73,6 +73,10 @@ void Form_Load(platform::Form& form) {
     FillPositions(form.ListBoxNamed("lstNotPlaced"), *NotPlacedList);
     FillPositions(form.ListBoxNamed("lstErrors"), *RejectedList);
     if (form.ShowsTips()) {
+        // Fates are the window's; text mode writes only the reasons.
+        using platform::ListBox;
+        form.ListBoxNamed("lstInput").UseTips(DescribeInput, ListBox::TipsInText::Left);
+        form.ListBoxNamed("lstOutput").UseTips(DescribeOutput, ListBox::TipsInText::Left);
         form.ListBoxNamed("lstNotPlaced").UseTips(NotPlacedTip);
         form.ListBoxNamed("lstErrors").UseTips(ErrorTip);
     }

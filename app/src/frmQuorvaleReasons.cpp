@@ -85,6 +85,23 @@ std::string DescribeFailures(const NotPlacedReason& reason, std::int32_t leadVal
     return text.Done();
 }
 
+// Every record's place, one after another: the output lists' records, then
+// NotPlacedList's, then RejectedList's; every position is in exactly one.
+void FindRecordPlaces() {
+    RecordPlaces.assign(static_cast<std::size_t>(RecordCount), -1);
+    std::int32_t place = 0;
+    auto placeAll = [&](const PositionList& positions) {
+        for (const std::int32_t position : positions.Items()) {
+            RecordPlaces[static_cast<std::size_t>(position)] = place++;
+        }
+    };
+    for (const PositionList& output : OutputLists->Items()) {
+        placeAll(output);
+    }
+    placeAll(*NotPlacedList);
+    placeAll(*RejectedList);
+}
+
 } // namespace
 
 std::string DescribeRejection(std::int32_t index) {
@@ -131,6 +148,49 @@ std::string DescribeNotPlaced(std::int32_t index) {
              << DescribeFailures(reason, RecordTable.Get(first, Value1)) << ")";
     }
     return text.Done();
+}
+
+std::string DescribeInput(std::int32_t position) {
+    if (!KeepReasons || position < 0 || position >= RecordCount) {
+        return "";
+    }
+    if (RecordPlaces.empty()) {
+        FindRecordPlaces(); // on the first tip asked for: most runs never need it
+    }
+    const std::int32_t place = RecordPlaces[static_cast<std::size_t>(position)];
+    const std::int32_t placed = OutputLists->Count() * ListSize;
+    if (place < placed) {
+        return (Text() << "placed in Output List " << place / ListSize + 1 << ", line "
+                       << place % ListSize + 1)
+            .Done();
+    }
+    if (place < placed + NotPlacedList->Count()) {
+        return "not placed because " + DescribeNotPlaced(place - placed + 1);
+    }
+    return "rejected because " + DescribeRejection(place - placed - NotPlacedList->Count() + 1);
+}
+
+std::string DescribeOutput(std::int32_t index) {
+    // Each output list holds ListSize records between its header and a blank line.
+    constexpr std::int32_t linesPerList = ListSize + 2;
+    const std::int32_t list = index / linesPerList + 1;
+    const std::int32_t line = index % linesPerList;
+    if (!KeepReasons || index < 0 || list > static_cast<std::int32_t>(OutputLeadSizes.size()) ||
+        line == 0 || line > ListSize) {
+        return "";
+    }
+    const std::int32_t leadSize = OutputLeadSizes[static_cast<std::size_t>(list) - 1];
+    if (leadSize == ListSize) {
+        return (Text() << "a full group of " << ListSize).Done();
+    }
+    const PositionList& output = OutputLists->Item(list);
+    const std::int32_t lead = output.Item(1);
+    const std::int32_t partner = output.Item(leadSize + 1);
+    return (Text() << "group " << RecordName(lead) << " of " << leadSize << ", completed by group "
+                   << RecordName(partner) << " of " << ListSize - leadSize << " (Value1 "
+                   << RecordTable.Get(lead, Value1) << " and " << RecordTable.Get(partner, Value1)
+                   << ")")
+        .Done();
 }
 
 } // namespace frmQuorvale

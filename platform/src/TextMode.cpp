@@ -75,7 +75,8 @@ void WriteTips(const Form& form, std::string_view caption, ChunkWriter& writer) 
     writer.Put('\n');
     ListBox::LineBuffer scratch;
     for (const auto& control : form.Description().controls) {
-        if (control.kind != ControlKind::ListBox || !form.ListBoxNamed(control.name).HasTips()) {
+        if (control.kind != ControlKind::ListBox ||
+            !form.ListBoxNamed(control.name).WritesTipsInText()) {
             continue;
         }
         const ListBox& list = form.ListBoxNamed(control.name);

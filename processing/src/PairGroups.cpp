@@ -234,10 +234,19 @@ void RecordNotPlaced(NotPlacedReason reason) {
     NotPlacedReasons.push_back(reason);
 }
 
+void RecordLead(std::int32_t size) {
+    if (KeepReasons) {
+        OutputLeadSizes.push_back(static_cast<std::int8_t>(size));
+    }
+}
+
 void PairByBuckets(ListOfLists& pending, const std::vector<PendingGroupFacts>& facts) {
     Buckets buckets(facts, KeepReasons);
     std::vector<char> gone(facts.size(), 0);
     OutputLists->Reserve(OutputLists->Items().size() + facts.size());
+    if (KeepReasons) {
+        OutputLeadSizes.reserve(facts.size()); // a byte per group, never grown
+    }
     // Groups are moved out: the pending list is released afterwards anyway.
     auto group = [&](std::size_t g) -> PositionList& {
         return pending.Item(static_cast<std::int32_t>(g + 1));
@@ -251,6 +260,7 @@ void PairByBuckets(ListOfLists& pending, const std::vector<PendingGroupFacts>& f
         const PendingGroupFacts& lead = facts[g];
         const std::int32_t need = ListSize - lead.size;
         if (need == 0) {
+            RecordLead(lead.size);
             OutputLists->Add(std::move(group(g)));
             continue;
         }
@@ -273,6 +283,7 @@ void PairByBuckets(ListOfLists& pending, const std::vector<PendingGroupFacts>& f
         // Free when the group was built with room for five, as it usually is.
         output.Reserve(static_cast<std::size_t>(ListSize));
         AppendAll(output, group(p));
+        RecordLead(lead.size);
         OutputLists->Add(std::move(output));
     }
 }

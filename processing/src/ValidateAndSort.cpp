@@ -323,6 +323,7 @@ void ValidateAndSort() {
     RejectedList.emplace();
     RejectedReasons.clear();
     NotPlacedReasons.clear();
+    OutputLeadSizes.clear();
     if (RecordCount <= 0) {
         return;
     }

@@ -12,6 +12,8 @@ std::vector<PendingGroupFacts> PendingFacts;
 bool KeepReasons = false;
 std::vector<RejectionReason> RejectedReasons;
 std::vector<NotPlacedReason> NotPlacedReasons;
+std::vector<std::int8_t> OutputLeadSizes;
+std::vector<std::int32_t> RecordPlaces;
 
 void ResetModule() {
     RecordCount = 0;
@@ -24,6 +26,8 @@ void ResetModule() {
     KeepReasons = false;
     RejectedReasons = {};
     NotPlacedReasons = {};
+    OutputLeadSizes = {};
+    RecordPlaces = {};
 }
 
 } // namespace modQuorvale

@@ -6,8 +6,8 @@
 # cases: a closed standard error still gives the dialog; a dead display and
 # an unknown platform plugin end with the program's report and status 1;
 # markup in the data file is shown as plain text. Last, resting the mouse on
-# a not-placed line brings up a tooltip, on an input line none, and so does
-# Shift+F1 on a not-placed line. Then the window against its surroundings
+# a not-placed line or an input line brings up a tooltip, on an output
+# header none, and so does Shift+F1 on a not-placed line. Then the window against its surroundings
 # (tests/hostile/run-window-limits.sh). About 70 s.
 # It runs the release build's program, which stage 10 has just built.
 source "$(dirname "$0")/../lib/stage.sh"
@@ -174,7 +174,9 @@ eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y
 rest_at 378 32 # the first line of lstNotPlaced
 [[ -n "$(other_windows)" ]] || fail "no tooltip over a not-placed line"
 rest_at 60 32 # the first line of lstInput
-[[ -z "$(other_windows)" ]] || fail "a tooltip over an input line"
+[[ -n "$(other_windows)" ]] || fail "no tooltip over an input line"
+rest_at 216 32 # the header of lstOutput's first list
+[[ -z "$(other_windows)" ]] || fail "a tooltip over an output header"
 # From the keyboard: the focus starts in lstInput, two Tabs reach
 # lstNotPlaced, whose first line becomes the current one.
 xdotool key Tab Tab
@@ -185,7 +187,7 @@ sleep 0.5
 kill "$app"
 wait "$app" 2>/dev/null || true
 app=
-echo "tooltip over a not-placed line and on Shift+F1 there, none over an input line"
+echo "tooltip over a not-placed and an input line and on Shift+F1, none over a header"
 tally 1 0
 
 # The window against its surroundings: a dying or silent display, a window

@@ -83,6 +83,9 @@ void PairLead() {
     const PositionList& lead = PendingGroups->Item(1);
     const std::int32_t need = ListSize - lead.Count();
     if (need == 0) {
+        if (KeepReasons) {
+            OutputLeadSizes.push_back(static_cast<std::int8_t>(lead.Count()));
+        }
         OutputLists->Add(lead);
         PendingGroups->Remove(1);
         return;
@@ -95,6 +98,9 @@ void PairLead() {
         AppendAll(*NotPlacedList, lead);
         PendingGroups->Remove(1);
         return;
+    }
+    if (KeepReasons) {
+        OutputLeadSizes.push_back(static_cast<std::int8_t>(lead.Count()));
     }
     PositionList output = lead;
     AppendAll(output, PendingGroups->Item(partnerIndex));

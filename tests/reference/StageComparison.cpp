@@ -63,6 +63,10 @@ std::string Describe(const std::optional<std::vector<std::int32_t>>& list) {
     return out.str();
 }
 
+std::string Describe(const std::vector<std::int8_t>& sizes) {
+    return Describe(std::optional(std::vector<std::int32_t>(sizes.begin(), sizes.end())));
+}
+
 std::string Describe(const std::optional<Lists>& lists) {
     if (!lists) {
         return "(none)";
@@ -133,7 +137,8 @@ State Capture() {
             Snapshot<ListOfLists, Lists>(PendingGroups),
             {},
             RejectedReasons,
-            NotPlacedReasons};
+            NotPlacedReasons,
+            OutputLeadSizes};
 }
 
 std::string Difference(const State& expected, const State& actual) {
@@ -162,6 +167,7 @@ std::string Difference(const State& expected, const State& actual) {
     Compare(out, "NotPlacedList", expected.notPlaced, actual.notPlaced);
     Compare(out, "RejectedReasons", expected.rejectedReasons, actual.rejectedReasons);
     Compare(out, "NotPlacedReasons", expected.notPlacedReasons, actual.notPlacedReasons);
+    Compare(out, "OutputLeadSizes", expected.outputLeadSizes, actual.outputLeadSizes);
     return out.str();
 }
 
@@ -189,11 +195,13 @@ std::vector<State> Run(const Stages& stages, const std::vector<Record>& loaded, 
 
 // The run without reasons: the same state as with them, and no reason kept.
 std::string DifferenceWithoutReasons(State expected, const State& actual) {
-    if (!actual.rejectedReasons.empty() || !actual.notPlacedReasons.empty()) {
+    if (!actual.rejectedReasons.empty() || !actual.notPlacedReasons.empty() ||
+        !actual.outputLeadSizes.empty()) {
         return "reasons kept though not asked for";
     }
     expected.rejectedReasons.clear();
     expected.notPlacedReasons.clear();
+    expected.outputLeadSizes.clear();
     return Difference(expected, actual);
 }
 

@@ -41,6 +41,7 @@ struct State {
     std::string failure;
     std::vector<modQuorvale::RejectionReason> rejectedReasons = {};
     std::vector<modQuorvale::NotPlacedReason> notPlacedReasons = {};
+    std::vector<std::int8_t> outputLeadSizes = {};
 };
 
 State Capture();

@@ -134,6 +134,7 @@ void ValidateAndSort() {
     RejectedList.emplace();
     RejectedReasons.clear();
     NotPlacedReasons.clear();
+    OutputLeadSizes.clear();
     ValidateRecords();
     SortByValue2();
 }

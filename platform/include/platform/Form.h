@@ -66,9 +66,15 @@ public:
 
     // How this list's record lines are written, before any is added.
     void UseRecordLines(RecordLinesWriter writer) { writeRecords_ = writer; }
-    // Gives the lines tips. Without this, no line has one.
-    void UseTips(TipWriter writer) { writeTip_ = writer; }
+    enum class TipsInText { Written, Left };
+    // Gives the lines tips. Without this, no line has one. Text mode with
+    // tips writes them too unless they are `Left` to the window.
+    void UseTips(TipWriter writer, TipsInText inText = TipsInText::Written) {
+        writeTip_ = writer;
+        tipsInText_ = inText;
+    }
     bool HasTips() const { return writeTip_ != nullptr; }
+    bool WritesTipsInText() const { return HasTips() && tipsInText_ == TipsInText::Written; }
     // The tip of the line at a 0-based index, made now.
     std::string Tip(std::int32_t index) const;
     // Appends the text as the new last line.
@@ -181,6 +187,7 @@ private:
     std::vector<std::size_t> textEnds_;
     RecordLinesWriter writeRecords_ = nullptr;
     TipWriter writeTip_ = nullptr;
+    TipsInText tipsInText_ = TipsInText::Written;
 };
 
 // A loaded form: its description and the state of its list boxes.
