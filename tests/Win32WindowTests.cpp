@@ -309,9 +309,11 @@ TEST(Win32Keys, ShiftF1ShowsTheFocusedLinesTipAtTheLine) {
     EXPECT_EQ(TextOfTip(ShownTip(), run.Handle()), "Value1 99 is outside 1 to 48");
     EXPECT_EQ(ListView_GetSelectedCount(lists[3]), 0U);
 
+    // An input line tells its record's fate.
     FocusLine(lists[0], 2);
     PressKey(lists[0], VK_F1, {VK_SHIFT});
-    EXPECT_EQ(ShownTip(), nullptr) << "a tip for an input line";
+    ASSERT_NE(ShownTip(), nullptr);
+    EXPECT_EQ(TextOfTip(ShownTip(), run.Handle()), "rejected because Value1 99 is outside 1 to 48");
     modQuorvale::KeepReasons = false;
 }
 
@@ -378,8 +380,11 @@ TEST(Win32Lines, EachIsDescribedByItsTipForAScreenReader) {
     EXPECT_EQ(AccessibleDescription(lists[2], 1),
               "its group [00005] of 1 needed a group of 4: no later group of 4");
     EXPECT_EQ(AccessibleDescription(lists[3], 1), "Value1 99 is outside 1 to 48");
-    EXPECT_EQ(AccessibleDescription(lists[0], 3), "placed in Output List 1, line 3");
-    EXPECT_EQ(AccessibleDescription(lists[1], 0), "") << "a header has no tip";
+    // Child ids count lines from 1.
+    EXPECT_EQ(AccessibleDescription(lists[0], 3), "rejected because Value1 99 is outside 1 to 48");
+    EXPECT_EQ(AccessibleDescription(lists[0], 4), "placed in Output List 1, line 3");
+    EXPECT_EQ(AccessibleDescription(lists[1], 1), "") << "a heading has no tip";
+    EXPECT_EQ(AccessibleDescription(lists[1], 2), "a full group of 5");
     modQuorvale::KeepReasons = false;
 }
 
