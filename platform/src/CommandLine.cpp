@@ -25,7 +25,7 @@ void PrintHelp(const ProjectDescription& project) {
                 "%s\n\n"
                 "Reads the records of FILE (default: %s in the working directory; - reads\n"
                 "standard input) and shows the four result lists in a window. Hovering over\n"
-                "a not-placed or rejected record shows why it was not placed or rejected.\n\n"
+                "a record's line, or Shift+F1 there, tells where the record went or why.\n\n"
                 "Options:\n"
                 "  --text      print the lists to standard output instead of opening a window\n"
                 "  --why       print what --text prints, then an empty line, \"%s\" and\n"
