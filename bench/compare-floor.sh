@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Text mode against the floor and GNU sort, side by side in one run, on N
-# records from make-data.py (default one million), output to a file. Each
-# program runs RUNS times (default 5), the three taking turns so that all see
+# Text mode against the two floors and GNU sort, side by side in one run, on
+# N records from make-data.py (default one million), output to a file. Each
+# program runs RUNS times (default 5), the four taking turns so that all see
 # the same machine load; prints the median wall time and median peak memory
-# and processor time (user and system) of each, and the ratios to the floor
+# and processor time (user and system) of each, and the ratios to the floors
 # and to sort.
 #
 # Usage: bench/compare-floor.sh BUILD_DIR [N] [RUNS]
-#   BUILD_DIR holds app/quorvale and bench/quorvale_floor.
+#   BUILD_DIR holds app/quorvale, bench/quorvale_floor and
+#   bench/quorvale_sorting_floor.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(realpath "${1:-$here/../build}")
@@ -15,12 +16,13 @@ count=${2:-1000000}
 runs=${3:-5}
 quorvale=$build/app/quorvale
 floor=$build/bench/quorvale_floor
+sorting=$build/bench/quorvale_sorting_floor
 
 if [[ ! -x /usr/bin/time ]]; then
     echo "compare-floor: /usr/bin/time is missing (apt-get install time)" >&2
     exit 1
 fi
-for program in "$quorvale" "$floor"; do
+for program in "$quorvale" "$floor" "$sorting"; do
     [[ -x $program ]] || { echo "compare-floor: $program is not built" >&2; exit 1; }
 done
 
@@ -36,25 +38,29 @@ source "$here/timing.sh"
 for ((i = 0; i < runs; i++)); do
     timed quorvale "$quorvale" --text "$work/Data.txt"
     timed floor "$floor" "$work/Data.txt"
+    timed sorting "$sorting" "$work/Data.txt"
     LC_ALL=C timed sort sort -t, -k2,2n "$work/records.txt"
 done
 
 
-printf '%-28s %9s %10s %9s\n' "" "wall (s)" "peak (MB)" "cpu (s)"
-for name in quorvale floor sort; do
+printf '%-32s %9s %10s %9s\n' "" "wall (s)" "peak (MB)" "cpu (s)"
+for name in quorvale floor sorting sort; do
     label=$name
     [[ $name == quorvale ]] && label="quorvale --text"
     [[ $name == floor ]] && label="floor (parse, print twice)"
+    [[ $name == sorting ]] && label="sorting floor (also sorts)"
     [[ $name == sort ]] && label="LC_ALL=C sort -t, -k2,2n"
     cpu=$(awk '{print $3 + $4}' "$work/$name.times" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}')
-    printf '%-28s %9s %10d %9s\n' "$label" "$(median "$name" 1)" $(($(median "$name" 2) / 1024)) "$cpu"
+    printf '%-32s %9s %10d %9s\n' "$label" "$(median "$name" 1)" $(($(median "$name" 2) / 1024)) "$cpu"
 done
 q=$(median quorvale 1)
 f=$(median floor 1)
+g=$(median sorting 1)
 s=$(median sort 1)
 qm=$(median quorvale 2)
 fm=$(median floor 2)
-awk -v q="$q" -v f="$f" -v s="$s" -v qm="$qm" -v fm="$fm" 'BEGIN {
-    printf "quorvale / floor: wall %.2f, peak memory %.2f\n", q / f, qm / fm
-    printf "quorvale / sort:  wall %.2f\n", q / s
+awk -v q="$q" -v f="$f" -v g="$g" -v s="$s" -v qm="$qm" -v fm="$fm" 'BEGIN {
+    printf "quorvale / sorting floor: wall %.2f\n", q / g
+    printf "quorvale / floor:         wall %.2f, peak memory %.2f\n", q / f, qm / fm
+    printf "quorvale / sort:          wall %.2f\n", q / s
 }'

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "LargePages.h"
 #include "StandardStreams.h"
 #include "StartupForm.h"
 #include "TextMode.h"
@@ -58,6 +59,7 @@ int Run(const ProjectDescription& project, int argc, char** argv) {
 } // namespace
 
 void ThunRTMain(const ProjectDescription& project, int argc, char** argv) {
+    UseLargePages(argv);
     PrepareStandardStreams();
     const int status = Run(project, argc, argv);
     std::fflush(stdout);

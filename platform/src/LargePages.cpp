@@ -1,0 +1,81 @@
+#include "LargePages.h"
+
+#include <cstdlib> // defines __GLIBC__ where the C library is glibc
+
+#if defined(__linux__) && defined(__GLIBC__)
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+#if defined(__linux__) && defined(__GLIBC__)
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool OwnAllocator = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
+    __has_feature(memory_sanitizer)
+constexpr bool OwnAllocator = true;
+#else
+constexpr bool OwnAllocator = false;
+#endif
+#else
+constexpr bool OwnAllocator = false;
+#endif
+
+constexpr const char* TunablesVariable = "GLIBC_TUNABLES";
+constexpr const char* LargePagesTunable = "glibc.malloc.hugetlb";
+
+// In "always" mode every large region gets them anyway; in "never", none.
+bool KernelGivesLargePagesOnRequest() {
+    std::ifstream mode("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string line;
+    return std::getline(mode, line) && line.find("[madvise]") != std::string::npos;
+}
+
+// The tunables with large pages added; glibc reads them only as a process
+// starts. What the user set is kept, and a run that names the tunable
+// itself, as the restarted one does, is left alone.
+bool TunablesWithLargePages(std::string& tunables) {
+    const char* current = std::getenv(TunablesVariable);
+    tunables = current != nullptr ? current : "";
+    if (tunables.find(LargePagesTunable) != std::string::npos) {
+        return false;
+    }
+    tunables += tunables.empty() ? "" : ":";
+    tunables += std::string(LargePagesTunable) + "=1";
+    return true;
+}
+
+} // namespace
+
+void UseLargePages(char** argv) {
+    std::string tunables;
+    if (OwnAllocator || !TunablesWithLargePages(tunables) || !KernelGivesLargePagesOnRequest()) {
+        return;
+    }
+    const char* before = std::getenv(TunablesVariable);
+    const std::string previous = before != nullptr ? before : "";
+    if (setenv(TunablesVariable, tunables.c_str(), 1) != 0) {
+        return;
+    }
+    execv("/proc/self/exe", argv);
+    // Still here: the run goes on as it is, with the environment it had.
+    if (before != nullptr) {
+        setenv(TunablesVariable, previous.c_str(), 1);
+    } else {
+        unsetenv(TunablesVariable);
+    }
+}
+
+#else
+
+void UseLargePages(char**) {}
+
+#endif
+
+} // namespace platform
