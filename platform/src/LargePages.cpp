@@ -4,7 +4,7 @@
 
 #if defined(__linux__) && defined(__GLIBC__)
 #include <fstream>
-#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -26,6 +26,16 @@ constexpr bool OwnAllocator = false;
 #else
 constexpr bool OwnAllocator = false;
 #endif
+
+constexpr off_t LargePage = off_t{2} << 20;
+
+// A file smaller than one large page makes no table that could use one;
+// a stream's size is unknown, so it may.
+bool InputMayFillLargePages(const std::string& dataPath) {
+    struct stat status {};
+    const int result = dataPath == "-" ? fstat(0, &status) : stat(dataPath.c_str(), &status);
+    return result == 0 && (!S_ISREG(status.st_mode) || status.st_size >= LargePage);
+}
 
 constexpr const char* TunablesVariable = "GLIBC_TUNABLES";
 constexpr const char* LargePagesTunable = "glibc.malloc.hugetlb";
@@ -53,9 +63,10 @@ bool TunablesWithLargePages(std::string& tunables) {
 
 } // namespace
 
-void UseLargePages(char** argv) {
+void UseLargePages(const std::string& dataPath, char** argv) {
     std::string tunables;
-    if (OwnAllocator || !TunablesWithLargePages(tunables) || !KernelGivesLargePagesOnRequest()) {
+    if (OwnAllocator || !InputMayFillLargePages(dataPath) || !TunablesWithLargePages(tunables) ||
+        !KernelGivesLargePagesOnRequest()) {
         return;
     }
     const char* before = std::getenv(TunablesVariable);
@@ -74,7 +85,7 @@ void UseLargePages(char** argv) {
 
 #else
 
-void UseLargePages(char**) {}
+void UseLargePages(const std::string&, char**) {}
 
 #endif
 

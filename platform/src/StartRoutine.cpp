@@ -40,8 +40,7 @@ int RunAsText(const ProjectDescription& project, bool why) {
     return StatusAfterWriting(project, "the lists");
 }
 
-int Run(const ProjectDescription& project, int argc, char** argv) {
-    const Options options = ParseOptions(project, argc, argv);
+int Run(const ProjectDescription& project, const Options& options, int argc, char** argv) {
     if (options.help) {
         PrintHelp(project);
         return StatusAfterWriting(project, "the help");
@@ -59,9 +58,14 @@ int Run(const ProjectDescription& project, int argc, char** argv) {
 } // namespace
 
 void ThunRTMain(const ProjectDescription& project, int argc, char** argv) {
-    UseLargePages(argv);
+    // Reading the options opens nothing, so a usage error can't be misrouted
+    // even before the streams are made safe.
+    const Options options = ParseOptions(project, argc, argv);
+    if (!options.help && !options.version) {
+        UseLargePages(options.file.value_or(project.dataFileName), argv);
+    }
     PrepareStandardStreams();
-    const int status = Run(project, argc, argv);
+    const int status = Run(project, options, argc, argv);
     std::fflush(stdout);
     std::exit(status);
 }
