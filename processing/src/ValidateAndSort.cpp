@@ -170,6 +170,9 @@ void ValidateRecords(std::int32_t* cells) {
     const auto fromFirsts = FromFirsts(conflicting);
     auto nextKey = fromFirsts.begin();
     LaterRejections later;
+    // Room for every record: pages never written cost no memory, while
+    // regrowing would leave the outgrown blocks to the allocator.
+    RejectedList->Reserve(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (later.Has(p)) {
             cells[Index(p, Status)] = StatusRejected; // with its key
