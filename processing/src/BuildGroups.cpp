@@ -1,7 +1,6 @@
 #include "ByKey.h"
 #include "Guarantees.h"
 #include "RawTable.h"
-#include "StableOrder.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
 
@@ -25,30 +24,30 @@ namespace {
 
 using detail::Index;
 using detail::RecordValues;
-using detail::StableSortBy;
 
 bool SamePair(const RecordValues& a, const RecordValues& b) {
     return a.value1 == b.value1 && a.value2 == b.value2;
 }
 
-// A group with what pairing needs to know of it, small enough to be moved
-// whole when the groups are put in order. The seed is the first member.
+// A group as grouping finds it: its members, the seed first, and the set of
+// their Value2; the seed's row gives its Value1 when the group is listed.
 struct Group {
-    PendingGroupFacts facts;
     std::array<std::int32_t, ListSize> members;
+    std::int8_t size;
+    std::int8_t value2Set; // bit v - Value2Min for each member's Value2 v
 };
 
 // The groups in the order they were found, key by key.
 struct Groups {
     std::vector<Group> found;
 
-    void Open(const RecordValues& seed) { found.push_back({{0, seed.value1, 0}, {}}); }
+    void Open(const RecordValues&) { found.push_back({{}, 0, 0}); }
     void Add(const RecordValues& member) {
         Group& group = found.back();
-        PendingGroupFacts& f = group.facts;
-        group.members[static_cast<std::size_t>(f.size)] = member.position;
-        f.value2Set |= 1 << (member.value2 - Value2Min);
-        ++f.size;
+        group.members[static_cast<std::size_t>(group.size)] = member.position;
+        group.value2Set =
+            static_cast<std::int8_t>(group.value2Set | 1 << (member.value2 - Value2Min));
+        ++group.size;
     }
 };
 
@@ -174,27 +173,50 @@ Groups GroupAll(const std::int32_t* cells) {
     return groups;
 }
 
-void MarkFreeRowsGrouped(std::int32_t* cells) {
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (IsFree(cells, p)) {
-            cells[Index(p, Status)] = StatusGrouped;
+// A seed's Status until the groups are listed: its group's index plus one,
+// above every status a record can have.
+std::int32_t SeedMark(std::size_t g) {
+    return static_cast<std::int32_t>(g) + 1;
+}
+
+// Marks each group's seed with its group, asking for the seed rows, which
+// lie anywhere in the table, some groups ahead.
+void MarkSeeds(std::int32_t* cells, const Groups& groups) {
+    constexpr std::size_t Ahead = 16;
+    const std::vector<Group>& found = groups.found;
+    for (std::size_t g = 0; g < found.size(); ++g) {
+        if (g + Ahead < found.size()) {
+            __builtin_prefetch(cells + Index(found[g + Ahead].members[0], Status), 1);
         }
+        cells[Index(found[g].members[0], Status)] = SeedMark(g);
     }
 }
 
-// The groups listed by seed. Put in order whole, they are then read and
-// written in order: no scattered access.
-void ListBySeed(Groups& groups) {
-    StableSortBy(groups.found,
-                 [](const Group& g) { return static_cast<std::uint32_t>(g.members[0]); });
-    std::vector<PositionList> lists(groups.found.size());
-    PendingFacts.reserve(groups.found.size());
-    for (std::size_t g = 0; g < groups.found.size(); ++g) {
-        const Group& group = groups.found[g];
-        for (std::int32_t m = 0; m < group.facts.size; ++m) {
-            lists[g].Add(group.members[static_cast<std::size_t>(m)]);
+// The groups listed by seed, and every free row marked grouped, in one pass
+// in position order: the seeds' marks give the groups in seed order.
+void ListBySeed(std::int32_t* cells, const Groups& groups) {
+    constexpr std::int32_t Ahead = 16;
+    const std::vector<Group>& found = groups.found;
+    std::vector<PositionList> lists;
+    lists.reserve(found.size());
+    PendingFacts.reserve(found.size());
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (p + Ahead < RecordCount && cells[Index(p + Ahead, Status)] > 0) {
+            __builtin_prefetch(
+                &found[static_cast<std::size_t>(cells[Index(p + Ahead, Status)] - 1)]);
         }
-        PendingFacts.push_back(group.facts);
+        std::int32_t& status = cells[Index(p, Status)];
+        if (status > 0) {
+            const Group& group = found[static_cast<std::size_t>(status - 1)];
+            PositionList& list = lists.emplace_back();
+            for (std::int32_t m = 0; m < group.size; ++m) {
+                list.Add(group.members[static_cast<std::size_t>(m)]);
+            }
+            PendingFacts.push_back({group.size, cells[Index(p, Value1)], group.value2Set});
+        }
+        if (status >= StatusFree) {
+            status = StatusGrouped;
+        }
     }
     PendingGroups.emplace(std::move(lists));
 }
@@ -209,9 +231,9 @@ void BuildGroups() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    Groups groups = GroupAll(cells);
-    MarkFreeRowsGrouped(cells);
-    ListBySeed(groups);
+    const Groups groups = GroupAll(cells);
+    MarkSeeds(cells, groups);
+    ListBySeed(cells, groups);
 }
 
 } // namespace modQuorvale

@@ -67,6 +67,11 @@ struct RecordsByKey {
     }
 };
 
+// How far ahead the passes by key ask for the entries they will touch: the
+// slots are in no order, and once the table of keys outgrows the cache each
+// touch would otherwise wait for memory on its own.
+constexpr std::int32_t KeysAhead = 16;
+
 // The records whose position take(p) accepts, grouped by a counting sort of
 // their slots: one count and one placing pass, nothing ordered.
 template <typename Take>
@@ -75,7 +80,11 @@ RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
     // Each slot's count, then where its records start, then where they end.
     std::vector<std::int32_t>& at = grouped.ends;
     at.assign(slots.Count(), 0);
+    const std::int32_t aheadEnd = RecordCount - 2 * KeysAhead;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (p < aheadEnd) {
+            __builtin_prefetch(&at[slots(p + KeysAhead)], 1);
+        }
         if (take(p)) {
             ++at[slots(p)];
         }
@@ -85,10 +94,15 @@ RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
         total += std::exchange(slot, total);
     }
     grouped.records.resize(static_cast<std::size_t>(total));
+    RecordValues* records = grouped.records.data();
     for (std::int32_t p = 0; p < RecordCount; ++p) {
+        // The slot's entry first, then the record's place that it gives.
+        if (p < aheadEnd) {
+            __builtin_prefetch(&at[slots(p + 2 * KeysAhead)]);
+            __builtin_prefetch(records + at[slots(p + KeysAhead)], 1);
+        }
         if (take(p)) {
-            grouped.records[static_cast<std::size_t>(at[slots(p)]++)] = {
-                cells[Index(p, Value1)], cells[Index(p, Value2)], p};
+            records[at[slots(p)]++] = {cells[Index(p, Value1)], cells[Index(p, Value2)], p};
         }
     }
     return grouped;

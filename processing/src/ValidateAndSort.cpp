@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <memory>
 #include <span>
 #include <utility>
 #include <vector>
@@ -23,6 +22,7 @@ namespace {
 using detail::FenwickTree;
 using detail::Index;
 using detail::RecordValues;
+using detail::StableSortBy;
 
 bool InRange(const std::int32_t* cells, std::int32_t p) {
     return ValuesInRange(cells[Index(p, Value1)], cells[Index(p, Value2)]);
@@ -50,7 +50,11 @@ static_assert(Value1Min > NoneInRange && Value1Max < Conflicting);
 
 std::vector<std::uint8_t> KeyStates(const std::int32_t* cells, detail::KeySlots slots) {
     std::vector<std::uint8_t> state(slots.Count(), NoneInRange);
+    const std::int32_t aheadEnd = RecordCount - detail::KeysAhead;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (p < aheadEnd) {
+            __builtin_prefetch(&state[slots(p + detail::KeysAhead)], 1);
+        }
         std::uint8_t& key = state[slots(p)];
         const std::int32_t value1 = cells[Index(p, Value1)];
         if (key == NoneInRange) {
@@ -64,70 +68,118 @@ std::vector<std::uint8_t> KeyStates(const std::int32_t* cells, detail::KeySlots 
     return state;
 }
 
+// A record of a conflicting key with the key's slot.
+struct KeyedRecord {
+    std::uint32_t slot;
+    RecordValues values;
+};
+using KeyRecords = std::span<const KeyedRecord>;
+
+// The records of the conflicting keys, a small share of all, those of each
+// key together in position order: taken in one pass and then ordered among
+// themselves, so that no pass touches a count for every key.
+std::vector<KeyedRecord> ConflictingRecords(const std::int32_t* cells, detail::KeySlots slots,
+                                            const std::vector<std::uint8_t>& state) {
+    std::vector<KeyedRecord> records;
+    const std::int32_t aheadEnd = RecordCount - detail::KeysAhead;
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        if (p < aheadEnd) {
+            __builtin_prefetch(&state[slots(p + detail::KeysAhead)]);
+        }
+        const std::size_t slot = slots(p);
+        if (state[slot] == Conflicting) {
+            records.push_back({static_cast<std::uint32_t>(slot),
+                               {cells[Index(p, Value1)], cells[Index(p, Value2)], p}});
+        }
+    }
+    StableSortBy(records, [](const KeyedRecord& r) { return r.slot; });
+    return records;
+}
+
 // The conflict that the scan from a key's first in-range record finds: the
 // next record of the key with another Value1. All records of the key after
 // the first are still free then.
-detail::KeyConflict ConflictOf(const std::int32_t* cells, std::span<const RecordValues> fromFirst) {
-    const RecordValues& f = fromFirst.front();
+detail::KeyConflict ConflictOf(const std::int32_t* cells, KeyRecords fromFirst) {
+    const RecordValues& f = fromFirst.front().values;
     const RecordValues& other =
-        *std::find_if(fromFirst.begin() + 1, fromFirst.end(),
-                      [&](const RecordValues& r) { return r.value1 != f.value1; });
+        std::find_if(fromFirst.begin() + 1, fromFirst.end(), [&](const KeyedRecord& r) {
+            return r.values.value1 != f.value1;
+        })->values;
     return {cells[Index(f.position, GroupKey)], f.position, f.value1, other.position, other.value1};
 }
 
-// The key's first in-range record and every later one, in increasing
-// position.
-void RejectKeyFrom(std::int32_t* cells, std::span<const RecordValues> fromFirst) {
+// Records that a key took down ahead of the pass in position order, a bit
+// per position: the pass marks their rows when it gets there, in order,
+// rather than at scattered rows when the key goes down.
+class LaterRejections {
+public:
+    LaterRejections() : bits_((static_cast<std::size_t>(RecordCount) + 63) / 64, 0) {}
+    void Add(std::int32_t p) { bits_[Word(p)] |= Bit(p); }
+    bool Has(std::int32_t p) const { return (bits_[Word(p)] & Bit(p)) != 0; }
+
+private:
+    static std::size_t Word(std::int32_t p) { return static_cast<std::size_t>(p) / 64; }
+    static std::uint64_t Bit(std::int32_t p) { return std::uint64_t{1} << (p % 64); }
+    std::vector<std::uint64_t> bits_;
+};
+
+// The key's first in-range record, which the pass is at, and every later
+// one, in increasing position.
+void RejectKeyFrom(std::int32_t* cells, KeyRecords fromFirst, LaterRejections& later) {
     const detail::KeyConflict conflict =
         KeepReasons ? ConflictOf(cells, fromFirst) : detail::KeyConflict{};
-    for (const RecordValues& r : fromFirst) {
-        Reject(cells, r.position);
+    cells[Index(fromFirst.front().values.position, Status)] = StatusRejected;
+    for (const KeyedRecord& r : fromFirst) {
+        const std::int32_t position = r.values.position;
+        RejectedList->Add(position);
+        later.Add(position);
         if (KeepReasons) {
-            detail::RecordKeyRejection(conflict, r.position);
+            detail::RecordKeyRejection(conflict, position);
         }
     }
 }
 
 // Each conflicting key's records from its first in-range record F on, in
 // the order of F.
-std::vector<std::span<const RecordValues>> FromFirsts(const detail::RecordsByKey& conflicting) {
-    std::vector<std::span<const RecordValues>> fromFirsts;
-    for (std::size_t k = 0; k < conflicting.SlotCount(); ++k) {
-        const auto key = conflicting.Key(k);
-        if (key.empty()) {
-            continue;
-        }
-        const auto first = std::find_if(key.begin(), key.end(), [](const RecordValues& r) {
-            return ValuesInRange(r.value1, r.value2);
+std::vector<KeyRecords> FromFirsts(const std::vector<KeyedRecord>& conflicting) {
+    std::vector<KeyRecords> fromFirsts;
+    for (auto key = conflicting.begin(); key != conflicting.end();) {
+        const auto keyEnd = std::find_if(key, conflicting.end(),
+                                         [&](const KeyedRecord& r) { return r.slot != key->slot; });
+        const auto first = std::find_if(key, keyEnd, [](const KeyedRecord& r) {
+            return ValuesInRange(r.values.value1, r.values.value2);
         });
-        fromFirsts.push_back(key.subspan(static_cast<std::size_t>(first - key.begin())));
+        fromFirsts.push_back(KeyRecords(first, keyEnd));
+        key = keyEnd;
     }
-    std::sort(fromFirsts.begin(), fromFirsts.end(),
-              [](const auto& a, const auto& b) { return a.front().position < b.front().position; });
+    std::sort(fromFirsts.begin(), fromFirsts.end(), [](const auto& a, const auto& b) {
+        return a.front().values.position < b.front().values.position;
+    });
     return fromFirsts;
 }
 
 // A key with a conflict goes down as a whole when the pass reaches its first
 // in-range record F: F and every later record of the key, in increasing
 // position. Records before F are out of range and rejected on their own.
-// Every other record is rejected only for its range.
+// Every other record is rejected only for its range; so an in-range record
+// not yet rejected is either the next F or kept.
 void ValidateRecords(std::int32_t* cells) {
     const detail::KeySlots slots(cells);
-    const std::vector<std::uint8_t> state = KeyStates(cells, slots);
-    const detail::RecordsByKey conflicting =
-        detail::GroupByKey(cells, slots, [slots, state = state.data()](std::int32_t p) {
-            return state[slots(p)] == Conflicting;
-        });
+    const std::vector<KeyedRecord> conflicting =
+        ConflictingRecords(cells, slots, KeyStates(cells, slots));
     const auto fromFirsts = FromFirsts(conflicting);
     auto nextKey = fromFirsts.begin();
+    LaterRejections later;
+    // Room for every record: pages never written cost no memory, while
+    // regrowing would leave the outgrown blocks to the allocator.
+    RejectedList->Reserve(static_cast<std::size_t>(RecordCount));
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (cells[Index(p, Status)] == StatusRejected) {
-            continue; // with its key
-        }
-        if (!InRange(cells, p)) {
+        if (later.Has(p)) {
+            cells[Index(p, Status)] = StatusRejected; // with its key
+        } else if (!InRange(cells, p)) {
             RejectForRange(cells, p);
-        } else if (state[slots(p)] == Conflicting) {
-            RejectKeyFrom(cells, *nextKey++); // p is the next F
+        } else if (nextKey != fromFirsts.end() && nextKey->front().values.position == p) {
+            RejectKeyFrom(cells, *nextKey++, later);
         }
     }
 }
@@ -279,38 +331,45 @@ std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
     return members;
 }
 
+// Rows this far ahead in the gather are asked for before they are read, so
+// that the misses of a table larger than the cache overlap.
+constexpr std::int32_t GatherAhead = 16;
+
 // Gathers every row into a new table in its final order: each read is
 // independent of the others and each row is written whole, in order.
-// RejectedList and the reasons follow their records.
+// RejectedList and the reasons follow their records: a rejected row's new
+// position is left in its old row's Status, which nothing reads again.
 void MoveRows(const std::vector<std::int32_t>& sourceOf) {
     platform::IntTable sorted;
     sorted.Create(RecordCount, FieldCount);
-    const std::int32_t* from = RecordTable.Data();
+    std::int32_t* from = RecordTable.Data();
     std::int32_t* to = sorted.DataToOverwrite();
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const std::int32_t* row = from + Index(sourceOf[static_cast<std::size_t>(p)], 0);
+        if (p + GatherAhead < RecordCount) {
+            const std::int32_t* ahead =
+                from + Index(sourceOf[static_cast<std::size_t>(p + GatherAhead)], 0);
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + FieldCount - 1); // a row may span two lines
+        }
+        const std::int32_t source = sourceOf[static_cast<std::size_t>(p)];
+        std::int32_t* row = from + Index(source, 0);
         for (std::int32_t c = 0; c < FieldCount; ++c) {
             to[Index(p, c)] = row[c]; // a fixed count: no call per row
         }
+        if (row[Status] == StatusRejected) {
+            row[Status] = p;
+        }
     }
-    RecordTable = std::move(sorted);
+    const platform::IntTable unsorted = std::exchange(RecordTable, std::move(sorted));
     if (RejectedList->Count() == 0) {
         return;
     }
-    // Only the rejected rows' entries are written.
-    const std::unique_ptr<std::int32_t[]> finalPosition(
-        new std::int32_t[static_cast<std::size_t>(RecordCount)]);
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (to[Index(p, Status)] == StatusRejected) {
-            finalPosition[static_cast<std::size_t>(sourceOf[static_cast<std::size_t>(p)])] = p;
-        }
-    }
+    const auto finalPosition = [from](std::int32_t p) { return from[Index(p, Status)]; };
     for (std::int32_t k = 1; k <= RejectedList->Count(); ++k) {
         std::int32_t& entry = RejectedList->Item(k);
-        entry = finalPosition[static_cast<std::size_t>(entry)];
+        entry = finalPosition(entry);
     }
-    detail::RenumberReasons(
-        [&](std::int32_t p) { return finalPosition[static_cast<std::size_t>(p)]; });
+    detail::RenumberReasons(finalPosition);
 }
 
 } // namespace
