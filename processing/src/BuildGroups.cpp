@@ -140,7 +140,7 @@ void GroupManyRecords(std::span<const RecordValues> records, Groups& groups, Pai
 }
 
 // What validation guarantees of a key's free records.
-void ExpectValidated(std::span<const RecordValues> key) {
+[[maybe_unused]] void ExpectValidated(std::span<const RecordValues> key) {
     for (const RecordValues& r : key) {
         detail::Expect(ValuesInRange(r.value1, r.value2) && r.value1 == key.front().value1,
                        "the free records of a key are in range and share one Value1");
