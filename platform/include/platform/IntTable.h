@@ -80,6 +80,10 @@ public:
         const std::size_t filled = filled_;
         for (std::size_t begin = 0; begin < rows.size(); begin += Batch) {
             const std::size_t count = std::min(Batch, rows.size() - begin);
+            // The next batch's rows come from memory while this one is acted on.
+            for (std::size_t i = begin + count; i < std::min(begin + 2 * Batch, rows.size()); ++i) {
+                PrefetchRow(rows[i], cells, filled);
+            }
             for (std::size_t i = 0; i < count; ++i) {
                 const std::size_t first = IndexOf(rows[begin + i], 0);
                 for (std::size_t k = 0; k < N; ++k) {
@@ -107,6 +111,17 @@ private:
         }
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
                static_cast<std::size_t>(column);
+    }
+    void PrefetchRow(std::int32_t row, const std::int32_t* cells, std::size_t filled) const {
+        if (row >= 0 && row < rows_) {
+            const std::size_t first =
+                static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_);
+            if (first < filled) {
+#if defined(__GNUC__)
+                __builtin_prefetch(cells + first);
+#endif
+            }
+        }
     }
     [[noreturn]] void RaiseOutOfBounds(std::int32_t row, std::int32_t column) const;
     std::size_t Total() const {
