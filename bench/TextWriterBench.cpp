@@ -2,6 +2,8 @@
 // (as `quorvale --text FILE > out` writes) and into /dev/null (formatting
 // and the calls alone). The data file is QUORVALE_BENCH_DATA, by default
 // the million records that bench/make-data.py writes to /tmp/q/d1m.txt.
+// On a shared machine, run it with --benchmark_enable_random_interleaving
+// and repetitions, so that both sides see the same load.
 
 #include "TextMode.h"
 #include "frmQuorvale.h"
@@ -62,6 +64,7 @@ BENCHMARK(BM_WriteText)
     ->Args({2, 1, 64})
     ->Args({2, 1, 1024})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime() // both threads' time
     ->UseRealTime();
 
 } // namespace
