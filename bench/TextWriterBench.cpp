@@ -57,12 +57,14 @@ void BM_WriteText(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteText)
     ->ArgNames({"threads", "null", "roomKiB"})
-    ->Args({1, 0, 256})
+    ->Args({1, 0, 1024})
     ->Args({2, 0, 256})
-    ->Args({1, 1, 256})
+    ->Args({2, 0, 1024})
+    ->Args({2, 0, 4096})
+    ->Args({1, 1, 1024})
     ->Args({2, 1, 256})
-    ->Args({2, 1, 64})
     ->Args({2, 1, 1024})
+    ->Args({2, 1, 4096})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime() // both threads' time
     ->UseRealTime();

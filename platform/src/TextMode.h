@@ -24,7 +24,7 @@ struct TextWriting {
     std::int32_t twoThreadsFrom = 200000;
     // Room for one block of lines; a text line that needs more is written
     // on its own.
-    std::size_t blockRoom = std::size_t{1} << 18;
+    std::size_t blockRoom = std::size_t{1} << 20;
 };
 
 bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCaption,
