@@ -351,14 +351,18 @@ TEST(FormLayout, FramesShareExtraWidthEquallyAndListsKeepMargins) {
 
 #include "TextMode.h"
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
 std::string WrittenText(const platform::Form& form, bool& written,
-                        std::string_view tipsCaption = {}) {
+                        std::string_view tipsCaption = {}, const platform::TextWriting& how = {}) {
     std::FILE* file = std::tmpfile();
-    written = platform::WriteFormAsText(form, file, tipsCaption);
+    written = platform::WriteFormAsText(form, file, tipsCaption, how);
     std::rewind(file);
     std::string text;
     char chunk[4096];
@@ -441,6 +445,162 @@ TEST(ListBox, AllLinesAsShownOnePerLine) {
     }
     list.AddItem("");
     EXPECT_EQ(list.AllLines(), expected + "\n");
+}
+
+namespace {
+
+// Record lines that two threads may make at once; counts the lines made and
+// those made off the thread that started the writing.
+std::atomic<std::int64_t> sharedLinesMade{0};
+std::atomic<std::int64_t> linesMadeElsewhere{0};
+std::thread::id writingThread;
+// When set, the first block on the writing thread waits (a while at most)
+// until the other thread has made a line, so that both surely take part.
+std::atomic<bool> awaitSecondThread{false};
+
+char* WriteSharedRecords(char* out, std::span<const std::int32_t> positions) {
+    if (std::this_thread::get_id() != writingThread) {
+        linesMadeElsewhere += static_cast<std::int64_t>(positions.size());
+    } else if (awaitSecondThread.exchange(false)) {
+        for (int i = 0; i < 2000 && linesMadeElsewhere == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    sharedLinesMade += static_cast<std::int64_t>(positions.size());
+    for (const std::int32_t position : positions) {
+        out = std::copy_n("record ", 7, out);
+        out = platform::WriteDecimal(out, position);
+        *out++ = '\n';
+    }
+    return out;
+}
+
+void StartCounting(bool awaitSecond = false) {
+    writingThread = std::this_thread::get_id();
+    sharedLinesMade = 0;
+    linesMadeElsewhere = 0;
+    awaitSecondThread = awaitSecond;
+}
+
+// Headings every `every` record lines (and one too long for any block), as
+// the output list has them, with the text they should give.
+platform::Form LongForm(std::int32_t records, std::int32_t every, std::string& expected) {
+    platform::Form form(frmQuorvale::Layout());
+    platform::ListBox& input = form.ListBoxNamed("lstInput");
+    platform::ListBox& output = form.ListBoxNamed("lstOutput");
+    input.UseRecordLines(WriteSharedRecords);
+    output.UseRecordLines(WriteSharedRecords);
+    std::string outputText;
+    for (std::int32_t p = 0; p < records; ++p) {
+        input.AddRecordLine(p);
+        if (p % every == 0) {
+            const std::string heading =
+                p == every * 3 ? std::string(5000, 'h') : "Output List " + std::to_string(p);
+            output.AddItem(heading);
+            outputText += heading + "\n";
+        }
+        output.AddRecordLine(records - 1 - p);
+        outputText += "record " + std::to_string(records - 1 - p) + "\n";
+    }
+    expected = "Input Data:\n";
+    for (std::int32_t p = 0; p < records; ++p) {
+        expected += "record " + std::to_string(p) + "\n";
+    }
+    expected += "\nOutput Data:\n" + outputText + "\nNot Placed Data:\n\nErrors:\n";
+    return form;
+}
+
+} // namespace
+
+// Blocks of a few lines each: every boundary between blocks, between the
+// two threads, and around a heading too long for a block must keep the order.
+TEST(TextModeTwoThreads, LinesComeOutInOrderAcrossBlocks) {
+    std::string expected;
+    const platform::Form form = LongForm(20000, 7, expected);
+    for (const std::size_t room : {64u, 200u, 4096u, 1u << 18}) {
+        StartCounting(true);
+        bool written = false;
+        EXPECT_EQ(WrittenText(form, written, {}, {1, room}), expected) << room;
+        EXPECT_TRUE(written);
+        EXPECT_EQ(sharedLinesMade, 40000) << "each line made once";
+        if (room < 1u << 18) {
+            EXPECT_GT(linesMadeElsewhere, 0) << room;
+        }
+    }
+}
+
+// The threshold counts record lines, not text lines: one below it, a list
+// stays on one thread whatever its headings.
+TEST(TextModeTwoThreads, OnlyFromTheThresholdOn) {
+    std::string expected;
+    const platform::Form form = LongForm(3000, 10, expected);
+    const std::int32_t outputRecords = form.ListBoxNamed("lstOutput").RecordLineCount();
+    ASSERT_EQ(outputRecords, 3000);
+    for (const std::int32_t threshold : {3001, 3000}) {
+        StartCounting(threshold == 3000);
+        bool written = false;
+        EXPECT_EQ(WrittenText(form, written, {}, {threshold, 640}), expected);
+        EXPECT_TRUE(written);
+        if (threshold > outputRecords) {
+            EXPECT_EQ(linesMadeElsewhere, 0);
+        } else {
+            EXPECT_GT(linesMadeElsewhere, 0);
+        }
+    }
+}
+
+// Empty lists and lists of text only take the two-thread path as well when
+// the threshold lets them, and come out as on one thread.
+TEST(TextModeTwoThreads, EmptyAndTextOnlyLists) {
+    platform::Form form(frmQuorvale::Layout());
+    form.ListBoxNamed("lstOutput").AddItem("only text");
+    form.ListBoxNamed("lstOutput").AddItem(std::string(3000, 't'));
+    form.ListBoxNamed("lstErrors").UseRecordLines(WriteSharedRecords);
+    form.ListBoxNamed("lstErrors").AddRecordLine(4);
+    bool written = false;
+    const std::string oneThread = WrittenText(form, written, {}, {INT32_MAX, 256});
+    EXPECT_EQ(oneThread, "Input Data:\n\nOutput Data:\nonly text\n" + std::string(3000, 't') +
+                             "\n\nNot Placed Data:\n\nErrors:\nrecord 4\n");
+    EXPECT_EQ(WrittenText(form, written, {}, {0, 256}), oneThread);
+    EXPECT_TRUE(written);
+}
+
+#ifndef _WIN32
+// A write that fails while the worker is ahead: reported as a failure with
+// the cause in errno, the worker stopped soon after, nothing left running.
+TEST(TextModeTwoThreads, FailedWriteStopsTheWorker) {
+    std::string expected;
+    const platform::Form form = LongForm(400000, 1000, expected);
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    StartCounting();
+    errno = 0;
+    EXPECT_FALSE(platform::WriteFormAsText(form, full, {}, {1, 4096}));
+    EXPECT_EQ(errno, ENOSPC);
+    std::fclose(full);
+    EXPECT_LT(sharedLinesMade, 400000) << "formatting stops at the failure";
+}
+#endif
+
+// A list's lines by ranges, as the second thread takes them.
+TEST(ListBox, RangesOfLinesFitTheirRoom) {
+    platform::ListBox list;
+    list.UseRecordLines(WriteSharedRecords);
+    list.AddRecordLine(1);
+    list.AddItem("twelve chars");
+    list.AddRecordLine(2);
+    list.AddRecordLine(3);
+    constexpr std::size_t Line = platform::ListBox::RecordLineCapacity;
+    EXPECT_EQ(list.LinesFitting(0, Line - 1), 0);
+    EXPECT_EQ(list.LinesFitting(0, Line + 12), 1);
+    EXPECT_EQ(list.LinesFitting(0, Line + 13), 2);
+    EXPECT_EQ(list.LinesFitting(1, 1000), 4);
+    EXPECT_EQ(list.RecordLineCount(), 3);
+    std::array<char, 4 * Line> room{};
+    const char* end = list.WriteLineRange(room.data(), 1, 4);
+    EXPECT_EQ(std::string_view(room.data(), end), "twelve chars\nrecord 2\nrecord 3\n");
+    EXPECT_EQ(list.WriteLineRange(room.data(), 2, 2), room.data());
+    EXPECT_THROW(list.WriteLineRange(room.data(), 3, 5), FatalError);
 }
 
 #include "FocusMark.h"

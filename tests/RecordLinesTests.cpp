@@ -1,8 +1,10 @@
 #include "TestSupport.h"
+#include "TextMode.h"
 #include "frmQuorvale.h"
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace modQuorvale;
@@ -115,6 +117,42 @@ TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
             EXPECT_EQ(output.List(line++), FormatRecordLine(position));
         }
         EXPECT_EQ(output.List(line++), " ");
+    }
+}
+
+namespace {
+
+std::string TextOf(const platform::Form& form, const platform::TextWriting& how) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_TRUE(platform::WriteFormAsText(form, file, "Reasons:", how));
+    std::rewind(file);
+    std::string text;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+        text.append(chunk, n);
+    }
+    std::fclose(file);
+    return text;
+}
+
+} // namespace
+
+// The program's own record lines, made on two threads from the loaded
+// table, with and without tips, come out as on one.
+TEST(FormLoad, TextOnTwoThreadsAsOnOne) {
+    std::string content = "30000\n";
+    for (int i = 0; i < 30000; ++i) {
+        const int key = (i * 7919) % 7700;
+        content += std::to_string(i % 89 == 0 ? 0 : 1 + key % 48) + "," +
+                   std::to_string(1 + (i * 31) % 9) + "," + std::to_string(key) + ",0\n";
+    }
+    for (const bool why : {false, true}) {
+        platform::Form form(frmQuorvale::Layout(), why);
+        LoadForm(form, content);
+        const std::string oneThread = TextOf(form, {INT32_MAX, 1 << 16});
+        EXPECT_GT(oneThread.size(), 30000u * 16);
+        EXPECT_EQ(TextOf(form, {1, 1000}), oneThread);
+        EXPECT_EQ(TextOf(form, {1, 1 << 16}), oneThread);
     }
 }
 

@@ -23,7 +23,9 @@ void Form_Load(platform::Form& form);
 // Value2 and GroupKey joined by hyphens.
 std::string FormatRecordLine(std::int32_t position);
 // The same for many records, each line followed by '\n', written at `out`
-// as the lists make their lines; returns the end.
+// as the lists make their lines; returns the end. Text mode calls it from
+// two threads at once: it only reads the record table, which no longer
+// changes, and every position was checked when its line was added.
 char* WriteRecordLines(char* out, std::span<const std::int32_t> positions);
 
 // Why the record at a 1-based index of RejectedList was rejected, or why the

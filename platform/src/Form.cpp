@@ -87,6 +87,43 @@ std::span<const std::int32_t> ListBox::RecordRun(std::int32_t index, std::size_t
     return std::span<const std::int32_t>(lines_).subspan(begin, end - begin);
 }
 
+std::int32_t ListBox::LinesFitting(std::int32_t begin, std::size_t room) const {
+    std::size_t index = Offset(begin);
+    for (; index < lines_.size(); ++index) {
+        const std::int32_t entry = lines_[index];
+        const std::size_t size = entry >= 0 ? RecordLineCapacity : Text(entry).size() + 1;
+        if (size > room) {
+            break;
+        }
+        room -= size;
+    }
+    return static_cast<std::int32_t>(index);
+}
+
+char* ListBox::WriteLineRange(char* out, std::int32_t begin, std::int32_t end) const {
+    if (end <= begin) {
+        return out;
+    }
+    Offset(end - 1);
+    const std::span<const std::int32_t> lines = std::span<const std::int32_t>(lines_).subspan(
+        Offset(begin), static_cast<std::size_t>(end - begin));
+    for (std::size_t i = 0; i < lines.size();) {
+        if (lines[i] < 0) {
+            const std::string_view text = Text(lines[i++]);
+            out = std::copy(text.begin(), text.end(), out);
+            *out++ = '\n';
+            continue;
+        }
+        std::size_t runEnd = i + 1;
+        while (runEnd < lines.size() && lines[runEnd] >= 0) {
+            ++runEnd;
+        }
+        out = WriteRecordLines(out, lines.subspan(i, runEnd - i));
+        i = runEnd;
+    }
+    return out;
+}
+
 // Measured by making the lines, many at a time as text mode makes them:
 // the line format is the program's alone.
 std::int32_t ListBox::LongestLine() const {

@@ -1,12 +1,26 @@
 #include "TextMode.h"
 
+#include "platform/FatalError.h"
+
+#include <algorithm>
+#include <array>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <span>
+#include <stop_token>
+#include <thread>
 
 namespace platform {
 
 namespace {
+
+#ifdef QUORVALE_CHECK_INVARIANTS
+constexpr bool CheckGuarantees = true;
+#else
+constexpr bool CheckGuarantees = false;
+#endif
 
 // Lines go out in chunks of this size; the whole text is never held.
 constexpr std::size_t TextChunk = 1 << 16;
@@ -42,6 +56,8 @@ public:
         return buffer_.get() + used_;
     }
     void Commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+    // True once a write has failed: what follows is not written anyway.
+    bool Failed() const { return !ok_; }
     // True if everything reached the stream and the stream took it.
     bool Finish() {
         Flush();
@@ -69,6 +85,121 @@ private:
 // Record lines go straight into the buffer, many at a time.
 static_assert(ListBox::RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
 
+// A long list, formatted block by block on two threads and written in
+// order by the calling thread, which formats blocks too while the next one
+// to write is not ready. Blocks are claimed in line order; a block's slot is
+// free again once it is written, so at most Slots blocks are ahead.
+class TwoThreadLines {
+public:
+    TwoThreadLines(const ListBox& list, std::size_t blockRoom)
+        : list_(list), count_(list.ListCount()), blockRoom_(blockRoom) {
+        // Every buffer exists before the worker starts: it allocates nothing.
+        for (Block& block : slots_) {
+            block.text = std::make_unique_for_overwrite<char[]>(blockRoom);
+        }
+    }
+
+    void WriteTo(ChunkWriter& writer) {
+        // Leaving this scope, however, stops the worker and joins it.
+        std::jthread worker([this](std::stop_token stop) { Work(stop); });
+        std::unique_lock lock(mutex_);
+        while (!AllWritten() && !writer.Failed()) {
+            Block& next = slots_[written_ % Slots];
+            if (written_ < claimed_ && next.ready) {
+                lock.unlock();
+                WriteBlock(next, writer);
+                lock.lock();
+                next.ready = false;
+                ++written_;
+                changed_.notify_all();
+            } else if (CanClaim()) {
+                FormatClaimed(Claim(), lock);
+            } else {
+                changed_.wait(lock);
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t Slots = 4;
+    struct Block {
+        std::unique_ptr<char[]> text;
+        const char* end = nullptr;
+        std::int32_t begin = 0;
+        std::int32_t endLine = 0;
+        bool inPlace = false; // else one text line, written from the list
+        bool ready = false;
+    };
+
+    // Nothing here raises: the buffers are allocated, and the record writer
+    // raises only for a position outside its table, which every record line
+    // was checked against when it was added. Were it to raise all the same,
+    // noexcept ends the run at once, as a raise on the calling thread would:
+    // text mode writes outside the start routine's catch.
+    void Work(const std::stop_token& stop) noexcept {
+        std::unique_lock lock(mutex_);
+        while (changed_.wait(lock, stop, [this] { return CanClaim(); })) {
+            FormatClaimed(Claim(), lock);
+        }
+    }
+    bool CanClaim() const { return nextLine_ < count_ && claimed_ - written_ < Slots; }
+    bool AllWritten() const { return nextLine_ == count_ && written_ == claimed_; }
+    // Takes the next block's lines; under the lock.
+    Block& Claim() {
+        Block& block = slots_[claimed_++ % Slots];
+        const std::int32_t fitting = list_.LinesFitting(nextLine_, blockRoom_);
+        block.begin = nextLine_;
+        block.inPlace = fitting > nextLine_;
+        block.endLine = block.inPlace ? fitting : nextLine_ + 1;
+        nextLine_ = block.endLine;
+        return block;
+    }
+    void FormatClaimed(Block& block, std::unique_lock<std::mutex>& lock) {
+        lock.unlock();
+        if (block.inPlace) {
+            block.end = list_.WriteLineRange(block.text.get(), block.begin, block.endLine);
+        }
+        lock.lock();
+        block.ready = true;
+        changed_.notify_all();
+    }
+    void WriteBlock(const Block& block, ChunkWriter& writer) const {
+        if (block.inPlace) {
+            // As the record writer promises, a line takes RecordLineCapacity
+            // bytes at most.
+            if (CheckGuarantees && block.end - block.text.get() > std::ptrdiff_t(blockRoom_)) {
+                Raise("broken guarantee: record lines fit their room");
+            }
+            writer.Put({block.text.get(), static_cast<std::size_t>(block.end - block.text.get())});
+        } else {
+            ListBox::LineBuffer unused;
+            writer.Put(list_.Line(block.begin, unused));
+            writer.Put('\n');
+        }
+    }
+
+    const ListBox& list_;
+    const std::int32_t count_;
+    const std::size_t blockRoom_;
+    std::array<Block, Slots> slots_;
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::int32_t nextLine_ = 0;
+    std::size_t claimed_ = 0;
+    std::size_t written_ = 0;
+};
+
+void WriteList(const ListBox& list, ChunkWriter& writer, const TextWriting& how) {
+    if (writer.Failed()) {
+        return; // nothing more would be written
+    }
+    if (list.RecordLineCount() >= how.twoThreadsFrom) {
+        TwoThreadLines(list, how.blockRoom).WriteTo(writer);
+    } else {
+        list.WriteLines(writer);
+    }
+}
+
 void WriteTips(const Form& form, std::string_view caption, ChunkWriter& writer) {
     writer.Put('\n');
     writer.Put(caption);
@@ -93,6 +224,11 @@ void WriteTips(const Form& form, std::string_view caption, ChunkWriter& writer) 
 } // namespace
 
 bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCaption) {
+    return WriteFormAsText(form, out, tipsCaption, TextWriting{});
+}
+
+bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCaption,
+                     const TextWriting& how) {
     ChunkWriter writer(out);
     const auto& controls = form.Description().controls;
     bool first = true;
@@ -108,7 +244,7 @@ bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCapt
         writer.Put('\n');
         for (const auto& control : controls) {
             if (control.kind == ControlKind::ListBox && control.container == frame.name) {
-                form.ListBoxNamed(control.name).WriteLines(writer);
+                WriteList(form.ListBoxNamed(control.name), writer, how);
             }
         }
     }

@@ -2,6 +2,8 @@
 
 #include "platform/Form.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -13,5 +15,19 @@ namespace platform {
 // tips, list by list, followed by a tab and its tip. Returns false if the
 // output could not be written.
 bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCaption = {});
+
+// How text mode shares a long list with a second thread: the program uses
+// the defaults; tests and benchmarks choose others.
+struct TextWriting {
+    // Lists with at least this many record lines are formatted on two
+    // threads, block by block, and written in order by the calling thread.
+    std::int32_t twoThreadsFrom = 200000;
+    // Room for one block of lines; a text line that needs more is written
+    // on its own.
+    std::size_t blockRoom = std::size_t{1} << 20;
+};
+
+bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCaption,
+                     const TextWriting& how);
 
 } // namespace platform

@@ -55,7 +55,9 @@ public:
     // Writes the lines of the records at these positions, each followed by
     // '\n', at most RecordLineCapacity bytes for each, and returns the end
     // of what it wrote. The list asks for many lines at once where it can, so
-    // that their records can be read together.
+    // that their records can be read together. Text mode calls it from two
+    // threads at once: it only reads, and it does not raise for a position
+    // that was checked when its line was added.
     using RecordLinesWriter = char* (*)(char* out, std::span<const std::int32_t> positions);
 
     enum class LineKind { Record, Text };
@@ -145,6 +147,18 @@ public:
     }
     // The same as one text.
     std::string AllLines() const;
+    // How many of the lines are record lines.
+    std::int32_t RecordLineCount() const {
+        return ListCount() - static_cast<std::int32_t>(textEnds_.size());
+    }
+    // The end of the lines from `begin` on whose text, each with its line
+    // feed, surely fits in `room` bytes, a record line counted as
+    // RecordLineCapacity; `begin` itself if that line alone does not fit.
+    std::int32_t LinesFitting(std::int32_t begin, std::size_t room) const;
+    // Writes the lines from `begin` up to `end`, each followed by '\n', into
+    // room that LinesFitting measured; returns the end. Only reads the list,
+    // so that two threads may write two ranges at once.
+    char* WriteLineRange(char* out, std::int32_t begin, std::int32_t end) const;
     // The lines of these records, each followed by '\n', into a buffer of
     // RecordLineCapacity bytes per position; returns the end.
     char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const {

@@ -63,7 +63,8 @@ public:
     // holding the row's cells in these columns; every row is tested against
     // the bounds. The values of a batch of rows are read before any is acted
     // on, so that rows scattered over the table come from memory together
-    // rather than one after another.
+    // rather than one after another. It only reads (a cell never written
+    // reads as 0), so that two threads may call it at once.
     template <std::size_t N, typename Act>
     void ForEachRow(std::span<const std::int32_t> rows, const std::array<std::int32_t, N>& columns,
                     Act act) const {
@@ -75,13 +76,19 @@ public:
         }
         constexpr std::size_t Batch = 32;
         std::array<std::array<std::int32_t, N>, Batch> values;
-        const std::int32_t* cells = Data();
+        const std::int32_t* cells = cells_.get();
+        const std::size_t filled = filled_;
         for (std::size_t begin = 0; begin < rows.size(); begin += Batch) {
             const std::size_t count = std::min(Batch, rows.size() - begin);
+            // The next batch's rows come from memory while this one is acted on.
+            for (std::size_t i = begin + count; i < std::min(begin + 2 * Batch, rows.size()); ++i) {
+                PrefetchRow(rows[i], cells, filled);
+            }
             for (std::size_t i = 0; i < count; ++i) {
-                const std::int32_t* row = cells + IndexOf(rows[begin + i], 0);
+                const std::size_t first = IndexOf(rows[begin + i], 0);
                 for (std::size_t k = 0; k < N; ++k) {
-                    values[i][k] = row[columns[k]];
+                    const std::size_t index = first + static_cast<std::size_t>(columns[k]);
+                    values[i][k] = index < filled ? cells[index] : 0;
                 }
             }
             for (std::size_t i = 0; i < count; ++i) {
@@ -104,6 +111,17 @@ private:
         }
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
                static_cast<std::size_t>(column);
+    }
+    void PrefetchRow(std::int32_t row, const std::int32_t* cells, std::size_t filled) const {
+        if (row >= 0 && row < rows_) {
+            const std::size_t first =
+                static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_);
+            if (first < filled) {
+#if defined(__GNUC__)
+                __builtin_prefetch(cells + first);
+#endif
+            }
+        }
     }
     [[noreturn]] void RaiseOutOfBounds(std::int32_t row, std::int32_t column) const;
     std::size_t Total() const {
