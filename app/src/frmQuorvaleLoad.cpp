@@ -25,23 +25,31 @@ void UseRecordLines(platform::Form& form) {
 }
 
 void FillPositions(platform::ListBox& list, const PositionList& positions) {
+    list.Reserve(static_cast<std::size_t>(positions.Count()));
     for (const std::int32_t position : positions.Items()) {
         AddRecordLine(list, position);
     }
 }
 
 void FillInput(platform::ListBox& list) {
+    list.Reserve(static_cast<std::size_t>(RecordCount));
     const std::int32_t lastPosition = RecordCount - 1;
     for (std::int32_t p = 0; p <= lastPosition; ++p) {
         AddRecordLine(list, p);
     }
 }
 
+constexpr std::string_view OutputHeading = "Output List ";
+
 // Each output list under its number, then a blank line.
 void FillOutput(platform::ListBox& list) {
+    // A heading and a blank line around each list's records; the headings'
+    // numbers take at most ten digits.
+    const auto lists = static_cast<std::size_t>(OutputLists->Count());
+    list.Reserve(lists * (ListSize + 2), 2 * lists, lists * (OutputHeading.size() + 10 + 1));
     std::string heading;
     for (std::int32_t k = 1; k <= OutputLists->Count(); ++k) {
-        heading = "Output List ";
+        heading = OutputHeading;
         platform::AppendDecimal(heading, k);
         list.AddItem(heading);
         FillPositions(list, OutputLists->Item(k));

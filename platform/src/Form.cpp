@@ -20,6 +20,14 @@ void ListBox::Grow(std::int32_t entry) {
     lines_.push_back(entry);
 }
 
+void ListBox::Reserve(std::size_t lines, std::size_t texts, std::size_t textBytes) {
+    const Building building("filling a list of " + std::to_string(lines_.size() + lines) +
+                            " lines");
+    lines_.reserve(std::min(lines_.size() + lines, MostLines));
+    textEnds_.reserve(textEnds_.size() + texts);
+    texts_.reserve(texts_.size() + textBytes);
+}
+
 void ListBox::AddItem(std::string_view text) {
     // Texts are numbered from -1 down; there are never more than lines.
     const auto entry = -1 - static_cast<std::int32_t>(textEnds_.size());

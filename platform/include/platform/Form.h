@@ -81,6 +81,10 @@ public:
     std::string Tip(std::int32_t index) const;
     // Appends the text as the new last line.
     void AddItem(std::string_view text);
+    // Room for this many more lines, of which `texts` are texts of
+    // `textBytes` characters in all, when the caller knows them: a list of
+    // millions of lines then takes its memory once, not by doubling.
+    void Reserve(std::size_t lines, std::size_t texts = 0, std::size_t textBytes = 0);
     // Appends the line of the record at a position (not negative); the
     // caller has checked that the record exists.
     void AddRecordLine(std::int32_t position) {

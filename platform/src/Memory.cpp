@@ -1,9 +1,12 @@
+#include "platform/Memory.h"
+
 #include "LargePages.h"
 
 #include <cstdlib> // defines __GLIBC__ where the C library is glibc
 
 #if defined(__linux__) && defined(__GLIBC__)
 #include <fstream>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -83,9 +86,15 @@ void UseLargePages(const std::string& dataPath, char** argv) {
     }
 }
 
+void ReturnFreedMemory() {
+    malloc_trim(0);
+}
+
 #else
 
 void UseLargePages(const std::string&, char**) {}
+
+void ReturnFreedMemory() {}
 
 #endif
 
