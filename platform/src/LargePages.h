@@ -8,7 +8,7 @@ namespace platform {
 // 2 MiB pages where the kernel grants them only on request. A big file's
 // tables then cost one page fault per 2 MiB instead of per 4 KiB, and fewer
 // misses in the processor's address cache. Returns when there is nothing to
-// gain (a data file smaller than one such page, or none; another system; a
+// gain (a data file of less than 8 MiB, or none; another system; a
 // kernel that gives large pages always or never; a run that has them
 // already; a sanitizer's allocator) or the restart failed. Called before
 // anything is opened or changed, so that the restarted run sees the process

@@ -30,14 +30,16 @@ constexpr bool OwnAllocator = false;
 constexpr bool OwnAllocator = false;
 #endif
 
-constexpr off_t LargePage = off_t{2} << 20;
+// Below about 500,000 records (8 MiB of file), rounding the heap up to
+// 2 MiB pages costs more memory, in proportion, than it saves time: at
+// 200,000 records 19 MB against 13 MB for 0.02 s. A stream's size is
+// unknown, so it may be large.
+constexpr off_t LargeInput = off_t{8} << 20;
 
-// A file smaller than one large page makes no table that could use one;
-// a stream's size is unknown, so it may.
 bool InputMayFillLargePages(const std::string& dataPath) {
     struct stat status {};
     const int result = dataPath == "-" ? fstat(0, &status) : stat(dataPath.c_str(), &status);
-    return result == 0 && (!S_ISREG(status.st_mode) || status.st_size >= LargePage);
+    return result == 0 && (!S_ISREG(status.st_mode) || status.st_size >= LargeInput);
 }
 
 constexpr const char* TunablesVariable = "GLIBC_TUNABLES";
