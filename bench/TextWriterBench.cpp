@@ -1,7 +1,7 @@
 // Text mode's writing of a loaded form, one thread against two, into a file
 // (as `quorvale --text FILE > out` writes) and into /dev/null (formatting
-// and the calls alone). The data file is QUORVALE_BENCH_DATA, by default
-// the million records that bench/make-data.py writes to /tmp/q/d1m.txt.
+// and the calls alone). The data file is QUORVALE_BENCH_DATA, for instance
+// the million records of `bench/make-data.py 1000000 Data.txt`.
 // On a shared machine, run it with --benchmark_enable_random_interleaving
 // and repetitions, so that both sides see the same load.
 
@@ -22,7 +22,7 @@ namespace {
 
 const char* DataPath() {
     const char* path = std::getenv("QUORVALE_BENCH_DATA");
-    return path != nullptr ? path : "/tmp/q/d1m.txt";
+    return path != nullptr ? path : "";
 }
 
 // Loaded once: only the writing is measured.
@@ -39,7 +39,7 @@ const platform::Form* LoadedForm() {
 // Arguments: threads (1 or 2), sink (0 a file, 1 /dev/null), block room in KiB.
 void BM_WriteText(benchmark::State& state) {
     if (!std::filesystem::exists(DataPath())) {
-        state.SkipWithError("no data file; run bench/make-data.py 1000000 /tmp/q/d1m.txt");
+        state.SkipWithError("no data file: set QUORVALE_BENCH_DATA to one that bench/make-data.py wrote");
         return;
     }
     const platform::Form& form = *LoadedForm();
