@@ -349,6 +349,7 @@ TEST(FormLayout, FramesShareExtraWidthEquallyAndListsKeepMargins) {
     EXPECT_EQ(rects[2].left - (rects[0].left + rects[0].width), 45);
 }
 
+#include "TestSupport.h"
 #include "TextMode.h"
 
 #include <atomic>
@@ -357,23 +358,7 @@ TEST(FormLayout, FramesShareExtraWidthEquallyAndListsKeepMargins) {
 #include <cstdio>
 #include <thread>
 
-namespace {
-
-std::string WrittenText(const platform::Form& form, bool& written,
-                        std::string_view tipsCaption = {}, const platform::TextWriting& how = {}) {
-    std::FILE* file = std::tmpfile();
-    written = platform::WriteFormAsText(form, file, tipsCaption, how);
-    std::rewind(file);
-    std::string text;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-        text.append(chunk, n);
-    }
-    std::fclose(file);
-    return text;
-}
-
-} // namespace
+using testing_support::WrittenText;
 
 // Text mode goes out through a fixed buffer: lines that straddle its end,
 // and a line longer than the buffer, must come out whole and in order.

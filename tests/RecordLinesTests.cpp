@@ -10,6 +10,7 @@
 using namespace modQuorvale;
 using frmQuorvale::FormatRecordLine;
 using testing_support::SetTable;
+using testing_support::WrittenText;
 
 namespace {
 
@@ -120,23 +121,6 @@ TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
     }
 }
 
-namespace {
-
-std::string TextOf(const platform::Form& form, const platform::TextWriting& how) {
-    std::FILE* file = std::tmpfile();
-    EXPECT_TRUE(platform::WriteFormAsText(form, file, "Reasons:", how));
-    std::rewind(file);
-    std::string text;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-        text.append(chunk, n);
-    }
-    std::fclose(file);
-    return text;
-}
-
-} // namespace
-
 // The program's own record lines, made on two threads from the loaded
 // table, with and without tips, come out as on one.
 TEST(FormLoad, TextOnTwoThreadsAsOnOne) {
@@ -149,10 +133,13 @@ TEST(FormLoad, TextOnTwoThreadsAsOnOne) {
     for (const bool why : {false, true}) {
         platform::Form form(frmQuorvale::Layout(), why);
         LoadForm(form, content);
-        const std::string oneThread = TextOf(form, {INT32_MAX, 1 << 16});
+        bool written = false;
+        const std::string oneThread = WrittenText(form, written, "Reasons:", {INT32_MAX, 1 << 16});
+        EXPECT_TRUE(written);
         EXPECT_GT(oneThread.size(), 30000u * 16);
-        EXPECT_EQ(TextOf(form, {1, 1000}), oneThread);
-        EXPECT_EQ(TextOf(form, {1, 1 << 16}), oneThread);
+        EXPECT_EQ(WrittenText(form, written, "Reasons:", {1, 1000}), oneThread);
+        EXPECT_TRUE(written);
+        EXPECT_EQ(WrittenText(form, written, "Reasons:", {1, 1 << 16}), oneThread);
     }
 }
 

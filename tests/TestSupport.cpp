@@ -3,6 +3,7 @@
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 
+#include <cstdio>
 #include <fstream>
 #include <random>
 
@@ -43,6 +44,20 @@ std::string LoadError(std::string_view content) {
         return error.what();
     }
     return "";
+}
+
+std::string WrittenText(const platform::Form& form, bool& written, std::string_view tipsCaption,
+                        const platform::TextWriting& how) {
+    std::FILE* file = std::tmpfile();
+    written = platform::WriteFormAsText(form, file, tipsCaption, how);
+    std::rewind(file);
+    std::string text;
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+        text.append(chunk, n);
+    }
+    std::fclose(file);
+    return text;
 }
 
 } // namespace testing_support

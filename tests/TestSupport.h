@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StageComparison.h"
+#include "TextMode.h"
 #include "modQuorvale.h"
 
 #include <filesystem>
@@ -31,5 +32,10 @@ void LoadFromText(std::string_view content);
 // The message of the fatal error that LoadRecords raises on this content, or
 // "" if it loads.
 std::string LoadError(std::string_view content);
+
+// What text mode writes of the form, read back from a temporary file;
+// `written` is what the writer answered.
+std::string WrittenText(const platform::Form& form, bool& written,
+                        std::string_view tipsCaption = {}, const platform::TextWriting& how = {});
 
 } // namespace testing_support
