@@ -5,6 +5,7 @@
 #include "platform/IntTable.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 
@@ -44,6 +45,25 @@ TEST(IntTable, HugeBoundsCostNothingUntilWritten) {
     EXPECT_EQ(table.Get(INT32_MAX - 1, 4), 0);
     table.Set(0, 0, 1);
     EXPECT_EQ(table.Get(0, 0), 1);
+}
+
+// Room taken ahead is not content: rows skipped over still read as 0,
+// whatever the block held, and a reservation never passes the table.
+TEST(IntTable, ReservedRoomReadsAsZeroUntilWritten) {
+    platform::IntTable table;
+    table.Create(1000, 5);
+    std::fill_n(table.Data(), 5000, -1);
+    table.Create(1000, 5); // the block just freed, still full of -1, is likely taken again
+    table.Reserve(INT32_MAX);
+    table.SetRow(700, std::array<std::int32_t, 5>{1, 2, 3, 4, 5});
+    EXPECT_EQ(table.Get(699, 4), 0);
+    EXPECT_EQ(table.Get(0, 0), 0);
+    EXPECT_EQ(table.Get(700, 4), 5);
+    EXPECT_EQ(table.Get(999, 4), 0);
+    const std::int32_t* cells = table.Data();
+    EXPECT_EQ(std::count(cells, cells + 5000, 0), 4995);
+    table.Reserve(-1);
+    EXPECT_EQ(table.Get(700, 0), 1);
 }
 
 TEST(IntTable, StoresRowByRow) {

@@ -53,6 +53,31 @@ using Values3 = std::vector<std::int32_t>;
 
 } // namespace
 
+// A regular file tells its size, which bounds what it can hold; standard
+// input on a pipe does not.
+TEST(SequentialFile, KnowsTheSizeOfARegularFileOnly) {
+    const ScratchDir dir;
+    const std::string content = "3\n1,2,3,4\n";
+    platform::SequentialFile file(dir.Write("Data.txt", content).string());
+    EXPECT_EQ(file.RegularFileSize(), static_cast<std::int64_t>(content.size()));
+#ifndef _WIN32
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    close(ends[1]);
+    const int saved = dup(0);
+    dup2(ends[0], 0);
+    {
+        platform::SequentialFile input(std::string(platform::SequentialFile::StandardInputName));
+        EXPECT_EQ(input.RegularFileSize(), 0);
+        EXPECT_EQ(input.ReadValue(), 3);
+    }
+    dup2(saved, 0);
+    close(saved);
+    close(ends[0]);
+#endif
+}
+
 TEST(SequentialFile, AcceptsEverySeparatorForm) {
     const Values3 expected{1, -2, 3};
     EXPECT_EQ(Values("1,-2,3", 3), expected);

@@ -87,6 +87,10 @@ const std::string& FilePath(int fileNumber) {
     return FileAt(fileNumber).ShownPath();
 }
 
+std::int64_t FileSize(int fileNumber) {
+    return FileAt(fileNumber).RegularFileSize();
+}
+
 void CloseFile(int fileNumber) {
     ForgetLastFile();
     OpenFiles().erase(fileNumber);

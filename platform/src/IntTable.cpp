@@ -53,6 +53,14 @@ void IntTable::GrowTo(std::size_t count) const {
     }
 }
 
+void IntTable::Reserve(std::int32_t rows) {
+    const auto cells =
+        static_cast<std::size_t>(std::clamp(rows, 0, rows_)) * static_cast<std::size_t>(columns_);
+    if (cells > capacity_) {
+        Reallocate(cells);
+    }
+}
+
 void IntTable::FillTo(std::size_t count) const {
     GrowTo(count);
     if (count > filled_) {

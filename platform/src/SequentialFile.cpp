@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <system_error>
 
 #ifdef _WIN32
@@ -416,6 +418,17 @@ void SequentialFile::RaiseShort() const {
         message += "; another value was needed";
     }
     Raise(message);
+}
+
+std::int64_t SequentialFile::RegularFileSize() const {
+#ifdef _WIN32
+    struct _stat64 status {};
+    const bool known = _fstat64(_fileno(file_.get()), &status) == 0 && (status.st_mode & _S_IFREG);
+#else
+    struct stat status {};
+    const bool known = fstat(fileno(file_.get()), &status) == 0 && S_ISREG(status.st_mode);
+#endif
+    return known ? static_cast<std::int64_t>(status.st_size) : 0;
 }
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <string>
@@ -28,6 +29,11 @@ void LoadRecords() {
     const platform::Building building("loading " + std::to_string(RecordCount) + " records");
 
     RecordTable.Create(RecordCount, FieldCount);
+    // A value takes two bytes at least, a digit and a separator, so a file
+    // holds so many rows at most: the table takes them in one block.
+    const std::int64_t mostRows =
+        platform::FileSize(DataFileNumber) / (2 * std::int64_t{FieldCount - 1});
+    RecordTable.Reserve(static_cast<std::int32_t>(std::min<std::int64_t>(RecordCount, mostRows)));
     std::array<std::int32_t, FieldCount> row{};
     row[Status] = StatusFree;
     for (std::int32_t p = 0; p <= lastPosition; ++p) {

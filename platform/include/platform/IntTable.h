@@ -28,6 +28,12 @@ public:
     // an empty table.
     void Create(std::int32_t rows, std::int32_t columns);
 
+    // Takes room for the first `rows` rows (at most the table's) in one
+    // block now, for a caller that knows they will be written: one block
+    // from the start keeps its large pages, where growing by doubling
+    // would move it, and splits them, at each step.
+    void Reserve(std::int32_t rows);
+
     std::int32_t Rows() const { return rows_; }
     std::int32_t Columns() const { return columns_; }
 

@@ -18,6 +18,9 @@ void InputValues(int fileNumber, std::span<std::int32_t> values);
 void ExpectValues(int fileNumber, std::int64_t total);
 // The path actually read for an open file number, as error reports show it.
 const std::string& FilePath(int fileNumber);
+// The size in bytes of an open regular file; 0 for a stream, whose size is
+// not known.
+std::int64_t FileSize(int fileNumber);
 void CloseFile(int fileNumber);
 // The file last opened for input, as reports show it; "" before any.
 const std::string& LastOpenedName();
@@ -58,6 +61,8 @@ public:
     const std::string& Path() const { return path_; }
     // The path as reports show it: escaped, quoted where needed.
     const std::string& ShownPath() const { return shownPath_; }
+    // The size of a regular file, 0 for a stream.
+    std::int64_t RegularFileSize() const;
 
 private:
     class Token;
