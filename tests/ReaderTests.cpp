@@ -68,7 +68,7 @@ TEST(SequentialFile, KnowsTheSizeOfARegularFileOnly) {
     const int saved = dup(0);
     dup2(ends[0], 0);
     {
-        platform::SequentialFile input(std::string(platform::SequentialFile::StandardInputName));
+        platform::SequentialFile input{std::string(platform::SequentialFile::StandardInputName)};
         EXPECT_EQ(input.RegularFileSize(), 0);
         EXPECT_EQ(input.ReadValue(), 3);
     }
