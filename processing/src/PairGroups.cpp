@@ -38,7 +38,7 @@ std::int32_t Value2Bit(std::int32_t value2) {
 // What grouping guarantees: one set of facts per pending group, telling its
 // size (1 to ListSize), its first member's Value1 (in range) and the set of
 // its members' Value2, which are in range and distinct.
-void ExpectPairable() {
+[[maybe_unused]] void ExpectPairable() {
     const std::vector<PositionList>& groups = PendingGroups->Items();
     detail::Expect(PendingFacts.size() == groups.size(), "one PendingFacts per pending group");
     for (std::size_t g = 0; g < groups.size(); ++g) {
