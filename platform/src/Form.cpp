@@ -8,21 +8,24 @@
 
 namespace platform {
 
+std::string ListBox::Filling(std::size_t lines) {
+    return "filling a list of " + std::to_string(lines) + " lines";
+}
+
 void ListBox::Grow(std::int32_t entry) {
     if (lines_.size() >= MostLines) {
         Raise("a list box cannot hold more than 2147483647 lines");
     }
     if (lines_.size() == lines_.capacity()) {
         // Named, so that running out of memory here says what was being built.
-        const Building building("filling a list of " + std::to_string(lines_.size()) + " lines");
+        const Building building(Filling(lines_.size()));
         lines_.reserve(std::max<std::size_t>(64, lines_.size() * 2));
     }
     lines_.push_back(entry);
 }
 
 void ListBox::Reserve(std::size_t lines, std::size_t texts, std::size_t textBytes) {
-    const Building building("filling a list of " + std::to_string(lines_.size() + lines) +
-                            " lines");
+    const Building building(Filling(lines_.size() + lines));
     lines_.reserve(std::min(lines_.size() + lines, MostLines));
     textEnds_.reserve(textEnds_.size() + texts);
     texts_.reserve(texts_.size() + textBytes);
@@ -109,26 +112,15 @@ std::int32_t ListBox::LinesFitting(std::int32_t begin, std::size_t room) const {
 }
 
 char* ListBox::WriteLineRange(char* out, std::int32_t begin, std::int32_t end) const {
-    if (end <= begin) {
-        return out;
-    }
-    Offset(end - 1);
-    const std::span<const std::int32_t> lines = std::span<const std::int32_t>(lines_).subspan(
-        Offset(begin), static_cast<std::size_t>(end - begin));
-    for (std::size_t i = 0; i < lines.size();) {
-        if (lines[i] < 0) {
-            const std::string_view text = Text(lines[i++]);
+    ForEachRun(
+        begin, end, RecordLinesAtOnce,
+        [&](std::int32_t, std::string_view text) {
             out = std::copy(text.begin(), text.end(), out);
             *out++ = '\n';
-            continue;
-        }
-        std::size_t runEnd = i + 1;
-        while (runEnd < lines.size() && lines[runEnd] >= 0) {
-            ++runEnd;
-        }
-        out = WriteRecordLines(out, lines.subspan(i, runEnd - i));
-        i = runEnd;
-    }
+        },
+        [&](std::int32_t, std::span<const std::int32_t> records) {
+            out = WriteRecordLines(out, records);
+        });
     return out;
 }
 
@@ -145,7 +137,7 @@ std::int32_t ListBox::LongestLine() const {
         }
     };
     ForEachRun(
-        RecordLinesAtOnce,
+        0, ListCount(), RecordLinesAtOnce,
         [&](std::int32_t index, std::string_view text) { consider(index, text.size()); },
         [&](std::int32_t index, std::span<const std::int32_t> records) {
             const char* end = WriteRecordLines(batch.data(), records);

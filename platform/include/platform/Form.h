@@ -113,15 +113,17 @@ public:
     // The same as a string.
     std::string List(std::int32_t index) const;
 
-    // Every line in order, record lines many at a time so that their
-    // records can be read together: onText(index, text) for a text line,
-    // onRecords(index, positions) for a run of at most `limit` record lines
-    // from the line at index on.
+    // The lines from `begin` up to `end` in order, record lines many at a
+    // time so that their records can be read together: onText(index, text)
+    // for a text line, onRecords(index, positions) for a run of at most
+    // `limit` record lines from the line at index on.
     template <typename OnText, typename OnRecords>
-    void ForEachRun(std::size_t limit, OnText onText, OnRecords onRecords) const {
+    void ForEachRun(std::int32_t begin, std::int32_t end, std::size_t limit, OnText onText,
+                    OnRecords onRecords) const {
         LineBuffer scratch;
-        for (std::int32_t i = 0; i < ListCount();) {
-            const std::span<const std::int32_t> records = RecordRun(i, limit);
+        for (std::int32_t i = begin; i < end;) {
+            const std::span<const std::int32_t> records =
+                RecordRun(i, std::min(limit, static_cast<std::size_t>(end - i)));
             if (records.empty()) {
                 onText(i, Line(i, scratch));
                 ++i;
@@ -139,7 +141,7 @@ public:
     // out.Commit(end) with where they end.
     template <typename Out> void WriteLines(Out& out) const {
         ForEachRun(
-            RecordLinesAtOnce,
+            0, ListCount(), RecordLinesAtOnce,
             [&](std::int32_t, std::string_view text) {
                 out.Put(text);
                 out.Put('\n');
@@ -196,6 +198,8 @@ private:
     }
     static constexpr std::size_t MostLines = INT32_MAX;
     void Grow(std::int32_t entry);
+    // What a failure to take memory for `lines` lines was building.
+    static std::string Filling(std::size_t lines);
     [[noreturn]] static void RaiseNoWayToShow(std::int32_t position);
     [[noreturn]] void RaiseBadIndex(std::int32_t index) const;
 
