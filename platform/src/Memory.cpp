@@ -1,6 +1,7 @@
 #include "platform/Memory.h"
 
 #include "LargePages.h"
+#include "platform/SequentialFile.h"
 
 #include <cstdlib> // defines __GLIBC__ where the C library is glibc
 
@@ -38,7 +39,9 @@ constexpr off_t LargeInput = off_t{8} << 20;
 
 bool InputMayFillLargePages(const std::string& dataPath) {
     struct stat status {};
-    const int result = dataPath == "-" ? fstat(0, &status) : stat(dataPath.c_str(), &status);
+    const int result = dataPath == SequentialFile::StandardInputName
+                           ? fstat(0, &status)
+                           : stat(dataPath.c_str(), &status);
     return result == 0 && (!S_ISREG(status.st_mode) || status.st_size >= LargeInput);
 }
 
@@ -52,37 +55,34 @@ bool KernelGivesLargePagesOnRequest() {
     return std::getline(mode, line) && line.find("[madvise]") != std::string::npos;
 }
 
-// The tunables with large pages added; glibc reads them only as a process
-// starts. What the user set is kept, and a run that names the tunable
-// itself, as the restarted one does, is left alone.
-bool TunablesWithLargePages(std::string& tunables) {
-    const char* current = std::getenv(TunablesVariable);
-    tunables = current != nullptr ? current : "";
-    if (tunables.find(LargePagesTunable) != std::string::npos) {
+// The tunables with large pages added to what the user set; glibc reads
+// them only as a process starts. A run whose tunables name large pages
+// already, as the restarted one's do, is left alone: false.
+bool WithLargePages(const std::string& current, std::string& tunables) {
+    if (current.find(LargePagesTunable) != std::string::npos) {
         return false;
     }
-    tunables += tunables.empty() ? "" : ":";
-    tunables += std::string(LargePagesTunable) + "=1";
+    tunables = current + (current.empty() ? "" : ":") + LargePagesTunable + "=1";
     return true;
 }
 
 } // namespace
 
 void UseLargePages(const std::string& dataPath, char** argv) {
-    std::string tunables;
-    if (OwnAllocator || !InputMayFillLargePages(dataPath) || !TunablesWithLargePages(tunables) ||
-        !KernelGivesLargePagesOnRequest()) {
+    if (OwnAllocator || !InputMayFillLargePages(dataPath)) {
         return;
     }
-    const char* before = std::getenv(TunablesVariable);
-    const std::string previous = before != nullptr ? before : "";
-    if (setenv(TunablesVariable, tunables.c_str(), 1) != 0) {
+    const char* set = std::getenv(TunablesVariable);
+    const std::string current = set != nullptr ? set : "";
+    std::string tunables;
+    if (!WithLargePages(current, tunables) || !KernelGivesLargePagesOnRequest() ||
+        setenv(TunablesVariable, tunables.c_str(), 1) != 0) {
         return;
     }
     execv("/proc/self/exe", argv);
     // Still here: the run goes on as it is, with the environment it had.
-    if (before != nullptr) {
-        setenv(TunablesVariable, previous.c_str(), 1);
+    if (set != nullptr) {
+        setenv(TunablesVariable, current.c_str(), 1);
     } else {
         unsetenv(TunablesVariable);
     }
