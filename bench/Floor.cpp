@@ -8,14 +8,8 @@
 #include "FloorParts.h"
 
 int main(int argc, char** argv) {
-    std::FILE* file = argc == 2 ? std::fopen(argv[1], "rb") : nullptr;
-    if (file == nullptr) {
-        std::fprintf(stderr, "usage: quorvale_floor FILE\n");
-        return 2;
-    }
-    const std::vector<std::int32_t> values = floorparts::ParseValues(floorparts::ReadAll(file));
-    std::fclose(file);
-    const std::size_t records = values.empty() ? 0 : (values.size() - 1) / 4;
-    floorparts::PrintTwice(values.data() + 1, records);
+    const std::vector<std::int32_t> values =
+        floorparts::ValuesOfArgument(argc, argv, "quorvale_floor");
+    floorparts::PrintTwice(values.data() + 1, floorparts::RecordsIn(values));
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

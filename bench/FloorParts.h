@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -89,6 +90,24 @@ inline char* WriteLine(char* out, std::int32_t position, const std::int32_t* rec
     out = std::to_chars(out, out + 12, record[2]).ptr;
     *out++ = '\n';
     return out;
+}
+
+// The values of the file that the one argument names, the record count
+// first; ends the program with a usage message when there is no such file.
+inline std::vector<std::int32_t> ValuesOfArgument(int argc, char** argv, const char* program) {
+    std::FILE* file = argc == 2 ? std::fopen(argv[1], "rb") : nullptr;
+    if (file == nullptr) {
+        std::fprintf(stderr, "usage: %s FILE\n", program);
+        std::exit(2);
+    }
+    std::vector<std::int32_t> values = ParseValues(ReadAll(file));
+    std::fclose(file);
+    return values;
+}
+
+// How many whole records of four values follow the count.
+inline std::size_t RecordsIn(const std::vector<std::int32_t>& values) {
+    return values.empty() ? 0 : (values.size() - 1) / 4;
 }
 
 // Every record line of the table, twice, as a run prints two lists of all

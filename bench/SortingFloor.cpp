@@ -56,14 +56,9 @@ std::vector<Row> SortByValue2(const std::int32_t* values, std::size_t records) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::FILE* file = argc == 2 ? std::fopen(argv[1], "rb") : nullptr;
-    if (file == nullptr) {
-        std::fprintf(stderr, "usage: quorvale_sorting_floor FILE\n");
-        return 2;
-    }
-    const std::vector<std::int32_t> values = floorparts::ParseValues(floorparts::ReadAll(file));
-    std::fclose(file);
-    const std::size_t records = values.empty() ? 0 : (values.size() - 1) / 4;
+    const std::vector<std::int32_t> values =
+        floorparts::ValuesOfArgument(argc, argv, "quorvale_sorting_floor");
+    const std::size_t records = floorparts::RecordsIn(values);
     const std::vector<Row> sorted = SortByValue2(values.data() + 1, records);
     floorparts::PrintTwice(sorted.empty() ? nullptr : sorted.front().data(), records);
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -39,7 +39,8 @@ const platform::Form* LoadedForm() {
 // Arguments: threads (1 or 2), sink (0 a file, 1 /dev/null), block room in KiB.
 void BM_WriteText(benchmark::State& state) {
     if (!std::filesystem::exists(DataPath())) {
-        state.SkipWithError("no data file: set QUORVALE_BENCH_DATA to one that bench/make-data.py wrote");
+        state.SkipWithError(
+            "no data file: set QUORVALE_BENCH_DATA to one that bench/make-data.py wrote");
         return;
     }
     const platform::Form& form = *LoadedForm();
