@@ -608,7 +608,7 @@ TEST(ListBox, RangesOfLinesFitTheirRoom) {
     EXPECT_THROW(list.WriteLineRange(room.data(), 3, 5), FatalError);
 }
 
-#include "FocusMark.h"
+#include "platform/FocusMark.h"
 
 TEST(FocusMark, ContrastAsWcagMeasuresIt) {
     const platform::Rgb white{255, 255, 255};

@@ -2,11 +2,12 @@
 // at 96 dpi, its captions and tab order, the owner-data rows of its lists,
 // and the report and message box of a fatal error.
 
-#include "FocusMark.h"
 #include "FormWindow.h"
+#include "StartRoutine.h"
 #include "TestSupport.h"
 #include "WindowEngine.h"
 #include "frmQuorvale.h"
+#include "platform/FocusMark.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -531,6 +532,14 @@ int WindowsOfThisThread() {
     return count;
 }
 
+// The program's one start sequence with the Win32 engine and this dialog.
+int RunWithDialog(char** argv, platform::FailureDialog dialog) {
+    return platform::RunProgram(
+        QuorvaleProject(), 1, argv, [&](const platform::EngineHost& host, std::string&) {
+            return std::make_unique<platform::Win32WindowEngine>(host, dialog);
+        });
+}
+
 TEST(Win32Failure, MissingDataFileGoesToTheDialogAndStandardError) {
     testing_support::ScratchDir dir;
     const auto previous = std::filesystem::current_path();
@@ -542,12 +551,11 @@ TEST(Win32Failure, MissingDataFileGoesToTheDialogAndStandardError) {
     char* argv[] = {name, nullptr};
     testing::internal::CaptureStderr();
     const int status =
-        platform::RunFormWindow(QuorvaleProject(), 1, argv,
-                                [&](const std::wstring& shownTitle, const std::wstring& message) {
-                                    ++dialogs;
-                                    title = Narrow(shownTitle.c_str());
-                                    text = Narrow(message.c_str());
-                                });
+        RunWithDialog(argv, [&](const std::wstring& shownTitle, const std::wstring& message) {
+            ++dialogs;
+            title = Narrow(shownTitle.c_str());
+            text = Narrow(message.c_str());
+        });
     const std::string stderrText = testing::internal::GetCapturedStderr();
     std::filesystem::current_path(previous);
     EXPECT_EQ(status, 1);
@@ -597,8 +605,7 @@ int RunUntilSent(UINT message, WPARAM parameter) {
     const UINT_PTR guard = SetTimer(nullptr, 0, 5000, GiveUp);
     char name[] = "quorvale";
     char* argv[] = {name, nullptr};
-    const int status = platform::RunFormWindow(QuorvaleProject(), 1, argv,
-                                               [](const std::wstring&, const std::wstring&) {});
+    const int status = RunWithDialog(argv, [](const std::wstring&, const std::wstring&) {});
     KillTimer(nullptr, sender);
     KillTimer(nullptr, guard);
     std::filesystem::current_path(previous);

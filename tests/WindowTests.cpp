@@ -1,10 +1,11 @@
 // The result window on the offscreen platform: layout, focus, lines, resizing
 // and the failure path.
 
-#include "FocusMark.h"
 #include "FormWindow.h"
+#include "StartRoutine.h"
 #include "TestSupport.h"
 #include "frmQuorvale.h"
+#include "platform/FocusMark.h"
 
 #include <QAbstractItemModel>
 #include <QAccessible>
@@ -59,29 +60,39 @@ QListView* List(QWidget& window, const char* name) {
     return window.findChild<QListView*>(name);
 }
 
-// Runs the program's own load in a scratch directory holding this Data.txt.
+// The window engine as the program makes it, with a dialog that is only
+// counted.
+std::unique_ptr<platform::QtWindowEngine> TestEngine(const platform::EngineHost& host,
+                                                     platform::FailureDialog dialog) {
+    return std::make_unique<platform::QtWindowEngine>(host, std::move(dialog));
+}
+
+// Runs the program's own load in a scratch directory holding this Data.txt,
+// and shows its window through the engine, without the event loop.
 class WindowRun {
 public:
     explicit WindowRun(const char* data) {
-        if (data != nullptr) {
-            dir_.Write("Data.txt", data);
-        }
+        dir_.Write("Data.txt", data);
         const auto previous = std::filesystem::current_path();
         std::filesystem::current_path(dir_.Path());
-        window_ = platform::LoadAndShow(QuorvaleProject(), form_, [this](auto& title, auto& text) {
-            dialogs_.push_back({title, text});
-        });
+        const platform::ProjectDescription project = QuorvaleProject();
+        engine_ = TestEngine({project.name, project.title, project.version}, nullptr);
+        char name[] = "quorvale";
+        char* argv[] = {name, nullptr};
+        int argc = 1;
+        EXPECT_EQ(engine_->Open(argc, argv), "");
+        form_ = std::make_unique<platform::Form>(project.startupForm, true);
+        project.load(*form_);
+        EXPECT_EQ(engine_->ShowForm(*form_), "");
         std::filesystem::current_path(previous);
     }
 
-    platform::FormWindow* Window() const { return window_.get(); }
-    const std::vector<std::pair<QString, QString>>& Dialogs() const { return dialogs_; }
+    platform::FormWindow* Window() const { return engine_->Window(); }
 
 private:
     testing_support::ScratchDir dir_;
-    std::unique_ptr<platform::Form> form_;
-    std::unique_ptr<platform::FormWindow> window_;
-    std::vector<std::pair<QString, QString>> dialogs_;
+    std::unique_ptr<platform::Form> form_; // outlives the window
+    std::unique_ptr<platform::QtWindowEngine> engine_;
 };
 
 constexpr const char* WorkedExample = "7\n12,1,4,0\n12,2,4,0\n99,2,8,0\n12,3,4,0\n"
@@ -177,7 +188,8 @@ TEST(WindowIcon, WindowIconComesFromTheBuiltInResources) {
 }
 
 TEST(WindowApplication, NamedVersionedAndIconedAfterTheProject) {
-    platform::DescribeApplication(QuorvaleProject());
+    const platform::ProjectDescription project = QuorvaleProject();
+    platform::DescribeApplication({project.name, project.title, project.version});
     EXPECT_EQ(QCoreApplication::applicationName(), "quorvale");
     EXPECT_FALSE(QCoreApplication::applicationVersion().isEmpty());
     EXPECT_EQ(QCoreApplication::applicationVersion().toStdString(), QuorvaleProject().version);
@@ -451,34 +463,31 @@ TEST(WindowLines, LongestLineSetsTheScrollWidth) {
     EXPECT_GE(list->horizontalScrollBar()->maximum(), longestWidth - list->viewport()->width());
 }
 
-TEST(WindowFailure, MissingDataFileShowsDialogAndNoWindow) {
-    testing::internal::CaptureStderr();
-    WindowRun run(nullptr);
-    const std::string stderrText = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(run.Window(), nullptr);
-    EXPECT_FALSE(AnyTopLevelVisible());
-    ASSERT_EQ(run.Dialogs().size(), 1U);
-    EXPECT_EQ(run.Dialogs()[0].first, "Quorvale");
-    const std::string message = run.Dialogs()[0].second.toStdString();
-    EXPECT_FALSE(message.empty());
-    EXPECT_EQ(stderrText, "quorvale: " + message + "\n");
-}
-
-TEST(WindowFailure, RunEndsWithStatusOneWithoutShowingAWindow) {
+// The program's one start sequence with the Qt engine: a load that fails
+// goes to standard error and to the dialog, and no window is shown.
+TEST(WindowFailure, MissingDataFileEndsWithTheDialogAndNoWindow) {
     testing_support::ScratchDir dir;
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
-    int dialogs = 0;
+    std::vector<std::pair<QString, QString>> dialogs;
     char name[] = "quorvale";
     char* argv[] = {name, nullptr};
     testing::internal::CaptureStderr();
-    const int status =
-        platform::RunFormWindow(QuorvaleProject(), 1, argv, [&](auto&, auto&) { ++dialogs; });
-    testing::internal::GetCapturedStderr();
+    const int status = platform::RunProgram(
+        QuorvaleProject(), 1, argv, [&](const platform::EngineHost& host, std::string&) {
+            return TestEngine(host, [&](auto& title, auto& text) {
+                dialogs.push_back({title, text});
+            });
+        });
+    const std::string stderrText = testing::internal::GetCapturedStderr();
     std::filesystem::current_path(previous);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(AnyTopLevelVisible());
+    ASSERT_EQ(dialogs.size(), 1U);
+    EXPECT_EQ(dialogs[0].first, "Quorvale");
+    const std::string message = dialogs[0].second.toStdString();
+    EXPECT_EQ(message.rfind("Data.txt: cannot open for reading", 0), 0U) << message;
+    EXPECT_EQ(stderrText, "quorvale: " + message + "\n");
 }
 
 TEST(WindowFailure, DialogShowsMarkupAsPlainText) {

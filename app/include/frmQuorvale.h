@@ -3,7 +3,7 @@
 // The program's one window: its layout as data, its load handler, which runs
 // the whole processing, and the text of a record line.
 
-#include "platform/Form.h"
+#include "platform/ProjectDescription.h"
 
 #include <cstdint>
 #include <span>

@@ -1,0 +1,59 @@
+#pragma once
+
+// Internal to the Qt engine: what the window run does so that its
+// surroundings (a display that dies or never answers, another client that
+// destroys the window, tight limits) end it with the program's own report or
+// a clean close, never a signal, an abort or a hang.
+
+#include <QWidget>
+#include <string>
+
+namespace platform {
+
+// Before QApplication. With XDG_RUNTIME_DIR unset Qt makes a folder of its
+// own in /tmp; pointing it at the user's existing private runtime folder, if
+// there is one, keeps the run from writing anything.
+void UseExistingRuntimeDirectory();
+
+// Before QApplication. The toolkit's helper threads would each reserve a heap
+// of 64 MB of address space; under an address-space limit that starves the
+// frame buffer of a large window. One heap serves them all: they allocate
+// little.
+void ShareOneHeap();
+
+// Before QApplication. Qt's own warnings stay off standard error (a user
+// cannot act on "XDG_RUNTIME_DIR not set") unless QT_LOGGING_RULES asks for
+// them. A display connection that breaks, or a platform that cannot start
+// (on which Qt would abort), ends the process with the program's report and
+// status 1.
+void InstallMessagePolicy(const std::string& programName);
+
+// Before QApplication. The toolkit needs descriptors of its own for the
+// display connection, its wake-up handles and its fonts, and GLib aborts
+// when it cannot have them. Raises the soft limit if it can; false, with the
+// reason in `failure`, when too few remain.
+bool EnoughDescriptorsForWindow(std::string& failure);
+
+// While it lives, a display that accepts the connection but never answers
+// ends the process after `seconds` with the program's report and status 1:
+// the connection is made inside QApplication's constructor, which would
+// otherwise wait for ever.
+class DisplayTimeout {
+public:
+    DisplayTimeout(const std::string& programName, unsigned seconds);
+    ~DisplayTimeout();
+    DisplayTimeout(const DisplayTimeout&) = delete;
+    DisplayTimeout& operator=(const DisplayTimeout&) = delete;
+};
+
+// The message to report when Qt says that its display connection broke, or
+// "" for any other message.
+std::string LostDisplayReason(const std::string& qtMessage);
+
+// After the window is created: caps its size at what its screen can show,
+// so that a resize request from outside cannot make it ask for a frame
+// buffer larger than any screen, and ends the event loop with status 0 when
+// another X client destroys it, as if it had been closed.
+void GuardWindow(QWidget& window);
+
+} // namespace platform

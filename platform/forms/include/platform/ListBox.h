@@ -1,0 +1,184 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// The lines of one list box. A line is kept as what it is, not as its text:
+// a record line by the record's position, or a literal text (a heading, a
+// blank line). The text of a record line is made only when it is asked for,
+// by the one function that the program hands over, so that a million lines
+// cost no million strings.
+class ListBox {
+public:
+    // Room that a record line may take, with the line feed after it.
+    static constexpr std::size_t RecordLineCapacity = 64;
+    using LineBuffer = std::array<char, RecordLineCapacity>;
+    // Writes the lines of the records at these positions, each followed by
+    // '\n', at most RecordLineCapacity bytes for each, and returns the end
+    // of what it wrote. The list asks for many lines at once where it can, so
+    // that their records can be read together. Text mode calls it from two
+    // threads at once: it only reads, and it does not raise for a position
+    // that was checked when its line was added.
+    using RecordLinesWriter = char* (*)(char* out, std::span<const std::int32_t> positions);
+
+    enum class LineKind { Record, Text };
+
+    // Makes the tip of the line at a 0-based index: a short text shown on
+    // demand beside the line, or "" for none.
+    using TipWriter = std::string (*)(std::int32_t index);
+
+    // How this list's record lines are written, before any is added.
+    void UseRecordLines(RecordLinesWriter writer) { writeRecords_ = writer; }
+    enum class TipsInText { Written, Left };
+    // Gives the lines tips. Without this, no line has one. Text mode with
+    // tips writes them too unless they are `Left` to the window.
+    void UseTips(TipWriter writer, TipsInText inText = TipsInText::Written) {
+        writeTip_ = writer;
+        tipsInText_ = inText;
+    }
+    bool HasTips() const { return writeTip_ != nullptr; }
+    bool WritesTipsInText() const { return HasTips() && tipsInText_ == TipsInText::Written; }
+    // The tip of the line at a 0-based index, made now.
+    std::string Tip(std::int32_t index) const;
+    // Appends the text as the new last line.
+    void AddItem(std::string_view text);
+    // Room for this many more lines, of which `texts` are texts of
+    // `textBytes` characters in all, when the caller knows them: a list of
+    // millions of lines then takes its memory once, not by doubling.
+    void Reserve(std::size_t lines, std::size_t texts = 0, std::size_t textBytes = 0);
+    // Appends the line of the record at a position (not negative); the
+    // caller has checked that the record exists.
+    void AddRecordLine(std::int32_t position) {
+        if (writeRecords_ == nullptr || position < 0) {
+            RaiseNoWayToShow(position);
+        }
+        Append(position);
+    }
+
+    std::int32_t ListCount() const { return static_cast<std::int32_t>(lines_.size()); }
+    LineKind KindOf(std::int32_t index) const {
+        return lines_[Offset(index)] >= 0 ? LineKind::Record : LineKind::Text;
+    }
+    // The position of a record line.
+    std::int32_t RecordOf(std::int32_t index) const;
+    // The text of the line at a 0-based index, made in scratch if need be;
+    // valid while both live.
+    std::string_view Line(std::int32_t index, LineBuffer& scratch) const {
+        const std::size_t offset = Offset(index);
+        if (lines_[offset] >= 0) {
+            const char* end = WriteRecordLines(scratch.data(), {&lines_[offset], 1});
+            return {scratch.data(), static_cast<std::size_t>(end - 1 - scratch.data())};
+        }
+        return Text(lines_[offset]);
+    }
+    // The same as a string.
+    std::string List(std::int32_t index) const;
+
+    // The lines from `begin` up to `end` in order, record lines many at a
+    // time so that their records can be read together: onText(index, text)
+    // for a text line, onRecords(index, positions) for a run of at most
+    // `limit` record lines from the line at index on.
+    template <typename OnText, typename OnRecords>
+    void ForEachRun(std::int32_t begin, std::int32_t end, std::size_t limit, OnText onText,
+                    OnRecords onRecords) const {
+        LineBuffer scratch;
+        for (std::int32_t i = begin; i < end;) {
+            const std::span<const std::int32_t> records =
+                RecordRun(i, std::min(limit, static_cast<std::size_t>(end - i)));
+            if (records.empty()) {
+                onText(i, Line(i, scratch));
+                ++i;
+            } else {
+                onRecords(i, records);
+                i += static_cast<std::int32_t>(records.size());
+            }
+        }
+    }
+    // Record lines made in one go where lines are written in bulk.
+    static constexpr std::size_t RecordLinesAtOnce = 256;
+    // Every line in order, each followed by '\n', as it is shown: through
+    // out.Put(text) and out.Put('\n') for a text line, and for a run of
+    // record lines out.Room(bytes), room to write them in place, then
+    // out.Commit(end) with where they end.
+    template <typename Out> void WriteLines(Out& out) const {
+        ForEachRun(
+            0, ListCount(), RecordLinesAtOnce,
+            [&](std::int32_t, std::string_view text) {
+                out.Put(text);
+                out.Put('\n');
+            },
+            [&](std::int32_t, std::span<const std::int32_t> records) {
+                char* room = out.Room(records.size() * RecordLineCapacity);
+                out.Commit(WriteRecordLines(room, records));
+            });
+    }
+    // The same as one text.
+    std::string AllLines() const;
+    // How many of the lines are record lines.
+    std::int32_t RecordLineCount() const {
+        return ListCount() - static_cast<std::int32_t>(textEnds_.size());
+    }
+    // The end of the lines from `begin` on whose text, each with its line
+    // feed, surely fits in `room` bytes, a record line counted as
+    // RecordLineCapacity; `begin` itself if that line alone does not fit.
+    std::int32_t LinesFitting(std::int32_t begin, std::size_t room) const;
+    // Writes the lines from `begin` up to `end`, each followed by '\n', into
+    // room that LinesFitting measured; returns the end. Only reads the list,
+    // so that two threads may write two ranges at once.
+    char* WriteLineRange(char* out, std::int32_t begin, std::int32_t end) const;
+    // The lines of these records, each followed by '\n', into a buffer of
+    // RecordLineCapacity bytes per position; returns the end.
+    char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const {
+        return writeRecords_(out, positions);
+    }
+    // The index of the first line with the most characters, 0 if none.
+    std::int32_t LongestLine() const;
+
+private:
+    std::size_t Offset(std::int32_t index) const {
+        if (index < 0 || index >= ListCount()) {
+            RaiseBadIndex(index);
+        }
+        return static_cast<std::size_t>(index);
+    }
+    std::string_view Text(std::int32_t entry) const {
+        const auto t = static_cast<std::size_t>(-(entry + 1));
+        const std::size_t begin = t == 0 ? 0 : textEnds_[t - 1];
+        return std::string_view(texts_).substr(begin, textEnds_[t] - begin);
+    }
+    // The positions of the record lines that stand one after another from
+    // the line at `index` on, at most `limit` of them; empty for a text line.
+    std::span<const std::int32_t> RecordRun(std::int32_t index, std::size_t limit) const;
+    // Inline while there is room: lists of millions of lines are filled.
+    void Append(std::int32_t entry) {
+        if (lines_.size() < lines_.capacity() && lines_.size() < MostLines) {
+            lines_.push_back(entry);
+        } else {
+            Grow(entry);
+        }
+    }
+    static constexpr std::size_t MostLines = INT32_MAX;
+    void Grow(std::int32_t entry);
+    // What a failure to take memory for `lines` lines was building.
+    static std::string Filling(std::size_t lines);
+    [[noreturn]] static void RaiseNoWayToShow(std::int32_t position);
+    [[noreturn]] void RaiseBadIndex(std::int32_t index) const;
+
+    // One entry per line: a record's position, or -1 - n for the n-th text.
+    std::vector<std::int32_t> lines_;
+    std::string texts_;
+    std::vector<std::size_t> textEnds_;
+    RecordLinesWriter writeRecords_ = nullptr;
+    TipWriter writeTip_ = nullptr;
+    TipsInText tipsInText_ = TipsInText::Written;
+};
+
+} // namespace platform

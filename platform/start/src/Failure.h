@@ -1,0 +1,21 @@
+#pragma once
+
+// How the start routine reports what ends a run.
+
+#include <exception>
+#include <string>
+
+namespace platform {
+
+// The message for an error that ended the run: its own words, or for memory
+// that ran out, which file and what was being built ("Data.txt: out of
+// memory while loading 3000000 records").
+std::string FailureMessage(const std::exception& error);
+
+// "<program>: <message>" on standard error.
+void ReportFailure(const std::string& programName, const std::string& message);
+
+// Says on standard error that no window could be opened, and why.
+void ReportNoWindow(const std::string& programName, const std::string& reason);
+
+} // namespace platform
