@@ -1,0 +1,138 @@
+// The start routine's one sequence for a window, with an engine that only
+// records what it is asked: whatever the engine or the load answers, the run
+// ends with one report and the right status, and shows a form only once it
+// is loaded.
+
+#include "StartRoutine.h"
+#include "platform/FatalError.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct EngineScript {
+    std::string openFailure;
+    std::string showFailure;
+    int status = 0;
+    std::vector<std::string> calls; // what the engine was asked, in order
+    const platform::Form* shown = nullptr;
+};
+
+class RecordingEngine : public platform::WindowEngine {
+public:
+    explicit RecordingEngine(EngineScript& script) : script_(script) {}
+
+    std::string Open(int&, char**) override {
+        script_.calls.push_back("Open");
+        return script_.openFailure;
+    }
+    void ShowFailure(const std::string& message) override {
+        script_.calls.push_back("ShowFailure " + message);
+    }
+    std::string ShowForm(const platform::Form& form) override {
+        script_.calls.push_back(form.ShowsTips() ? "ShowForm with tips" : "ShowForm");
+        script_.shown = &form;
+        return script_.showFailure;
+    }
+    int Run() override {
+        script_.calls.push_back("Run");
+        return script_.status;
+    }
+
+private:
+    EngineScript& script_;
+};
+
+platform::ProjectDescription ProjectLoading(std::vector<std::string>& calls, bool fails) {
+    platform::ProjectDescription project;
+    project.name = "quorvale";
+    project.title = "Quorvale";
+    project.dataFileName = "Data.txt";
+    project.startupForm = {"frmTest", "Test", 1500, 1500, {}};
+    project.load = [&calls, fails](platform::Form&) {
+        calls.push_back("load");
+        if (fails) {
+            platform::Raise("Data.txt: cannot open for reading: No such file or directory");
+        }
+    };
+    return project;
+}
+
+struct Outcome {
+    int status;
+    std::string standardError;
+};
+
+// The whole run with this engine (or none, with `engineMissing`' reason).
+Outcome RunWith(EngineScript& script, bool loadFails, const std::string& engineMissing = {}) {
+    const platform::ProjectDescription project = ProjectLoading(script.calls, loadFails);
+    char name[] = "quorvale";
+    char* argv[] = {name, nullptr};
+    testing::internal::CaptureStderr();
+    const int status =
+        platform::RunProgram(project, 1, argv,
+                             [&](const platform::EngineHost& host,
+                                 std::string& failure) -> std::unique_ptr<platform::WindowEngine> {
+                                 EXPECT_EQ(host.name, "quorvale");
+                                 EXPECT_EQ(host.title, "Quorvale");
+                                 if (!engineMissing.empty()) {
+                                     failure = engineMissing;
+                                     return nullptr;
+                                 }
+                                 return std::make_unique<RecordingEngine>(script);
+                             });
+    return {status, testing::internal::GetCapturedStderr()};
+}
+
+constexpr char NoWindow[] = "quorvale: cannot open a window: ";
+constexpr char UseText[] = "; use --text to print the lists\n";
+
+TEST(StartSequence, OpensLoadsShowsAndRunsInThatOrder) {
+    EngineScript script;
+    script.status = 7;
+    const Outcome outcome = RunWith(script, false);
+    EXPECT_EQ(outcome.status, 7);
+    EXPECT_EQ(outcome.standardError, "");
+    EXPECT_EQ(script.calls,
+              (std::vector<std::string>{"Open", "load", "ShowForm with tips", "Run"}));
+}
+
+TEST(StartSequence, AFailedLoadGoesToStandardErrorAndTheDialogOnly) {
+    EngineScript script;
+    const Outcome outcome = RunWith(script, true);
+    const std::string message = "Data.txt: cannot open for reading: No such file or directory";
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.standardError, "quorvale: " + message + "\n");
+    EXPECT_EQ(script.calls, (std::vector<std::string>{"Open", "load", "ShowFailure " + message}));
+    EXPECT_EQ(script.shown, nullptr);
+}
+
+TEST(StartSequence, NoWindowIsReportedWithItsReasonAndNothingIsLoaded) {
+    EngineScript cannotOpen;
+    cannotOpen.openFailure = "no display is set\x1b[31m";
+    Outcome outcome = RunWith(cannotOpen, false);
+    EXPECT_EQ(outcome.status, 1);
+    // The reason may quote the environment: escaped.
+    EXPECT_EQ(outcome.standardError,
+              NoWindow + std::string("no display is set\\x1B[31m") + UseText);
+    EXPECT_EQ(cannotOpen.calls, std::vector<std::string>{"Open"});
+
+    EngineScript missing;
+    outcome = RunWith(missing, false, "the window module is missing");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.standardError,
+              NoWindow + std::string("the window module is missing") + UseText);
+    EXPECT_TRUE(missing.calls.empty());
+
+    EngineScript cannotShow;
+    cannotShow.showFailure = "cannot create the window (error 8)";
+    outcome = RunWith(cannotShow, false);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.standardError, NoWindow + cannotShow.showFailure + UseText);
+    EXPECT_EQ(cannotShow.calls, (std::vector<std::string>{"Open", "load", "ShowForm with tips"}));
+}
+
+} // namespace
