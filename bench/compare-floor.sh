@@ -3,8 +3,10 @@
 # N records from make-data.py (default one million), output to a file. Each
 # program runs RUNS times (default 5), the four taking turns so that all see
 # the same machine load; prints the median wall time and median peak memory
-# and processor time (user and system) of each, and the ratios to the floors
-# and to sort.
+# and processor time (user and system) of each, the fresh memory faulted in,
+# and the ratios to the floors and to sort. With QUORVALE_BASELINE naming
+# another build's program, that one takes its turn too ("before"), so that a
+# change is measured against what it changes in the same run.
 #
 # Usage: bench/compare-floor.sh BUILD_DIR [N] [RUNS]
 #   BUILD_DIR holds app/quorvale, bench/quorvale_floor and
@@ -35,7 +37,11 @@ echo "data: $count records, $(du -h "$work/Data.txt" | cut -f1); $runs runs each
 
 source "$here/timing.sh"
 
+baseline=${QUORVALE_BASELINE:-}
+names=(quorvale floor sorting large sort)
+[[ -n $baseline ]] && names=(baseline "${names[@]}")
 for ((i = 0; i < runs; i++)); do
+    [[ -z $baseline ]] || timed baseline "$baseline" --text "$work/Data.txt"
     timed quorvale "$quorvale" --text "$work/Data.txt"
     timed floor "$floor" "$work/Data.txt"
     timed sorting "$sorting" "$work/Data.txt"
@@ -47,16 +53,18 @@ for ((i = 0; i < runs; i++)); do
 done
 
 
-printf '%-32s %9s %10s %9s\n' "" "wall (s)" "peak (MB)" "cpu (s)"
-for name in quorvale floor sorting large sort; do
+printf '%-32s %9s %10s %10s %9s\n' "" "wall (s)" "peak (MB)" "fresh (MB)" "cpu (s)"
+for name in "${names[@]}"; do
     label=$name
+    [[ $name == baseline ]] && label="before (QUORVALE_BASELINE) --text"
     [[ $name == quorvale ]] && label="quorvale --text"
     [[ $name == floor ]] && label="floor (parse, print twice)"
     [[ $name == sorting ]] && label="sorting floor (also sorts)"
     [[ $name == large ]] && label="sorting floor, large pages"
     [[ $name == sort ]] && label="LC_ALL=C sort -t, -k2,2n"
     cpu=$(awk '{print $3 + $4}' "$work/$name.times" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}')
-    printf '%-32s %9s %10d %9s\n' "$label" "$(median "$name" 1)" $(($(median "$name" 2) / 1024)) "$cpu"
+    printf '%-32s %9s %10d %10d %9s\n' "$label" "$(median "$name" 1)" $(($(median "$name" 2) / 1024)) \
+        $(($(median "$name" 5) / 1024)) "$cpu"
 done
 q=$(median quorvale 1)
 f=$(median floor 1)
@@ -64,9 +72,18 @@ g=$(median sorting 1)
 l=$(median large 1)
 s=$(median sort 1)
 qm=$(median quorvale 2)
+qf=$(median quorvale 5)
 fm=$(median floor 2)
-awk -v q="$q" -v f="$f" -v g="$g" -v l="$l" -v s="$s" -v qm="$qm" -v fm="$fm" 'BEGIN {
+awk -v q="$q" -v f="$f" -v g="$g" -v l="$l" -v s="$s" -v qm="$qm" -v qf="$qf" -v fm="$fm" 'BEGIN {
     printf "quorvale / sorting floor: wall %.2f (%.2f against it with large pages)\n", q / g, q / l
     printf "quorvale / floor:         wall %.2f, peak memory %.2f\n", q / f, qm / fm
     printf "quorvale / sort:          wall %.2f\n", q / s
+    printf "quorvale fresh / peak:    %.2f\n", qf / qm
 }'
+if [[ -n $baseline ]]; then
+    cmp -s "$work/baseline.out" "$work/quorvale.out" || echo "the two programs' outputs differ"
+    b=$(median baseline 1)
+    bm=$(median baseline 2)
+    awk -v q="$q" -v b="$b" -v qm="$qm" -v bm="$bm" \
+        'BEGIN { printf "quorvale / before:        wall %.3f, peak memory %.3f\n", q / b, qm / bm }'
+fi
