@@ -160,7 +160,7 @@ std::vector<Record> Extremes(std::mt19937& rng) {
 // record is in exactly one list, and its Input tip names that list and
 // place; each output record line names the groups that made its list.
 std::string FateDifference(const std::vector<Record>& loaded) {
-    ResetModule();
+    frmQuorvale::ResetForm();
     SetTable(loaded);
     KeepReasons = true;
     try {
@@ -168,7 +168,7 @@ std::string FateDifference(const std::vector<Record>& loaded) {
         reference::BuildGroups();
         reference::PairGroups();
     } catch (const platform::FatalError&) {
-        ResetModule();
+        frmQuorvale::ResetForm();
         return ""; // a failed run shows no window
     }
     const auto count = static_cast<std::size_t>(RecordCount);
@@ -208,7 +208,7 @@ std::string FateDifference(const std::vector<Record>& loaded) {
                 << " got " << fate;
         }
     }
-    ResetModule();
+    frmQuorvale::ResetForm();
     return out.str();
 }
 

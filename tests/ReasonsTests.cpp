@@ -28,10 +28,10 @@ using Texts = std::vector<std::string>;
 class Reasons : public testing::Test {
 protected:
     void SetUp() override {
-        ResetModule();
+        frmQuorvale::ResetForm();
         KeepReasons = true;
     }
-    void TearDown() override { ResetModule(); }
+    void TearDown() override { frmQuorvale::ResetForm(); }
 };
 
 void RunAll(const std::vector<Record>& rows) {
@@ -216,7 +216,7 @@ TEST_F(Reasons, SeveralSharedValuesAreListed) {
 }
 
 TEST(ReasonsOff, NothingIsKeptUnlessAskedFor) {
-    ResetModule();
+    frmQuorvale::ResetForm();
     RunAll(PairingExample(19));
     EXPECT_EQ(NotPlacedList->Count(), 10);
     EXPECT_TRUE(NotPlacedReasons.empty());
@@ -227,7 +227,7 @@ TEST(ReasonsOff, NothingIsKeptUnlessAskedFor) {
     EXPECT_EQ(DescribeRejection(1), "");
     EXPECT_TRUE(OutputLeadSizes.empty());
     EXPECT_EQ(DescribeInput(0), "");
-    EXPECT_TRUE(RecordPlaces.empty());
+    EXPECT_TRUE(frmQuorvale::RecordPlaces.empty());
 }
 
 TEST_F(Reasons, RunInvariantsCatchWrongReasons) {

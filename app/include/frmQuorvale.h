@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace frmQuorvale {
 
@@ -17,7 +18,19 @@ platform::FormDescription Layout();
 // lstErrors. The lists keep record lines by position; their text is made
 // when a list is shown or printed. If the form shows tips, the stages keep
 // their reasons, and every record line tells its record's fate as its tip.
+// Begins by forgetting the last run's RecordPlaces.
 void Form_Load(platform::Form& form);
+
+// The form's own state beside the module's: where each record ended, by
+// position: its 0-based place in the output lists' records one after
+// another, then NotPlacedList, then RejectedList. Empty until the window
+// first tells a record's fate (DescribeInput), which builds it.
+extern std::vector<std::int32_t> RecordPlaces;
+
+// Puts the module back as modQuorvale::ResetModule does, and the form's own
+// state with it: as a fresh process has them. For tests and benchmarks that
+// run the stages themselves and ask for fates.
+void ResetForm();
 
 // "[00042]   12-3-7": the position padded to five digits, then Value1,
 // Value2 and GroupKey joined by hyphens.

@@ -68,7 +68,13 @@ std::string ErrorTip(std::int32_t index) {
 
 } // namespace
 
+void ResetForm() {
+    ResetModule();
+    RecordPlaces = {};
+}
+
 void Form_Load(platform::Form& form) {
+    RecordPlaces = {}; // found again, on demand, for this run
     // Reasons cost a little; they are kept only where they will be shown.
     KeepReasons = form.ShowsTips();
     LoadRecords();

@@ -13,6 +13,8 @@ namespace frmQuorvale {
 
 using namespace modQuorvale;
 
+std::vector<std::int32_t> RecordPlaces;
+
 namespace {
 
 // Joins numbers and texts: Text() << "Value1 " << 49.

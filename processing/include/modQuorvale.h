@@ -111,11 +111,6 @@ extern std::vector<NotPlacedReason> NotPlacedReasons;
 // group alone. Created empty by ValidateAndSort, filled by PairGroups.
 extern std::vector<std::int8_t> OutputLeadSizes;
 
-// Where each record ended, by position: its 0-based place in the output
-// lists' records one after another, then NotPlacedList, then RejectedList.
-// Empty until the window first tells a record's fate, which builds it.
-extern std::vector<std::int32_t> RecordPlaces;
-
 // The range test of validation: Value1 from Value1Min to Value1Max and
 // Value2 from Value2Min to Value2Max. On a record's values, or on the record
 // at a position through the table's bound test.
