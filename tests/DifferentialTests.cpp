@@ -179,17 +179,21 @@ std::string FateDifference(const std::vector<Record>& loaded) {
         ++lists[static_cast<std::size_t>(position)];
     };
     std::ostringstream out;
-    for (std::int32_t k = 1; k <= OutputLists->Count(); ++k) {
-        const PositionList& output = OutputLists->Item(k);
-        for (std::int32_t j = 1; j <= output.Count(); ++j) {
-            expect(output.Item(j),
-                   "placed in Output List " + std::to_string(k) + ", line " + std::to_string(j));
-            const std::string groups = frmQuorvale::DescribeOutput((k - 1) * (ListSize + 2) + j);
-            const bool full = groups == "a full group of 5";
-            const std::string lead = frmQuorvale::FormatRecordLine(output.Item(1)).substr(0, 7);
-            if (!full && groups.rfind("group " + lead + " of ", 0) != 0) {
-                out << "output list " << k << " tells " << groups;
-            }
+    // Every record line of lstOutput, as the fill lays them out.
+    const std::int32_t outputLines = OutputLists->Count() * frmQuorvale::OutputListLines;
+    for (std::int32_t index = 0; index < outputLines; ++index) {
+        const frmQuorvale::OutputLine line = frmQuorvale::OutputLineAt(index);
+        if (line.part != frmQuorvale::OutputLine::Part::Record) {
+            continue;
+        }
+        const PositionList& output = OutputLists->Item(line.list);
+        expect(output.Item(line.record), "placed in Output List " + std::to_string(line.list) +
+                                             ", line " + std::to_string(line.record));
+        const std::string groups = frmQuorvale::DescribeOutput(index);
+        const bool full = groups == "a full group of 5";
+        const std::string lead = frmQuorvale::FormatRecordLine(output.Item(1)).substr(0, 7);
+        if (!full && groups.rfind("group " + lead + " of ", 0) != 0) {
+            out << "output list " << line.list << " tells " << groups;
         }
     }
     for (std::int32_t i = 1; i <= NotPlacedList->Count(); ++i) {

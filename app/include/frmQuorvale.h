@@ -3,6 +3,7 @@
 // The program's one window: its layout as data, its load handler, which runs
 // the whole processing, and the text of a record line.
 
+#include "modQuorvale.h"
 #include "platform/Form.h"
 
 #include <cstdint>
@@ -40,6 +41,35 @@ std::string FormatRecordLine(std::int32_t position);
 // two threads at once: it only reads the record table, which no longer
 // changes, and every position was checked when its line was added.
 char* WriteRecordLines(char* out, std::span<const std::int32_t> positions);
+
+// How lstOutput shows the output lists, for its fill and its tips alike:
+// each list takes OutputListLines lines, its heading ("Output List N"),
+// then its OutputListRecords records in order, then a blank line.
+inline constexpr std::int32_t OutputListRecords = modQuorvale::ListSize;
+inline constexpr std::int32_t OutputListLines = 1 + OutputListRecords + 1;
+
+struct OutputLine {
+    enum class Part { Heading, Record, Blank };
+    std::int32_t list; // 1-based, as OutputLists counts
+    Part part;
+    std::int32_t record; // on a record line its 1-based index in the list, else 0
+};
+
+// The line of a list at a 0-based index among its lines.
+constexpr OutputLine OutputListLine(std::int32_t list, std::int32_t line) {
+    if (line == 0) {
+        return {list, OutputLine::Part::Heading, 0};
+    }
+    if (line <= OutputListRecords) {
+        return {list, OutputLine::Part::Record, line};
+    }
+    return {list, OutputLine::Part::Blank, 0};
+}
+
+// The line at a 0-based index of lstOutput, not negative.
+constexpr OutputLine OutputLineAt(std::int32_t index) {
+    return OutputListLine(index / OutputListLines + 1, index % OutputListLines);
+}
 
 // Why the record at a 1-based index of RejectedList was rejected, or why the
 // one at an index of NotPlacedList was not placed; "" when the stages kept

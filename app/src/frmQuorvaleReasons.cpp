@@ -160,10 +160,10 @@ std::string DescribeInput(std::int32_t position) {
         FindRecordPlaces(); // on the first tip asked for: most runs never need it
     }
     const std::int32_t place = RecordPlaces[static_cast<std::size_t>(position)];
-    const std::int32_t placed = OutputLists->Count() * ListSize;
+    const std::int32_t placed = OutputLists->Count() * OutputListRecords;
     if (place < placed) {
-        return (Text() << "placed in Output List " << place / ListSize + 1 << ", line "
-                       << place % ListSize + 1)
+        return (Text() << "placed in Output List " << place / OutputListRecords + 1 << ", line "
+                       << place % OutputListRecords + 1)
             .Done();
     }
     if (place < placed + NotPlacedList->Count()) {
@@ -173,19 +173,19 @@ std::string DescribeInput(std::int32_t position) {
 }
 
 std::string DescribeOutput(std::int32_t index) {
-    // Each output list holds ListSize records between its header and a blank line.
-    constexpr std::int32_t linesPerList = ListSize + 2;
-    const std::int32_t list = index / linesPerList + 1;
-    const std::int32_t line = index % linesPerList;
-    if (!KeepReasons || index < 0 || list > static_cast<std::int32_t>(OutputLeadSizes.size()) ||
-        line == 0 || line > ListSize) {
+    if (!KeepReasons || index < 0) {
         return "";
     }
-    const std::int32_t leadSize = OutputLeadSizes[static_cast<std::size_t>(list) - 1];
+    const OutputLine line = OutputLineAt(index);
+    if (line.part != OutputLine::Part::Record ||
+        line.list > static_cast<std::int32_t>(OutputLeadSizes.size())) {
+        return "";
+    }
+    const std::int32_t leadSize = OutputLeadSizes[static_cast<std::size_t>(line.list) - 1];
     if (leadSize == ListSize) {
         return (Text() << "a full group of " << ListSize).Done();
     }
-    const PositionList& output = OutputLists->Item(list);
+    const PositionList& output = OutputLists->Item(line.list);
     const std::int32_t lead = output.Item(1);
     const std::int32_t partner = output.Item(leadSize + 1);
     return (Text() << "group " << RecordName(lead) << " of " << leadSize << ", completed by group "
