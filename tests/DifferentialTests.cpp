@@ -191,7 +191,7 @@ std::string FateDifference(const std::vector<Record>& loaded) {
                                              ", line " + std::to_string(line.record));
         const std::string groups = frmQuorvale::DescribeOutput(index);
         const bool full = groups == "a full group of 5";
-        const std::string lead = frmQuorvale::FormatRecordLine(output.Item(1)).substr(0, 7);
+        const std::string lead = frmQuorvale::RecordName(output.Item(1));
         if (!full && groups.rfind("group " + lead + " of ", 0) != 0) {
             out << "output list " << line.list << " tells " << groups;
         }

@@ -36,6 +36,8 @@ void ResetForm();
 // "[00042]   12-3-7": the position padded to five digits, then Value1,
 // Value2 and GroupKey joined by hyphens.
 std::string FormatRecordLine(std::int32_t position);
+// "[00042]", as that line begins: how the reasons name a record.
+std::string RecordName(std::int32_t position);
 // The same for many records, each line followed by '\n', written at `out`
 // as the lists make their lines; returns the end. Text mode calls it from
 // two threads at once: it only reads the record table, which no longer

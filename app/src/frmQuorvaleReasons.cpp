@@ -34,13 +34,6 @@ private:
     std::string text_;
 };
 
-// "[00016]", as the record's line begins.
-std::string RecordName(std::int32_t position) {
-    char digits[24];
-    const char* end = platform::WritePadded(digits, position, 5);
-    return "[" + std::string(digits, static_cast<std::size_t>(end - digits)) + "]";
-}
-
 std::string DescribeRange(std::string_view field, std::int32_t value, std::int32_t low,
                           std::int32_t high) {
     return (Text() << field << " " << value << " is outside " << low << " to " << high).Done();
