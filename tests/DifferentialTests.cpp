@@ -196,11 +196,13 @@ std::string FateDifference(const std::vector<Record>& loaded) {
             out << "output list " << line.list << " tells " << groups;
         }
     }
-    for (std::int32_t i = 1; i <= NotPlacedList->Count(); ++i) {
-        expect(NotPlacedList->Item(i), "not placed because " + frmQuorvale::DescribeNotPlaced(i));
+    // Lines of lstNotPlaced and lstErrors by 0-based index, items by 1-based.
+    for (std::int32_t i = 0; i < NotPlacedList->Count(); ++i) {
+        expect(NotPlacedList->Item(i + 1),
+               "not placed because " + frmQuorvale::DescribeNotPlaced(i));
     }
-    for (std::int32_t i = 1; i <= RejectedList->Count(); ++i) {
-        expect(RejectedList->Item(i), "rejected because " + frmQuorvale::DescribeRejection(i));
+    for (std::int32_t i = 0; i < RejectedList->Count(); ++i) {
+        expect(RejectedList->Item(i + 1), "rejected because " + frmQuorvale::DescribeRejection(i));
     }
     for (std::int32_t p = 0; out.tellp() == 0 && p < RecordCount; ++p) {
         const std::string fate = frmQuorvale::DescribeInput(p);

@@ -73,18 +73,19 @@ constexpr OutputLine OutputLineAt(std::int32_t index) {
     return OutputListLine(index / OutputListLines + 1, index % OutputListLines);
 }
 
-// Why the record at a 1-based index of RejectedList was rejected, or why the
-// one at an index of NotPlacedList was not placed; "" when the stages kept
-// no reason for it (KeepReasons was not set).
+// The tips of the four lists, each by the 0-based index of a line of its
+// list, as ListBox::UseTips takes them; "" for a line without one, or when
+// the stages kept no reasons (KeepReasons was not set).
+// lstErrors: why the record on that line was rejected.
 std::string DescribeRejection(std::int32_t index);
+// lstNotPlaced: why the record on that line was not placed.
 std::string DescribeNotPlaced(std::int32_t index);
-
-// A record's fate, for the line of the record at a position in lstInput:
-// where in the output lists it went, or why it was not placed or rejected.
-// "" when the stages kept no reasons.
-std::string DescribeInput(std::int32_t position);
-// The groups that made the output list of a 0-based line index of lstOutput,
-// for its record lines; "" for a header, a blank line, or without reasons.
+// lstInput, whose line i shows the record at position i: that record's
+// fate, where in the output lists it went, or why it was not placed or
+// rejected.
+std::string DescribeInput(std::int32_t index);
+// lstOutput: for a record line, the groups that made its output list; ""
+// for a heading or a blank line.
 std::string DescribeOutput(std::int32_t index);
 
 } // namespace frmQuorvale

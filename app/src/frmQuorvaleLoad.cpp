@@ -70,15 +70,6 @@ void FillOutput(platform::ListBox& list) {
     }
 }
 
-// The tips of lstNotPlaced and lstErrors, by 0-based index: why each record is there.
-std::string NotPlacedTip(std::int32_t index) {
-    return DescribeNotPlaced(index + 1);
-}
-
-std::string ErrorTip(std::int32_t index) {
-    return DescribeRejection(index + 1);
-}
-
 } // namespace
 
 void ResetForm() {
@@ -104,8 +95,8 @@ void Form_Load(platform::Form& form) {
         using platform::ListBox;
         form.ListBoxNamed("lstInput").UseTips(DescribeInput, ListBox::TipsInText::Left);
         form.ListBoxNamed("lstOutput").UseTips(DescribeOutput, ListBox::TipsInText::Left);
-        form.ListBoxNamed("lstNotPlaced").UseTips(NotPlacedTip);
-        form.ListBoxNamed("lstErrors").UseTips(ErrorTip);
+        form.ListBoxNamed("lstNotPlaced").UseTips(DescribeNotPlaced);
+        form.ListBoxNamed("lstErrors").UseTips(DescribeRejection);
     }
 }
 

@@ -100,10 +100,10 @@ void FindRecordPlaces() {
 } // namespace
 
 std::string DescribeRejection(std::int32_t index) {
-    if (index < 1 || static_cast<std::size_t>(index) > RejectedReasons.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= RejectedReasons.size()) {
         return "";
     }
-    const RejectionReason& reason = RejectedReasons[static_cast<std::size_t>(index) - 1];
+    const RejectionReason& reason = RejectedReasons[static_cast<std::size_t>(index)];
     switch (reason.code) {
     case RejectionCode::Value1OutOfRange:
         return DescribeRange("Value1", reason.value, Value1Min, Value1Max);
@@ -119,11 +119,14 @@ std::string DescribeRejection(std::int32_t index) {
 }
 
 std::string DescribeNotPlaced(std::int32_t index) {
-    // The group whose records begin at or before the index.
+    if (index < 0 || index >= NotPlacedList->Count()) {
+        return "";
+    }
+    // The group whose records begin at or before the line's item of NotPlacedList.
     const auto after = std::upper_bound(
-        NotPlacedReasons.begin(), NotPlacedReasons.end(), index,
-        [](std::int32_t i, const NotPlacedReason& reason) { return i < reason.firstItem; });
-    if (index < 1 || index > NotPlacedList->Count() || after == NotPlacedReasons.begin()) {
+        NotPlacedReasons.begin(), NotPlacedReasons.end(), index + 1,
+        [](std::int32_t item, const NotPlacedReason& reason) { return item < reason.firstItem; });
+    if (after == NotPlacedReasons.begin()) {
         return "";
     }
     const NotPlacedReason& reason = *(after - 1);
@@ -145,7 +148,9 @@ std::string DescribeNotPlaced(std::int32_t index) {
     return text.Done();
 }
 
-std::string DescribeInput(std::int32_t position) {
+std::string DescribeInput(std::int32_t index) {
+    // lstInput's line i shows the record at position i.
+    const std::int32_t position = index;
     if (!KeepReasons || position < 0 || position >= RecordCount) {
         return "";
     }
@@ -160,9 +165,9 @@ std::string DescribeInput(std::int32_t position) {
             .Done();
     }
     if (place < placed + NotPlacedList->Count()) {
-        return "not placed because " + DescribeNotPlaced(place - placed + 1);
+        return "not placed because " + DescribeNotPlaced(place - placed);
     }
-    return "rejected because " + DescribeRejection(place - placed - NotPlacedList->Count() + 1);
+    return "rejected because " + DescribeRejection(place - placed - NotPlacedList->Count());
 }
 
 std::string DescribeOutput(std::int32_t index) {
