@@ -1,8 +1,8 @@
 #include "ByKey.h"
-#include "Guarantees.h"
 #include "RawTable.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
+#include "platform/Guarantee.h"
 
 #include <algorithm>
 #include <array>
@@ -142,8 +142,8 @@ void GroupManyRecords(std::span<const RecordValues> records, Groups& groups, Pai
 // What validation guarantees of a key's free records.
 [[maybe_unused]] void ExpectValidated(std::span<const RecordValues> key) {
     for (const RecordValues& r : key) {
-        detail::Expect(ValuesInRange(r.value1, r.value2) && r.value1 == key.front().value1,
-                       "the free records of a key are in range and share one Value1");
+        platform::Expect(ValuesInRange(r.value1, r.value2) && r.value1 == key.front().value1,
+                         "the free records of a key are in range and share one Value1");
     }
 }
 
@@ -161,7 +161,7 @@ Groups GroupAll(const std::int32_t* cells) {
     PairQueues work;
     for (std::size_t k = 0; k < free.SlotCount(); ++k) {
         const auto key = free.Key(k);
-        if constexpr (detail::CheckGuarantees) {
+        if constexpr (platform::CheckGuarantees) {
             ExpectValidated(key);
         }
         if (key.size() <= FewRecords) {

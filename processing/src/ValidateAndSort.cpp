@@ -1,10 +1,10 @@
 #include "ByKey.h"
-#include "Guarantees.h"
 #include "RawTable.h"
 #include "Reasons.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
+#include "platform/Guarantee.h"
 
 #include <algorithm>
 #include <bit>
@@ -387,9 +387,10 @@ void ValidateAndSort() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    if constexpr (detail::CheckGuarantees) {
+    if constexpr (platform::CheckGuarantees) {
         for (std::int32_t p = 0; p < RecordCount; ++p) {
-            detail::Expect(cells[Index(p, Status)] == StatusFree, "every record is free as loaded");
+            platform::Expect(cells[Index(p, Status)] == StatusFree,
+                             "every record is free as loaded");
         }
     }
     ValidateRecords(cells);
