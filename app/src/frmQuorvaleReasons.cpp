@@ -43,7 +43,7 @@ std::string DescribeRange(std::string_view field, std::int32_t value, std::int32
 std::string ListValues(std::int32_t values) {
     std::vector<std::string> names;
     for (std::int32_t v = Value2Min; v <= Value2Max; ++v) {
-        if ((values & (1 << (v - Value2Min))) != 0) {
+        if ((values & Value2Bit(v)) != 0) {
             names.push_back(std::to_string(v));
         }
     }

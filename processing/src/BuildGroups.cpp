@@ -34,7 +34,7 @@ bool SamePair(const RecordValues& a, const RecordValues& b) {
 struct Group {
     std::array<std::int32_t, ListSize> members;
     std::int8_t size;
-    std::int8_t value2Set; // bit v - Value2Min for each member's Value2 v
+    std::int8_t value2Set; // the Value2Bit of each member's Value2
 };
 
 // The groups in the order they were found, key by key.
@@ -45,8 +45,7 @@ struct Groups {
     void Add(const RecordValues& member) {
         Group& group = found.back();
         group.members[static_cast<std::size_t>(group.size)] = member.position;
-        group.value2Set =
-            static_cast<std::int8_t>(group.value2Set | 1 << (member.value2 - Value2Min));
+        group.value2Set = static_cast<std::int8_t>(group.value2Set | Value2Bit(member.value2));
         ++group.size;
     }
 };

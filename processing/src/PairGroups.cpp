@@ -31,10 +31,6 @@ void AppendAll(PositionList& target, const PositionList& source) {
     }
 }
 
-std::int32_t Value2Bit(std::int32_t value2) {
-    return 1 << (value2 - Value2Min);
-}
-
 // What grouping guarantees: one set of facts per pending group, telling its
 // size (1 to ListSize), its first member's Value1 (in range) and the set of
 // its members' Value2, which are in range and distinct.
