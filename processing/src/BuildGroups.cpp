@@ -3,6 +3,7 @@
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
 #include "platform/Guarantee.h"
+#include "platform/Prefetch.h"
 
 #include <algorithm>
 #include <array>
@@ -181,11 +182,11 @@ std::int32_t SeedMark(std::size_t g) {
 // Marks each group's seed with its group, asking for the seed rows, which
 // lie anywhere in the table, some groups ahead.
 void MarkSeeds(std::int32_t* cells, const Groups& groups) {
-    constexpr std::size_t Ahead = 16;
+    constexpr auto Ahead = static_cast<std::size_t>(platform::PrefetchAhead);
     const std::vector<Group>& found = groups.found;
     for (std::size_t g = 0; g < found.size(); ++g) {
         if (g + Ahead < found.size()) {
-            __builtin_prefetch(cells + Index(found[g + Ahead].members[0], Status), 1);
+            platform::PrefetchForWrite(cells + Index(found[g + Ahead].members[0], Status));
         }
         cells[Index(found[g].members[0], Status)] = SeedMark(g);
     }
@@ -194,14 +195,14 @@ void MarkSeeds(std::int32_t* cells, const Groups& groups) {
 // The groups listed by seed, and every free row marked grouped, in one pass
 // in position order: the seeds' marks give the groups in seed order.
 void ListBySeed(std::int32_t* cells, const Groups& groups) {
-    constexpr std::int32_t Ahead = 16;
+    constexpr std::int32_t Ahead = platform::PrefetchAhead;
     const std::vector<Group>& found = groups.found;
     std::vector<PositionList> lists;
     lists.reserve(found.size());
     PendingFacts.reserve(found.size());
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (p + Ahead < RecordCount && cells[Index(p + Ahead, Status)] > 0) {
-            __builtin_prefetch(
+            platform::Prefetch(
                 &found[static_cast<std::size_t>(cells[Index(p + Ahead, Status)] - 1)]);
         }
         std::int32_t& status = cells[Index(p, Status)];

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Prefetch.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -123,9 +125,7 @@ private:
             const std::size_t first =
                 static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_);
             if (first < filled) {
-#if defined(__GNUC__)
-                __builtin_prefetch(cells + first);
-#endif
+                Prefetch(cells + first);
             }
         }
     }
