@@ -160,7 +160,7 @@ std::vector<Record> Extremes(std::mt19937& rng) {
 // record is in exactly one list, and its Input tip names that list and
 // place; each output record line names the groups that made its list.
 std::string FateDifference(const std::vector<Record>& loaded) {
-    ResetModule();
+    frmQuorvale::ResetForm();
     SetTable(loaded);
     KeepReasons = true;
     try {
@@ -168,7 +168,7 @@ std::string FateDifference(const std::vector<Record>& loaded) {
         reference::BuildGroups();
         reference::PairGroups();
     } catch (const platform::FatalError&) {
-        ResetModule();
+        frmQuorvale::ResetForm();
         return ""; // a failed run shows no window
     }
     const auto count = static_cast<std::size_t>(RecordCount);
@@ -179,24 +179,30 @@ std::string FateDifference(const std::vector<Record>& loaded) {
         ++lists[static_cast<std::size_t>(position)];
     };
     std::ostringstream out;
-    for (std::int32_t k = 1; k <= OutputLists->Count(); ++k) {
-        const PositionList& output = OutputLists->Item(k);
-        for (std::int32_t j = 1; j <= output.Count(); ++j) {
-            expect(output.Item(j),
-                   "placed in Output List " + std::to_string(k) + ", line " + std::to_string(j));
-            const std::string groups = frmQuorvale::DescribeOutput((k - 1) * (ListSize + 2) + j);
-            const bool full = groups == "a full group of 5";
-            const std::string lead = frmQuorvale::FormatRecordLine(output.Item(1)).substr(0, 7);
-            if (!full && groups.rfind("group " + lead + " of ", 0) != 0) {
-                out << "output list " << k << " tells " << groups;
-            }
+    // Every record line of lstOutput, as the fill lays them out.
+    const std::int32_t outputLines = OutputLists->Count() * frmQuorvale::OutputListLines;
+    for (std::int32_t index = 0; index < outputLines; ++index) {
+        const frmQuorvale::OutputLine line = frmQuorvale::OutputLineAt(index);
+        if (line.part != frmQuorvale::OutputLine::Part::Record) {
+            continue;
+        }
+        const PositionList& output = OutputLists->Item(line.list);
+        expect(output.Item(line.record), "placed in Output List " + std::to_string(line.list) +
+                                             ", line " + std::to_string(line.record));
+        const std::string groups = frmQuorvale::DescribeOutput(index);
+        const bool full = groups == "a full group of 5";
+        const std::string lead = frmQuorvale::RecordName(output.Item(1));
+        if (!full && groups.rfind("group " + lead + " of ", 0) != 0) {
+            out << "output list " << line.list << " tells " << groups;
         }
     }
-    for (std::int32_t i = 1; i <= NotPlacedList->Count(); ++i) {
-        expect(NotPlacedList->Item(i), "not placed because " + frmQuorvale::DescribeNotPlaced(i));
+    // Lines of lstNotPlaced and lstErrors by 0-based index, items by 1-based.
+    for (std::int32_t i = 0; i < NotPlacedList->Count(); ++i) {
+        expect(NotPlacedList->Item(i + 1),
+               "not placed because " + frmQuorvale::DescribeNotPlaced(i));
     }
-    for (std::int32_t i = 1; i <= RejectedList->Count(); ++i) {
-        expect(RejectedList->Item(i), "rejected because " + frmQuorvale::DescribeRejection(i));
+    for (std::int32_t i = 0; i < RejectedList->Count(); ++i) {
+        expect(RejectedList->Item(i + 1), "rejected because " + frmQuorvale::DescribeRejection(i));
     }
     for (std::int32_t p = 0; out.tellp() == 0 && p < RecordCount; ++p) {
         const std::string fate = frmQuorvale::DescribeInput(p);
@@ -208,7 +214,7 @@ std::string FateDifference(const std::vector<Record>& loaded) {
                 << " got " << fate;
         }
     }
-    ResetModule();
+    frmQuorvale::ResetForm();
     return out.str();
 }
 

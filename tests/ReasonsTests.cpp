@@ -28,10 +28,10 @@ using Texts = std::vector<std::string>;
 class Reasons : public testing::Test {
 protected:
     void SetUp() override {
-        ResetModule();
+        frmQuorvale::ResetForm();
         KeepReasons = true;
     }
-    void TearDown() override { ResetModule(); }
+    void TearDown() override { frmQuorvale::ResetForm(); }
 };
 
 void RunAll(const std::vector<Record>& rows) {
@@ -43,7 +43,7 @@ void RunAll(const std::vector<Record>& rows) {
 
 Texts RejectionTexts() {
     Texts texts;
-    for (std::int32_t i = 1; i <= RejectedList->Count(); ++i) {
+    for (std::int32_t i = 0; i < RejectedList->Count(); ++i) {
         texts.push_back(DescribeRejection(i));
     }
     return texts;
@@ -51,7 +51,7 @@ Texts RejectionTexts() {
 
 Texts NotPlacedTexts() {
     Texts texts;
-    for (std::int32_t i = 1; i <= NotPlacedList->Count(); ++i) {
+    for (std::int32_t i = 0; i < NotPlacedList->Count(); ++i) {
         texts.push_back(DescribeNotPlaced(i));
     }
     return texts;
@@ -141,12 +141,12 @@ TEST_F(Reasons, SingleCandidateSaysWhatItLacked) {
     // the wrong size and is not counted.
     RunAll({{10, 1, 1}, {10, 2, 1}, {10, 2, 2}, {10, 3, 2}, {10, 4, 2}, {10, 5, 3}, {10, 6, 3}});
     ASSERT_EQ(Positions(*NotPlacedList), (Ints{0, 1}));
-    EXPECT_EQ(DescribeNotPlaced(1), "its group [00000] of 2 needed a group of 3: the one later "
+    EXPECT_EQ(DescribeNotPlaced(0), "its group [00000] of 2 needed a group of 3: the one later "
                                     "group of 3 did not qualify (it shares Value2 2)");
 
     // The same with the group of three at Value1 3: outside the window.
     RunAll({{10, 1, 1}, {10, 2, 1}, {3, 2, 2}, {3, 3, 2}, {3, 4, 2}, {10, 5, 3}, {10, 6, 3}});
-    EXPECT_EQ(DescribeNotPlaced(2), "its group [00000] of 2 needed a group of 3: the one later "
+    EXPECT_EQ(DescribeNotPlaced(1), "its group [00000] of 2 needed a group of 3: the one later "
                                     "group of 3 did not qualify (it lies outside Value1 4 to 16)");
 }
 
@@ -157,7 +157,7 @@ TEST_F(Reasons, GroupsAlreadyTakenAreNotCounted) {
     RunAll({{10, 1, 1}, {10, 2, 1}, {30, 3, 3}, {30, 4, 3}, {10, 5, 2}, {10, 6, 2}, {10, 7, 2}});
     ASSERT_EQ(Positions(*OutputLists), (std::vector<Ints>{{0, 1, 4, 5, 6}}));
     ASSERT_EQ(Positions(*NotPlacedList), (Ints{2, 3}));
-    EXPECT_EQ(DescribeNotPlaced(1),
+    EXPECT_EQ(DescribeNotPlaced(0),
               "its group [00002] of 2 needed a group of 3: no later group of 3");
 }
 
@@ -178,6 +178,12 @@ TEST_F(Reasons, FatesTellWhereEachRecordWent) {
                                 "3: no later group of 3");
     EXPECT_EQ(DescribeInput(7), "rejected because Value1 60 is outside 1 to 48");
     EXPECT_EQ(DescribeInput(8), "");
+    // Every Describe takes its list's 0-based line index.
+    EXPECT_EQ(DescribeRejection(0), "Value1 60 is outside 1 to 48");
+    EXPECT_EQ(DescribeRejection(1), "");
+    EXPECT_EQ(DescribeNotPlaced(1), DescribeNotPlaced(0));
+    EXPECT_EQ(DescribeNotPlaced(2), "");
+    EXPECT_EQ(DescribeNotPlaced(-1), "");
     // The output list's header and blank line tell nothing; each record line
     // names both groups.
     const std::string groups = "group [00000] of 2, completed by group [00004] of 3 (Value1 10 "
@@ -210,13 +216,13 @@ TEST_F(Reasons, SeveralSharedValuesAreListed) {
             {20, 4, 1},
             {27, 5, 5}});
     ASSERT_EQ(Positions(*NotPlacedList).front(), 0);
-    EXPECT_EQ(DescribeNotPlaced(1), "its group [00000] of 4 needed a group of 1: none of the 4 "
+    EXPECT_EQ(DescribeNotPlaced(0), "its group [00000] of 4 needed a group of 1: none of the 4 "
                                     "later groups of 1 qualified (1 outside Value1 14 to 26, 3 "
                                     "share Value2 1 or 3)");
 }
 
 TEST(ReasonsOff, NothingIsKeptUnlessAskedFor) {
-    ResetModule();
+    frmQuorvale::ResetForm();
     RunAll(PairingExample(19));
     EXPECT_EQ(NotPlacedList->Count(), 10);
     EXPECT_TRUE(NotPlacedReasons.empty());
@@ -224,10 +230,10 @@ TEST(ReasonsOff, NothingIsKeptUnlessAskedFor) {
     ValidateAndSort();
     EXPECT_EQ(RejectedList->Count(), 1);
     EXPECT_TRUE(RejectedReasons.empty());
-    EXPECT_EQ(DescribeRejection(1), "");
+    EXPECT_EQ(DescribeRejection(0), "");
     EXPECT_TRUE(OutputLeadSizes.empty());
     EXPECT_EQ(DescribeInput(0), "");
-    EXPECT_TRUE(RecordPlaces.empty());
+    EXPECT_TRUE(frmQuorvale::RecordPlaces.empty());
 }
 
 TEST_F(Reasons, RunInvariantsCatchWrongReasons) {

@@ -39,6 +39,9 @@ TEST(FormatRecordLine, SixDigitPositionsAreWrittenInFull) {
     EXPECT_EQ(FormatRecordLine(42), "[00042]   1-2-3");
     EXPECT_EQ(FormatRecordLine(99999), "[99999]   1-2-3");
     EXPECT_EQ(FormatRecordLine(123456), "[123456]   1-2-3");
+    // The reasons name records as their lines begin.
+    EXPECT_EQ(frmQuorvale::RecordName(42), "[00042]");
+    EXPECT_EQ(frmQuorvale::RecordName(123456), "[123456]");
 }
 
 // Runs the window's load handler on this data file.

@@ -3,11 +3,13 @@
 // The program's one window: its layout as data, its load handler, which runs
 // the whole processing, and the text of a record line.
 
+#include "modQuorvale.h"
 #include "platform/ProjectDescription.h"
 
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace frmQuorvale {
 
@@ -17,29 +19,73 @@ platform::FormDescription Layout();
 // lstErrors. The lists keep record lines by position; their text is made
 // when a list is shown or printed. If the form shows tips, the stages keep
 // their reasons, and every record line tells its record's fate as its tip.
+// Begins by forgetting the last run's RecordPlaces.
 void Form_Load(platform::Form& form);
+
+// The form's own state beside the module's: where each record ended, by
+// position: its 0-based place in the output lists' records one after
+// another, then NotPlacedList, then RejectedList. Empty until the window
+// first tells a record's fate (DescribeInput), which builds it.
+extern std::vector<std::int32_t> RecordPlaces;
+
+// Puts the module back as modQuorvale::ResetModule does, and the form's own
+// state with it: as a fresh process has them. For tests and benchmarks that
+// run the stages themselves and ask for fates.
+void ResetForm();
 
 // "[00042]   12-3-7": the position padded to five digits, then Value1,
 // Value2 and GroupKey joined by hyphens.
 std::string FormatRecordLine(std::int32_t position);
+// "[00042]", as that line begins: how the reasons name a record.
+std::string RecordName(std::int32_t position);
 // The same for many records, each line followed by '\n', written at `out`
 // as the lists make their lines; returns the end. Text mode calls it from
 // two threads at once: it only reads the record table, which no longer
 // changes, and every position was checked when its line was added.
 char* WriteRecordLines(char* out, std::span<const std::int32_t> positions);
 
-// Why the record at a 1-based index of RejectedList was rejected, or why the
-// one at an index of NotPlacedList was not placed; "" when the stages kept
-// no reason for it (KeepReasons was not set).
-std::string DescribeRejection(std::int32_t index);
-std::string DescribeNotPlaced(std::int32_t index);
+// How lstOutput shows the output lists, for its fill and its tips alike:
+// each list takes OutputListLines lines, its heading ("Output List N"),
+// then its OutputListRecords records in order, then a blank line.
+inline constexpr std::int32_t OutputListRecords = modQuorvale::ListSize;
+inline constexpr std::int32_t OutputListLines = 1 + OutputListRecords + 1;
 
-// A record's fate, for the line of the record at a position in lstInput:
-// where in the output lists it went, or why it was not placed or rejected.
-// "" when the stages kept no reasons.
-std::string DescribeInput(std::int32_t position);
-// The groups that made the output list of a 0-based line index of lstOutput,
-// for its record lines; "" for a header, a blank line, or without reasons.
+struct OutputLine {
+    enum class Part { Heading, Record, Blank };
+    std::int32_t list; // 1-based, as OutputLists counts
+    Part part;
+    std::int32_t record; // on a record line its 1-based index in the list, else 0
+};
+
+// The line of a list at a 0-based index among its lines.
+constexpr OutputLine OutputListLine(std::int32_t list, std::int32_t line) {
+    if (line == 0) {
+        return {list, OutputLine::Part::Heading, 0};
+    }
+    if (line <= OutputListRecords) {
+        return {list, OutputLine::Part::Record, line};
+    }
+    return {list, OutputLine::Part::Blank, 0};
+}
+
+// The line at a 0-based index of lstOutput, not negative.
+constexpr OutputLine OutputLineAt(std::int32_t index) {
+    return OutputListLine(index / OutputListLines + 1, index % OutputListLines);
+}
+
+// The tips of the four lists, each by the 0-based index of a line of its
+// list, as ListBox::UseTips takes them; "" for a line without one, or when
+// the stages kept no reasons (KeepReasons was not set).
+// lstErrors: why the record on that line was rejected.
+std::string DescribeRejection(std::int32_t index);
+// lstNotPlaced: why the record on that line was not placed.
+std::string DescribeNotPlaced(std::int32_t index);
+// lstInput, whose line i shows the record at position i: that record's
+// fate, where in the output lists it went, or why it was not placed or
+// rejected.
+std::string DescribeInput(std::int32_t index);
+// lstOutput: for a record line, the groups that made its output list; ""
+// for a heading or a blank line.
 std::string DescribeOutput(std::int32_t index);
 
 } // namespace frmQuorvale

@@ -22,11 +22,18 @@ using ShownFields = std::array<std::int32_t, ShownColumns.size()>;
 constexpr std::size_t LongestLine = 1 + 10 + 4 + 3 * 11 + 2 + 1;
 static_assert(LongestLine <= platform::ListBox::RecordLineCapacity);
 
-// "[00042]   12-3-7" and a line feed.
-char* WriteLine(char* out, std::int32_t position, const ShownFields& fields) {
+// "[00042]": the position padded to five digits.
+char* WriteRecordName(char* out, std::int32_t position) {
     *out++ = '[';
     out = platform::WritePadded(out, position, 5);
-    out = std::copy_n("]   ", 4, out);
+    *out++ = ']';
+    return out;
+}
+
+// "[00042]   12-3-7" and a line feed.
+char* WriteLine(char* out, std::int32_t position, const ShownFields& fields) {
+    out = WriteRecordName(out, position);
+    out = std::copy_n("   ", 3, out);
     out = platform::WriteDecimal(out, fields[0]);
     *out++ = '-';
     out = platform::WriteDecimal(out, fields[1]);
@@ -44,6 +51,11 @@ char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) {
                                out = WriteLine(out, position, fields);
                            });
     return out;
+}
+
+std::string RecordName(std::int32_t position) {
+    char name[LongestLine];
+    return std::string(name, WriteRecordName(name, position));
 }
 
 std::string FormatRecordLine(std::int32_t position) {

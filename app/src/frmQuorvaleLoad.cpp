@@ -41,34 +41,44 @@ void FillInput(platform::ListBox& list) {
 
 constexpr std::string_view OutputHeading = "Output List ";
 
-// Each output list under its number, then a blank line.
+// Each output list's lines, as OutputListLine tells them.
 void FillOutput(platform::ListBox& list) {
-    // A heading and a blank line around each list's records; the headings'
-    // numbers take at most ten digits.
+    // The texts are the headings and the blank lines; the headings' numbers
+    // take at most ten digits.
     const auto lists = static_cast<std::size_t>(OutputLists->Count());
-    list.Reserve(lists * (ListSize + 2), 2 * lists, lists * (OutputHeading.size() + 10 + 1));
+    list.Reserve(lists * OutputListLines, lists * (OutputListLines - OutputListRecords),
+                 lists * (OutputHeading.size() + 10 + 1));
     std::string heading;
     for (std::int32_t k = 1; k <= OutputLists->Count(); ++k) {
-        heading = OutputHeading;
-        platform::AppendDecimal(heading, k);
-        list.AddItem(heading);
-        FillPositions(list, OutputLists->Item(k));
-        list.AddItem(" ");
+        const PositionList& output = OutputLists->Item(k);
+        for (std::int32_t i = 0; i < OutputListLines; ++i) {
+            const OutputLine line = OutputListLine(k, i);
+            switch (line.part) {
+            case OutputLine::Part::Heading:
+                heading = OutputHeading;
+                platform::AppendDecimal(heading, k);
+                list.AddItem(heading);
+                break;
+            case OutputLine::Part::Record:
+                AddRecordLine(list, output.Item(line.record));
+                break;
+            case OutputLine::Part::Blank:
+                list.AddItem(" ");
+                break;
+            }
+        }
     }
-}
-
-// The tips of lstNotPlaced and lstErrors, by 0-based index: why each record is there.
-std::string NotPlacedTip(std::int32_t index) {
-    return DescribeNotPlaced(index + 1);
-}
-
-std::string ErrorTip(std::int32_t index) {
-    return DescribeRejection(index + 1);
 }
 
 } // namespace
 
+void ResetForm() {
+    ResetModule();
+    RecordPlaces = {};
+}
+
 void Form_Load(platform::Form& form) {
+    RecordPlaces = {}; // found again, on demand, for this run
     // Reasons cost a little; they are kept only where they will be shown.
     KeepReasons = form.ShowsTips();
     LoadRecords();
@@ -85,8 +95,8 @@ void Form_Load(platform::Form& form) {
         using platform::ListBox;
         form.ListBoxNamed("lstInput").UseTips(DescribeInput, ListBox::TipsInText::Left);
         form.ListBoxNamed("lstOutput").UseTips(DescribeOutput, ListBox::TipsInText::Left);
-        form.ListBoxNamed("lstNotPlaced").UseTips(NotPlacedTip);
-        form.ListBoxNamed("lstErrors").UseTips(ErrorTip);
+        form.ListBoxNamed("lstNotPlaced").UseTips(DescribeNotPlaced);
+        form.ListBoxNamed("lstErrors").UseTips(DescribeRejection);
     }
 }
 

@@ -13,6 +13,8 @@ namespace frmQuorvale {
 
 using namespace modQuorvale;
 
+std::vector<std::int32_t> RecordPlaces;
+
 namespace {
 
 // Joins numbers and texts: Text() << "Value1 " << 49.
@@ -32,13 +34,6 @@ private:
     std::string text_;
 };
 
-// "[00016]", as the record's line begins.
-std::string RecordName(std::int32_t position) {
-    char digits[24];
-    const char* end = platform::WritePadded(digits, position, 5);
-    return "[" + std::string(digits, static_cast<std::size_t>(end - digits)) + "]";
-}
-
 std::string DescribeRange(std::string_view field, std::int32_t value, std::int32_t low,
                           std::int32_t high) {
     return (Text() << field << " " << value << " is outside " << low << " to " << high).Done();
@@ -48,7 +43,7 @@ std::string DescribeRange(std::string_view field, std::int32_t value, std::int32
 std::string ListValues(std::int32_t values) {
     std::vector<std::string> names;
     for (std::int32_t v = Value2Min; v <= Value2Max; ++v) {
-        if ((values & (1 << (v - Value2Min))) != 0) {
+        if ((values & Value2Bit(v)) != 0) {
             names.push_back(std::to_string(v));
         }
     }
@@ -105,10 +100,10 @@ void FindRecordPlaces() {
 } // namespace
 
 std::string DescribeRejection(std::int32_t index) {
-    if (index < 1 || static_cast<std::size_t>(index) > RejectedReasons.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= RejectedReasons.size()) {
         return "";
     }
-    const RejectionReason& reason = RejectedReasons[static_cast<std::size_t>(index) - 1];
+    const RejectionReason& reason = RejectedReasons[static_cast<std::size_t>(index)];
     switch (reason.code) {
     case RejectionCode::Value1OutOfRange:
         return DescribeRange("Value1", reason.value, Value1Min, Value1Max);
@@ -124,11 +119,14 @@ std::string DescribeRejection(std::int32_t index) {
 }
 
 std::string DescribeNotPlaced(std::int32_t index) {
-    // The group whose records begin at or before the index.
+    if (index < 0 || index >= NotPlacedList->Count()) {
+        return "";
+    }
+    // The group whose records begin at or before the line's item of NotPlacedList.
     const auto after = std::upper_bound(
-        NotPlacedReasons.begin(), NotPlacedReasons.end(), index,
-        [](std::int32_t i, const NotPlacedReason& reason) { return i < reason.firstItem; });
-    if (index < 1 || index > NotPlacedList->Count() || after == NotPlacedReasons.begin()) {
+        NotPlacedReasons.begin(), NotPlacedReasons.end(), index + 1,
+        [](std::int32_t item, const NotPlacedReason& reason) { return item < reason.firstItem; });
+    if (after == NotPlacedReasons.begin()) {
         return "";
     }
     const NotPlacedReason& reason = *(after - 1);
@@ -150,7 +148,9 @@ std::string DescribeNotPlaced(std::int32_t index) {
     return text.Done();
 }
 
-std::string DescribeInput(std::int32_t position) {
+std::string DescribeInput(std::int32_t index) {
+    // lstInput's line i shows the record at position i.
+    const std::int32_t position = index;
     if (!KeepReasons || position < 0 || position >= RecordCount) {
         return "";
     }
@@ -158,32 +158,32 @@ std::string DescribeInput(std::int32_t position) {
         FindRecordPlaces(); // on the first tip asked for: most runs never need it
     }
     const std::int32_t place = RecordPlaces[static_cast<std::size_t>(position)];
-    const std::int32_t placed = OutputLists->Count() * ListSize;
+    const std::int32_t placed = OutputLists->Count() * OutputListRecords;
     if (place < placed) {
-        return (Text() << "placed in Output List " << place / ListSize + 1 << ", line "
-                       << place % ListSize + 1)
+        return (Text() << "placed in Output List " << place / OutputListRecords + 1 << ", line "
+                       << place % OutputListRecords + 1)
             .Done();
     }
     if (place < placed + NotPlacedList->Count()) {
-        return "not placed because " + DescribeNotPlaced(place - placed + 1);
+        return "not placed because " + DescribeNotPlaced(place - placed);
     }
-    return "rejected because " + DescribeRejection(place - placed - NotPlacedList->Count() + 1);
+    return "rejected because " + DescribeRejection(place - placed - NotPlacedList->Count());
 }
 
 std::string DescribeOutput(std::int32_t index) {
-    // Each output list holds ListSize records between its header and a blank line.
-    constexpr std::int32_t linesPerList = ListSize + 2;
-    const std::int32_t list = index / linesPerList + 1;
-    const std::int32_t line = index % linesPerList;
-    if (!KeepReasons || index < 0 || list > static_cast<std::int32_t>(OutputLeadSizes.size()) ||
-        line == 0 || line > ListSize) {
+    if (!KeepReasons || index < 0) {
         return "";
     }
-    const std::int32_t leadSize = OutputLeadSizes[static_cast<std::size_t>(list) - 1];
+    const OutputLine line = OutputLineAt(index);
+    if (line.part != OutputLine::Part::Record ||
+        line.list > static_cast<std::int32_t>(OutputLeadSizes.size())) {
+        return "";
+    }
+    const std::int32_t leadSize = OutputLeadSizes[static_cast<std::size_t>(line.list) - 1];
     if (leadSize == ListSize) {
         return (Text() << "a full group of " << ListSize).Done();
     }
-    const PositionList& output = OutputLists->Item(list);
+    const PositionList& output = OutputLists->Item(line.list);
     const std::int32_t lead = output.Item(1);
     const std::int32_t partner = output.Item(leadSize + 1);
     return (Text() << "group " << RecordName(lead) << " of " << leadSize << ", completed by group "

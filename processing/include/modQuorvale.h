@@ -38,6 +38,12 @@ inline constexpr std::int32_t Value1Max = 48;
 inline constexpr std::int32_t Value2Min = 1;
 inline constexpr std::int32_t Value2Max = 7;
 
+// The bit of a Value2 (in range) in a set of them, as PendingGroupFacts and
+// NotPlacedReason keep sets: bit v - Value2Min for v.
+inline constexpr std::int32_t Value2Bit(std::int32_t value2) {
+    return 1 << (value2 - Value2Min);
+}
+
 inline constexpr char DataFileName[] = "Data.txt";
 inline constexpr int DataFileNumber = 1;
 
@@ -57,7 +63,7 @@ extern std::optional<ListOfLists> PendingGroups;
 struct PendingGroupFacts {
     std::int32_t size;
     std::int32_t value1;    // of the first member
-    std::int32_t value2Set; // bit v - Value2Min for each member's Value2 v
+    std::int32_t value2Set; // the Value2Bit of each member's Value2
 };
 // One per group of PendingGroups, in its order: created by BuildGroups and
 // released by PairGroups together with PendingGroups.
@@ -93,8 +99,8 @@ struct NotPlacedReason {
     std::int32_t size;
     std::int32_t outsideWindow;
     std::int32_t sharingValue2;
-    // The Value2 that each of those groups was first found to share, as bit
-    // v - Value2Min for v.
+    // The Value2 that each of those groups was first found to share, as its
+    // Value2Bit.
     std::int32_t sharedValues;
     friend bool operator==(const NotPlacedReason&, const NotPlacedReason&) = default;
 };
@@ -110,11 +116,6 @@ extern std::vector<NotPlacedReason> NotPlacedReasons;
 // many records are the lead's, the rest its partner's; ListSize for a full
 // group alone. Created empty by ValidateAndSort, filled by PairGroups.
 extern std::vector<std::int8_t> OutputLeadSizes;
-
-// Where each record ended, by position: its 0-based place in the output
-// lists' records one after another, then NotPlacedList, then RejectedList.
-// Empty until the window first tells a record's fate, which builds it.
-extern std::vector<std::int32_t> RecordPlaces;
 
 // The range test of validation: Value1 from Value1Min to Value1Max and
 // Value2 from Value2Min to Value2Max. On a record's values, or on the record

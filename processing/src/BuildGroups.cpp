@@ -1,8 +1,9 @@
 #include "ByKey.h"
-#include "Guarantees.h"
 #include "RawTable.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
+#include "platform/Guarantee.h"
+#include "platform/Prefetch.h"
 
 #include <algorithm>
 #include <array>
@@ -34,7 +35,7 @@ bool SamePair(const RecordValues& a, const RecordValues& b) {
 struct Group {
     std::array<std::int32_t, ListSize> members;
     std::int8_t size;
-    std::int8_t value2Set; // bit v - Value2Min for each member's Value2 v
+    std::int8_t value2Set; // the Value2Bit of each member's Value2
 };
 
 // The groups in the order they were found, key by key.
@@ -45,8 +46,7 @@ struct Groups {
     void Add(const RecordValues& member) {
         Group& group = found.back();
         group.members[static_cast<std::size_t>(group.size)] = member.position;
-        group.value2Set =
-            static_cast<std::int8_t>(group.value2Set | 1 << (member.value2 - Value2Min));
+        group.value2Set = static_cast<std::int8_t>(group.value2Set | Value2Bit(member.value2));
         ++group.size;
     }
 };
@@ -142,8 +142,8 @@ void GroupManyRecords(std::span<const RecordValues> records, Groups& groups, Pai
 // What validation guarantees of a key's free records.
 [[maybe_unused]] void ExpectValidated(std::span<const RecordValues> key) {
     for (const RecordValues& r : key) {
-        detail::Expect(ValuesInRange(r.value1, r.value2) && r.value1 == key.front().value1,
-                       "the free records of a key are in range and share one Value1");
+        platform::Expect(ValuesInRange(r.value1, r.value2) && r.value1 == key.front().value1,
+                         "the free records of a key are in range and share one Value1");
     }
 }
 
@@ -161,7 +161,7 @@ Groups GroupAll(const std::int32_t* cells) {
     PairQueues work;
     for (std::size_t k = 0; k < free.SlotCount(); ++k) {
         const auto key = free.Key(k);
-        if constexpr (detail::CheckGuarantees) {
+        if constexpr (platform::CheckGuarantees) {
             ExpectValidated(key);
         }
         if (key.size() <= FewRecords) {
@@ -182,11 +182,11 @@ std::int32_t SeedMark(std::size_t g) {
 // Marks each group's seed with its group, asking for the seed rows, which
 // lie anywhere in the table, some groups ahead.
 void MarkSeeds(std::int32_t* cells, const Groups& groups) {
-    constexpr std::size_t Ahead = 16;
+    constexpr auto Ahead = static_cast<std::size_t>(platform::PrefetchAhead);
     const std::vector<Group>& found = groups.found;
     for (std::size_t g = 0; g < found.size(); ++g) {
         if (g + Ahead < found.size()) {
-            __builtin_prefetch(cells + Index(found[g + Ahead].members[0], Status), 1);
+            platform::PrefetchForWrite(cells + Index(found[g + Ahead].members[0], Status));
         }
         cells[Index(found[g].members[0], Status)] = SeedMark(g);
     }
@@ -195,14 +195,14 @@ void MarkSeeds(std::int32_t* cells, const Groups& groups) {
 // The groups listed by seed, and every free row marked grouped, in one pass
 // in position order: the seeds' marks give the groups in seed order.
 void ListBySeed(std::int32_t* cells, const Groups& groups) {
-    constexpr std::int32_t Ahead = 16;
+    constexpr std::int32_t Ahead = platform::PrefetchAhead;
     const std::vector<Group>& found = groups.found;
     std::vector<PositionList> lists;
     lists.reserve(found.size());
     PendingFacts.reserve(found.size());
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (p + Ahead < RecordCount && cells[Index(p + Ahead, Status)] > 0) {
-            __builtin_prefetch(
+            platform::Prefetch(
                 &found[static_cast<std::size_t>(cells[Index(p + Ahead, Status)] - 1)]);
         }
         std::int32_t& status = cells[Index(p, Status)];

@@ -5,6 +5,7 @@
 
 #include "RawTable.h"
 #include "modQuorvale.h"
+#include "platform/Prefetch.h"
 
 #include <cstdint>
 #include <memory>
@@ -67,23 +68,21 @@ struct RecordsByKey {
     }
 };
 
-// How far ahead the passes by key ask for the entries they will touch: the
-// slots are in no order, and once the table of keys outgrows the cache each
-// touch would otherwise wait for memory on its own.
-constexpr std::int32_t KeysAhead = 16;
-
 // The records whose position take(p) accepts, grouped by a counting sort of
-// their slots: one count and one placing pass, nothing ordered.
+// their slots: one count and one placing pass, nothing ordered. The slots
+// are in no order, so both passes ask for the entries ahead
+// (platform::PrefetchAhead).
 template <typename Take>
 RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
     RecordsByKey grouped;
     // Each slot's count, then where its records start, then where they end.
     std::vector<std::int32_t>& at = grouped.ends;
     at.assign(slots.Count(), 0);
-    const std::int32_t aheadEnd = RecordCount - 2 * KeysAhead;
+    constexpr std::int32_t Ahead = platform::PrefetchAhead;
+    const std::int32_t aheadEnd = RecordCount - 2 * Ahead;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (p < aheadEnd) {
-            __builtin_prefetch(&at[slots(p + KeysAhead)], 1);
+            platform::PrefetchForWrite(&at[slots(p + Ahead)]);
         }
         if (take(p)) {
             ++at[slots(p)];
@@ -98,8 +97,8 @@ RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         // The slot's entry first, then the record's place that it gives.
         if (p < aheadEnd) {
-            __builtin_prefetch(&at[slots(p + 2 * KeysAhead)]);
-            __builtin_prefetch(records + at[slots(p + KeysAhead)], 1);
+            platform::Prefetch(&at[slots(p + 2 * Ahead)]);
+            platform::PrefetchForWrite(records + at[slots(p + Ahead)]);
         }
         if (take(p)) {
             records[at[slots(p)]++] = {cells[Index(p, Value1)], cells[Index(p, Value2)], p};

@@ -1,6 +1,6 @@
-#include "Guarantees.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
+#include "platform/Guarantee.h"
 #include "platform/Memory.h"
 
 #include <algorithm>
@@ -31,29 +31,25 @@ void AppendAll(PositionList& target, const PositionList& source) {
     }
 }
 
-std::int32_t Value2Bit(std::int32_t value2) {
-    return 1 << (value2 - Value2Min);
-}
-
 // What grouping guarantees: one set of facts per pending group, telling its
 // size (1 to ListSize), its first member's Value1 (in range) and the set of
 // its members' Value2, which are in range and distinct.
 [[maybe_unused]] void ExpectPairable() {
     const std::vector<PositionList>& groups = PendingGroups->Items();
-    detail::Expect(PendingFacts.size() == groups.size(), "one PendingFacts per pending group");
+    platform::Expect(PendingFacts.size() == groups.size(), "one PendingFacts per pending group");
     for (std::size_t g = 0; g < groups.size(); ++g) {
         std::int32_t set = 0;
         for (const std::int32_t p : groups[g].Items()) {
-            detail::Expect(IsInRange(p) && RecordTable.Get(p, Status) == StatusGrouped &&
-                               (set & Value2Bit(RecordTable.Get(p, Value2))) == 0,
-                           "a group's members are grouped, in range, of distinct Value2");
+            platform::Expect(IsInRange(p) && RecordTable.Get(p, Status) == StatusGrouped &&
+                                 (set & Value2Bit(RecordTable.Get(p, Value2))) == 0,
+                             "a group's members are grouped, in range, of distinct Value2");
             set |= Value2Bit(RecordTable.Get(p, Value2));
         }
         const PendingGroupFacts& f = PendingFacts[g];
-        detail::Expect(f.size == groups[g].Count() && f.size >= 1 && f.size <= ListSize &&
-                           f.value1 == RecordTable.Get(groups[g].Item(1), Value1) &&
-                           f.value2Set == set,
-                       "PendingFacts describes its group");
+        platform::Expect(f.size == groups[g].Count() && f.size >= 1 && f.size <= ListSize &&
+                             f.value1 == RecordTable.Get(groups[g].Item(1), Value1) &&
+                             f.value2Set == set,
+                         "PendingFacts describes its group");
     }
 }
 
@@ -294,7 +290,7 @@ void PairByBuckets(ListOfLists& pending, const std::vector<PendingGroupFacts>& f
 void PairGroups() {
     const platform::Building building("pairing " + std::to_string(PendingGroups->Count()) +
                                       " groups");
-    if constexpr (detail::CheckGuarantees) {
+    if constexpr (platform::CheckGuarantees) {
         ExpectPairable();
     }
     PairByBuckets(*PendingGroups, PendingFacts);

@@ -1,10 +1,11 @@
 #include "ByKey.h"
-#include "Guarantees.h"
 #include "RawTable.h"
 #include "Reasons.h"
 #include "StableOrder.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
+#include "platform/Guarantee.h"
+#include "platform/Prefetch.h"
 
 #include <algorithm>
 #include <bit>
@@ -50,10 +51,11 @@ static_assert(Value1Min > NoneInRange && Value1Max < Conflicting);
 
 std::vector<std::uint8_t> KeyStates(const std::int32_t* cells, detail::KeySlots slots) {
     std::vector<std::uint8_t> state(slots.Count(), NoneInRange);
-    const std::int32_t aheadEnd = RecordCount - detail::KeysAhead;
+    constexpr std::int32_t Ahead = platform::PrefetchAhead;
+    const std::int32_t aheadEnd = RecordCount - Ahead;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (p < aheadEnd) {
-            __builtin_prefetch(&state[slots(p + detail::KeysAhead)], 1);
+            platform::PrefetchForWrite(&state[slots(p + Ahead)]);
         }
         std::uint8_t& key = state[slots(p)];
         const std::int32_t value1 = cells[Index(p, Value1)];
@@ -81,10 +83,11 @@ using KeyRecords = std::span<const KeyedRecord>;
 std::vector<KeyedRecord> ConflictingRecords(const std::int32_t* cells, detail::KeySlots slots,
                                             const std::vector<std::uint8_t>& state) {
     std::vector<KeyedRecord> records;
-    const std::int32_t aheadEnd = RecordCount - detail::KeysAhead;
+    constexpr std::int32_t Ahead = platform::PrefetchAhead;
+    const std::int32_t aheadEnd = RecordCount - Ahead;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         if (p < aheadEnd) {
-            __builtin_prefetch(&state[slots(p + detail::KeysAhead)]);
+            platform::Prefetch(&state[slots(p + Ahead)]);
         }
         const std::size_t slot = slots(p);
         if (state[slot] == Conflicting) {
@@ -331,12 +334,9 @@ std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
     return members;
 }
 
-// Rows this far ahead in the gather are asked for before they are read, so
-// that the misses of a table larger than the cache overlap.
-constexpr std::int32_t GatherAhead = 16;
-
 // Gathers every row into a new table in its final order: each read is
-// independent of the others and each row is written whole, in order.
+// independent of the others and each row is written whole, in order; rows
+// ahead in the gather are asked for before they are read.
 // RejectedList and the reasons follow their records: a rejected row's new
 // position is left in its old row's Status, which nothing reads again.
 void MoveRows(const std::vector<std::int32_t>& sourceOf) {
@@ -344,12 +344,13 @@ void MoveRows(const std::vector<std::int32_t>& sourceOf) {
     sorted.Create(RecordCount, FieldCount);
     std::int32_t* from = RecordTable.Data();
     std::int32_t* to = sorted.DataToOverwrite();
+    constexpr std::int32_t Ahead = platform::PrefetchAhead;
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (p + GatherAhead < RecordCount) {
+        if (p + Ahead < RecordCount) {
             const std::int32_t* ahead =
-                from + Index(sourceOf[static_cast<std::size_t>(p + GatherAhead)], 0);
-            __builtin_prefetch(ahead);
-            __builtin_prefetch(ahead + FieldCount - 1); // a row may span two lines
+                from + Index(sourceOf[static_cast<std::size_t>(p + Ahead)], 0);
+            platform::Prefetch(ahead);
+            platform::Prefetch(ahead + FieldCount - 1); // a row may span two lines
         }
         const std::int32_t source = sourceOf[static_cast<std::size_t>(p)];
         std::int32_t* row = from + Index(source, 0);
@@ -387,9 +388,10 @@ void ValidateAndSort() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    if constexpr (detail::CheckGuarantees) {
+    if constexpr (platform::CheckGuarantees) {
         for (std::int32_t p = 0; p < RecordCount; ++p) {
-            detail::Expect(cells[Index(p, Status)] == StatusFree, "every record is free as loaded");
+            platform::Expect(cells[Index(p, Status)] == StatusFree,
+                             "every record is free as loaded");
         }
     }
     ValidateRecords(cells);

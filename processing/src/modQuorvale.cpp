@@ -13,7 +13,6 @@ bool KeepReasons = false;
 std::vector<RejectionReason> RejectedReasons;
 std::vector<NotPlacedReason> NotPlacedReasons;
 std::vector<std::int8_t> OutputLeadSizes;
-std::vector<std::int32_t> RecordPlaces;
 
 void ResetModule() {
     RecordCount = 0;
@@ -27,7 +26,6 @@ void ResetModule() {
     RejectedReasons = {};
     NotPlacedReasons = {};
     OutputLeadSizes = {};
-    RecordPlaces = {};
 }
 
 } // namespace modQuorvale

@@ -37,7 +37,7 @@ void IntTable::RaiseOutOfBounds(std::int32_t row, std::int32_t column) const {
           std::to_string(columns_ - 1) + ")");
 }
 
-void IntTable::Reallocate(std::size_t capacity) const {
+void IntTable::Reallocate(std::size_t capacity) {
     void* cells = std::realloc(cells_.get(), capacity * sizeof(std::int32_t));
     if (cells == nullptr) {
         throw std::bad_alloc();
@@ -47,7 +47,7 @@ void IntTable::Reallocate(std::size_t capacity) const {
     capacity_ = capacity;
 }
 
-void IntTable::GrowTo(std::size_t count) const {
+void IntTable::GrowTo(std::size_t count) {
     if (count > capacity_) {
         Reallocate(std::min(std::max(count, capacity_ * 2), Total()));
     }
@@ -61,7 +61,7 @@ void IntTable::Reserve(std::int32_t rows) {
     }
 }
 
-void IntTable::FillTo(std::size_t count) const {
+void IntTable::FillTo(std::size_t count) {
     GrowTo(count);
     if (count > filled_) {
         std::fill(cells_.get() + filled_, cells_.get() + count, 0);
@@ -77,11 +77,6 @@ std::int32_t* IntTable::Data() {
 std::int32_t* IntTable::DataToOverwrite() {
     GrowTo(Total());
     filled_ = Total();
-    return cells_.get();
-}
-
-const std::int32_t* IntTable::Data() const {
-    FillTo(Total());
     return cells_.get();
 }
 

@@ -36,13 +36,10 @@ bool IsSeparator(int c) {
 
 // Shows a token the way a user can read it back, control bytes escaped.
 void AppendVisible(std::string& out, unsigned char c) {
-    static const char hex[] = "0123456789ABCDEF";
     if (c >= 0x20 && c < 0x7F && c != '\\') {
         out.push_back(static_cast<char>(c));
     } else {
-        out += "\\x";
-        out.push_back(hex[c >> 4]);
-        out.push_back(hex[c & 15]);
+        AppendHexEscape(out, c);
     }
 }
 

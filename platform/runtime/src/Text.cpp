@@ -7,14 +7,14 @@ void AppendDecimal(std::string& out, std::int32_t value) {
     out.append(digits, WriteDecimal(digits, value));
 }
 
-namespace {
-
-void AppendEscapedByte(std::string& out, unsigned char c) {
+void AppendHexEscape(std::string& out, unsigned char byte) {
     static const char hex[] = "0123456789ABCDEF";
     out += "\\x";
-    out.push_back(hex[c >> 4]);
-    out.push_back(hex[c & 15]);
+    out.push_back(hex[byte >> 4]);
+    out.push_back(hex[byte & 15]);
 }
+
+namespace {
 
 // The length of the well-formed UTF-8 sequence at text[at], or 0.
 std::size_t Utf8Length(std::string_view text, std::size_t at, char32_t& code) {
@@ -70,7 +70,7 @@ std::string Escape(std::string_view text, bool allBackslashes) {
             const bool escapedBackslash =
                 c == '\\' && (allBackslashes || text.substr(at + 1, 1) == "x");
             if (c < 0x20 || c == 0x7F || escapedBackslash) {
-                AppendEscapedByte(out, c);
+                AppendHexEscape(out, c);
             } else {
                 out.push_back(static_cast<char>(c));
             }
@@ -80,13 +80,13 @@ std::string Escape(std::string_view text, bool allBackslashes) {
         char32_t code = 0;
         const std::size_t length = Utf8Length(text, at, code);
         if (length == 0) {
-            AppendEscapedByte(out, c);
+            AppendHexEscape(out, c);
             ++at;
             continue;
         }
         if (IsHiddenControl(code)) {
             for (std::size_t k = 0; k < length; ++k) {
-                AppendEscapedByte(out, static_cast<unsigned char>(text[at + k]));
+                AppendHexEscape(out, static_cast<unsigned char>(text[at + k]));
             }
         } else {
             out.append(text.substr(at, length));

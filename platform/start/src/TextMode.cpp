@@ -1,6 +1,7 @@
 #include "TextMode.h"
 
 #include "platform/FatalError.h"
+#include "platform/Guarantee.h"
 
 #include <algorithm>
 #include <array>
@@ -15,12 +16,6 @@
 namespace platform {
 
 namespace {
-
-#ifdef QUORVALE_CHECK_INVARIANTS
-constexpr bool CheckGuarantees = true;
-#else
-constexpr bool CheckGuarantees = false;
-#endif
 
 // Lines go out in chunks of this size; the whole text is never held.
 constexpr std::size_t TextChunk = 1 << 16;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Prefetch.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -16,6 +18,7 @@ namespace platform {
 // Storage grows as rows are written: an element never written reads as 0.
 // So a table created for a huge row count costs memory only for the rows
 // actually filled, which keeps a lying record count from exhausting memory.
+// Its const methods only read, so that two threads may call them at once.
 class IntTable {
 public:
     IntTable() = default;
@@ -105,7 +108,6 @@ public:
 
     // Direct row-major access for bulk work. Materialises every row first.
     std::int32_t* Data();
-    const std::int32_t* Data() const;
     // The same for a caller that writes every cell before anything reads
     // one: the cells not yet written are not zeroed first.
     std::int32_t* DataToOverwrite();
@@ -123,9 +125,7 @@ private:
             const std::size_t first =
                 static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_);
             if (first < filled) {
-#if defined(__GNUC__)
-                __builtin_prefetch(cells + first);
-#endif
+                Prefetch(cells + first);
             }
         }
     }
@@ -143,11 +143,11 @@ private:
         }
     }
     // Zeroes the cells from filled_ up to `count`, growing the block first.
-    void FillTo(std::size_t count) const;
+    void FillTo(std::size_t count);
     // Room for `count` cells at least; doubling keeps row-by-row filling
     // linear, and the block never grows past the table.
-    void GrowTo(std::size_t count) const;
-    void Reallocate(std::size_t capacity) const;
+    void GrowTo(std::size_t count);
+    void Reallocate(std::size_t capacity);
 
     struct FreeCells {
         void operator()(std::int32_t* cells) const { std::free(cells); }
@@ -157,9 +157,9 @@ private:
     // A malloc'd block that grows by realloc: a large block then moves by
     // remapping its pages instead of copying them, and the old and the new
     // block are never held at once. Cells from filled_ on are not in use.
-    mutable std::unique_ptr<std::int32_t[], FreeCells> cells_;
-    mutable std::size_t filled_ = 0;
-    mutable std::size_t capacity_ = 0;
+    std::unique_ptr<std::int32_t[], FreeCells> cells_;
+    std::size_t filled_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 } // namespace platform

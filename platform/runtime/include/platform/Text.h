@@ -63,6 +63,10 @@ inline char* WritePadded(char* out, std::int32_t value, int minDigits) {
 // Plain decimal, appended to a string.
 void AppendDecimal(std::string& out, std::int32_t value);
 
+// A byte as a report shows one that it may not show as it is: \xNN, two
+// capital hex digits.
+void AppendHexEscape(std::string& out, unsigned char byte);
+
 // Untrusted text (a file name, a token from a data file) as a report may show
 // it: every byte of a control character (C0, DEL, C1), of a bidirectional
 // formatting character, of invalid UTF-8, and every backslash becomes \xNN,
