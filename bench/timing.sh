@@ -1,27 +1,24 @@
 # Timing shared by the comparison scripts; needs $work, a scratch folder.
 
-# Page faults so far, machine-wide: "large small", large ones being 2 MiB
-# pages the kernel zeroed for a fault, small ones every other fault.
-faults() {
-    awk '$1 == "pgfault" { all = $2 } $1 == "thp_fault_alloc" { large = $2 }
-         END { print large + 0, all - large }' /proc/vmstat
+# Large pages faulted in so far, machine-wide. The kernel here gives them
+# only to memory marked for them, which few programs but the one measured do.
+large_faults() {
+    awk '$1 == "thp_fault_alloc" { print $2 }' /proc/vmstat
 }
 
 # One timed run: appends "wall peakKiB user system freshKiB" to
 # $work/NAME.times and keeps its output in $work/NAME.out. Fresh memory is
-# what the kernel faulted in during the run (large faults x 2 MiB plus small
-# faults x 4 KiB): memory taken, freed and taken again counts each time. It
-# is read machine-wide, so it is only as exact as the machine is quiet.
+# what the kernel faulted in for the run: each large-page fault 2 MiB, each
+# other page fault of the program 4 KiB; memory taken, freed and taken again
+# counts each time.
 timed() { # NAME COMMAND...
     local name=$1 before after
     shift
-    before=$(faults)
-    /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$@" >"$work/$name.out" 2>/dev/null
-    after=$(faults)
-    read -r largeBefore smallBefore <<<"$before"
-    read -r largeAfter smallAfter <<<"$after"
-    echo "$(cat "$work/time") $(((largeAfter - largeBefore) * 2048 + (smallAfter - smallBefore) * 4))" \
-        >>"$work/$name.times"
+    before=$(large_faults)
+    /usr/bin/time -f '%e %M %U %S %R' -o "$work/time" "$@" >"$work/$name.out" 2>/dev/null
+    after=$(large_faults)
+    awk -v large=$((after - before)) \
+        '{ print $1, $2, $3, $4, large * 2048 + ($5 - large) * 4 }' "$work/time" >>"$work/$name.times"
 }
 
 median() { # NAME COLUMN

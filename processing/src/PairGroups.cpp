@@ -1,7 +1,6 @@
 #include "Guarantees.h"
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
-#include "platform/Memory.h"
 
 #include <algorithm>
 #include <array>
@@ -300,9 +299,6 @@ void PairGroups() {
     PairByBuckets(*PendingGroups, PendingFacts);
     PendingGroups.reset();
     PendingFacts = {};
-    // The stages' scratch is all freed now: its pages go back before the
-    // lists are filled, which would otherwise stack on them.
-    platform::ReturnFreedMemory();
 }
 
 } // namespace modQuorvale
