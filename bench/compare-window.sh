@@ -13,9 +13,9 @@ runs=${2:-7}
 bench=$build/bench/window_paint_bench
 [[ -x $bench ]] || { echo "compare-window: $bench is not built" >&2; exit 1; }
 
-# The program starts itself with glibc's large pages where the kernel gives
-# them on request (platform/src/Memory.cpp); the benchmark, which does not
-# go through that start, gets them the same way.
+# The program takes 2 MiB pages for a big file's heap where the kernel gives
+# them on request (platform/runtime/src/Memory.cpp); the benchmark, which
+# does not go through the program's start, gets them from glibc's tunable.
 export GLIBC_TUNABLES=${GLIBC_TUNABLES:-glibc.malloc.hugetlb=1}
 
 work=$(mktemp -d)

@@ -1,7 +1,6 @@
 #include "modQuorvale.h"
 #include "platform/FatalError.h"
 #include "platform/Guarantee.h"
-#include "platform/Memory.h"
 
 #include <algorithm>
 #include <array>
@@ -296,9 +295,6 @@ void PairGroups() {
     PairByBuckets(*PendingGroups, PendingFacts);
     PendingGroups.reset();
     PendingFacts = {};
-    // The stages' scratch is all freed now: its pages go back before the
-    // lists are filled, which would otherwise stack on them.
-    platform::ReturnFreedMemory();
 }
 
 } // namespace modQuorvale

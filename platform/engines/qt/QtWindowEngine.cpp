@@ -3,6 +3,7 @@
 #include "platform/FocusMark.h"
 #include "platform/Form.h"
 #include "platform/FormLayout.h"
+#include "platform/Memory.h"
 #include "platform/Text.h"
 
 #include <QAbstractListModel>
@@ -333,7 +334,7 @@ std::string QtWindowEngine::Open(int& argc, char** argv) {
             return failure;
         }
         UseExistingRuntimeDirectory();
-        ShareOneHeap();
+        ShareOneHeap(); // before the toolkit starts its threads
         InstallMessagePolicy(host_.name);
         const DisplayTimeout timeout(host_.name, DisplayTimeoutSeconds);
         application_.emplace(argc, argv);

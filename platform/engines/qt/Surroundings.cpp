@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <malloc.h>
 #include <mutex>
 #include <string>
 #include <sys/resource.h>
@@ -237,10 +236,6 @@ void UseExistingRuntimeDirectory() {
             return;
         }
     }
-}
-
-void ShareOneHeap() {
-    mallopt(M_ARENA_MAX, 1);
 }
 
 bool EnoughDescriptorsForWindow(std::string& failure) {

@@ -15,12 +15,6 @@ namespace platform {
 // there is one, keeps the run from writing anything.
 void UseExistingRuntimeDirectory();
 
-// Before QApplication. The toolkit's helper threads would each reserve a heap
-// of 64 MB of address space; under an address-space limit that starves the
-// frame buffer of a large window. One heap serves them all: they allocate
-// little.
-void ShareOneHeap();
-
 // Before QApplication. Qt's own warnings stay off standard error (a user
 // cannot act on "XDG_RUNTIME_DIR not set") unless QT_LOGGING_RULES asks for
 // them. A display connection that breaks, or a platform that cannot start

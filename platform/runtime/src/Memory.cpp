@@ -5,10 +5,12 @@
 #include <cstdlib> // defines __GLIBC__ where the C library is glibc
 
 #if defined(__linux__) && defined(__GLIBC__)
+#include <cstdint>
 #include <fstream>
+#include <limits>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace platform {
@@ -17,6 +19,7 @@ namespace platform {
 
 namespace {
 
+// A sanitizer brings its own allocator, which the heap settings don't reach.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool OwnAllocator = true;
 #elif defined(__has_feature)
@@ -32,20 +35,36 @@ constexpr bool OwnAllocator = false;
 
 // Below about 500,000 records (8 MiB of file), rounding the heap up to
 // 2 MiB pages costs more memory, in proportion, than it saves time: at
-// 200,000 records 19 MB against 13 MB for 0.02 s. A stream's size is
-// unknown, so it may be large.
+// 200,000 records 19 MB against 13 MB for 0.02 s.
 constexpr off_t LargeInput = off_t{8} << 20;
 
-bool InputMayFillLargePages(const std::string& dataPath) {
+// A run holds about four times its file at its peak (the table, its sorted
+// copy, the lists); a stream's size is unknown until it is read, so it gets
+// room for a file of this size, which costs address space only.
+constexpr std::size_t PeakPerFileByte = 4;
+constexpr std::size_t StreamRoomGuess = std::size_t{256} << 20;
+
+constexpr std::size_t LargePage = std::size_t{2} << 20;
+
+// The room to take for this data, or 0 when the data is small.
+std::size_t RoomFor(const std::string& dataPath) {
     struct stat status {};
     const int result = dataPath == SequentialFile::StandardInputName
                            ? fstat(0, &status)
                            : stat(dataPath.c_str(), &status);
-    return result == 0 && (!S_ISREG(status.st_mode) || status.st_size >= LargeInput);
+    if (result != 0) {
+        return 0;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return StreamRoomGuess;
+    }
+    if (status.st_size < LargeInput) {
+        return 0;
+    }
+    const auto bytes = static_cast<std::uint64_t>(status.st_size);
+    return static_cast<std::size_t>(std::min<std::uint64_t>(
+        bytes * PeakPerFileByte, std::numeric_limits<std::size_t>::max() / 2));
 }
-
-constexpr const char* TunablesVariable = "GLIBC_TUNABLES";
-constexpr const char* LargePagesTunable = "glibc.malloc.hugetlb";
 
 // In "always" mode every large region gets them anyway; in "never", none.
 bool KernelGivesLargePagesOnRequest() {
@@ -54,48 +73,55 @@ bool KernelGivesLargePagesOnRequest() {
     return std::getline(mode, line) && line.find("[madvise]") != std::string::npos;
 }
 
-// The tunables with large pages added to what the user set; glibc reads
-// them only as a process starts. A run whose tunables name large pages
-// already, as the restarted one's do, is left alone: false.
-bool WithLargePages(const std::string& current, std::string& tunables) {
-    if (current.find(LargePagesTunable) != std::string::npos) {
-        return false;
+// Every block from the heap, none mapped on its own (a mapped block goes
+// back to the system when freed, and comes again zeroed), and the heap never
+// trimmed within the run.
+void KeepFreedMemoryInTheHeap() {
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+}
+
+// Grows the heap by `room` now, marks the 2 MiB pages inside it for large
+// pages and hands it back to the heap untouched: the blocks of the run are
+// then cut from it. Costs address space, not memory, until a page is used.
+// Where the room can't be had (an address-space limit), the heap grows as
+// it goes, with small pages.
+void TakeRoomForLargePages(std::size_t room) {
+    void* block = std::malloc(room);
+    if (block == nullptr) {
+        return;
     }
-    tunables = current + (current.empty() ? "" : ":") + LargePagesTunable + "=1";
-    return true;
+    const auto begin = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (begin + LargePage - 1) & ~(LargePage - 1);
+    const std::uintptr_t end = (begin + room) & ~(LargePage - 1);
+    if (first < end) {
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+    std::free(block);
 }
 
 } // namespace
 
-void UseLargePages(const std::string& dataPath, char** argv) {
-    if (OwnAllocator || !InputMayFillLargePages(dataPath)) {
+void PrepareMemory(const std::string& dataPath) {
+    const std::size_t room = OwnAllocator ? 0 : RoomFor(dataPath);
+    if (room == 0) {
         return;
     }
-    const char* set = std::getenv(TunablesVariable);
-    const std::string current = set != nullptr ? set : "";
-    std::string tunables;
-    if (!WithLargePages(current, tunables) || !KernelGivesLargePagesOnRequest() ||
-        setenv(TunablesVariable, tunables.c_str(), 1) != 0) {
-        return;
-    }
-    execv("/proc/self/exe", argv);
-    // Still here: the run goes on as it is, with the environment it had.
-    if (set != nullptr) {
-        setenv(TunablesVariable, current.c_str(), 1);
-    } else {
-        unsetenv(TunablesVariable);
+    KeepFreedMemoryInTheHeap();
+    if (KernelGivesLargePagesOnRequest()) {
+        TakeRoomForLargePages(room);
     }
 }
 
-void ReturnFreedMemory() {
-    malloc_trim(0);
+void ShareOneHeap() {
+    mallopt(M_ARENA_MAX, 1);
 }
 
 #else
 
-void UseLargePages(const std::string&, char**) {}
+void PrepareMemory(const std::string&) {}
 
-void ReturnFreedMemory() {}
+void ShareOneHeap() {}
 
 #endif
 

@@ -83,7 +83,7 @@ int Run(const ProjectDescription& project, int argc, char** argv, const EngineOp
     // even before the streams are made safe.
     const Options options = ParseOptions(project, argc, argv);
     if (!options.help && !options.version) {
-        UseLargePages(options.file.value_or(project.dataFileName), argv);
+        PrepareMemory(options.file.value_or(project.dataFileName));
     }
     PrepareStandardStreams();
     if (options.help) {

@@ -1,25 +1,26 @@
 #pragma once
 
+// The program's memory policy, in one place: how the heap is set up for the
+// run's data. Everything else takes memory with plain calls.
+
 #include <string>
 
 namespace platform {
 
-// Hands the pages of memory freed so far back to the system. The allocator
-// keeps freed blocks that lie below others still in use; a run calls this
-// once its scratch is gone, so that what it builds next does not stack its
-// pages on those kept ones. Costs a walk over the free blocks.
-void ReturnFreedMemory();
+// Sets the heap up for a run on this data before anything is loaded. For a
+// big file or a stream (Linux, glibc): every block comes from the one heap
+// and stays there when freed, so that a stage's freed scratch serves the next
+// stage instead of going back to the system and coming again as fresh
+// zeroed pages; and room for about what the run will hold is taken at once
+// and marked for 2 MiB pages, which the kernel here gives only on request:
+// one page fault per 2 MiB instead of per 4 KiB, and fewer misses in the
+// processor's address cache. Nothing changes for a small file, where 2 MiB
+// rounding would cost more than it saves. "-" names standard input.
+void PrepareMemory(const std::string& dataPath);
 
-// Starts the program again, once, with glibc's malloc asking the kernel for
-// 2 MiB pages where the kernel grants them only on request. A big file's
-// tables then cost one page fault per 2 MiB instead of per 4 KiB, and fewer
-// misses in the processor's address cache. Returns when there is nothing to
-// gain (a data file of less than 8 MiB, or none; another system; a
-// kernel that gives large pages always or never; a run that has them
-// already; a sanitizer's allocator) or the restart failed. Called before
-// anything is opened or changed, so that the restarted run sees the process
-// as it was started: its standard streams, arguments and signals.
-// "-" names standard input, which pays when it is a stream or a big file.
-void UseLargePages(const std::string& dataPath, char** argv);
+// One heap for every thread: the toolkit's helper threads would each reserve
+// a heap of 64 MB of address space, which under an address-space limit
+// starves the frame buffer of a large window. They allocate little.
+void ShareOneHeap();
 
 } // namespace platform
