@@ -156,6 +156,30 @@ std::vector<Record> Extremes(std::mt19937& rng) {
     });
 }
 
+// Following a record from its lstInput line leads to a line of another
+// list that shows the same record, and from there back to its lstInput line;
+// going to its position in each list lands on those lines.
+std::string FollowingDifference(std::int32_t position) {
+    using frmQuorvale::PlaceKind;
+    const frmQuorvale::RecordPlace place = frmQuorvale::PlaceOf(position);
+    std::ostringstream out;
+    if (place.kind == PlaceKind::Input ||
+        frmQuorvale::PositionOnLine(place.kind, place.line) != position) {
+        out << "record " << position << " leads to a line of another record";
+    } else if (frmQuorvale::PositionOnLine(PlaceKind::Input, position) != position ||
+               frmQuorvale::LineOfPosition(PlaceKind::Input, position) != position) {
+        out << "record " << position << " is not on its lstInput line";
+    }
+    for (const PlaceKind kind : {PlaceKind::Output, PlaceKind::NotPlaced, PlaceKind::Rejected}) {
+        const std::int32_t line = frmQuorvale::LineOfPosition(kind, position);
+        if (line != (kind == place.kind ? place.line : -1)) {
+            out << "going to record " << position << " in list " << static_cast<int>(kind)
+                << " lands on line " << line;
+        }
+    }
+    return out.str();
+}
+
 // The fates that the window tells, from the reference stages' lists: each
 // record is in exactly one list, and its Input tip names that list and
 // place; each output record line names the groups that made its list.
@@ -205,6 +229,7 @@ std::string FateDifference(const std::vector<Record>& loaded) {
         expect(RejectedList->Item(i + 1), "rejected because " + frmQuorvale::DescribeRejection(i));
     }
     for (std::int32_t p = 0; out.tellp() == 0 && p < RecordCount; ++p) {
+        out << FollowingDifference(p);
         const std::string fate = frmQuorvale::DescribeInput(p);
         if (lists[static_cast<std::size_t>(p)] != 1) {
             out << "record " << p << " is in " << lists[static_cast<std::size_t>(p)] << " lists";

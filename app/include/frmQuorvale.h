@@ -88,6 +88,31 @@ std::string DescribeInput(std::int32_t index);
 // for a heading or a blank line.
 std::string DescribeOutput(std::int32_t index);
 
+// The four lists by what they hold, for finding a record's lines.
+enum class PlaceKind { Input, Output, NotPlaced, Rejected };
+
+// A record's line outside lstInput: its list and the 0-based index of the
+// line there.
+struct RecordPlace {
+    PlaceKind kind;
+    std::int32_t line;
+};
+
+// Where the record at this position (checked by the caller) is shown
+// besides lstInput. Finds every record's place when first asked.
+RecordPlace PlaceOf(std::int32_t position);
+// The position of the record on a line of this list, or -1 for a heading,
+// a blank line or no line.
+std::int32_t PositionOnLine(PlaceKind kind, std::int32_t index);
+// The line of this list that shows the record at `position`, or -1 when the
+// list has none (or there is no such record).
+std::int32_t LineOfPosition(PlaceKind kind, std::int32_t position);
+// What the list holds, in counts: "46 records, 12 rejected", "6 output lists
+// of 5 records: 3 full groups, 3 pairs", "4 records of 3 groups", "12
+// records: 5 out of range, 7 for their key". The output and not-placed
+// counts come from the reasons, which the stages keep for a window.
+std::string DescribeCounts(PlaceKind kind);
+
 } // namespace frmQuorvale
 
 // What main hands to the start routine.

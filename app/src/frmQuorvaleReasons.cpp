@@ -13,8 +13,6 @@ namespace frmQuorvale {
 
 using namespace modQuorvale;
 
-std::vector<std::int32_t> RecordPlaces;
-
 namespace {
 
 // Joins numbers and texts: Text() << "Value1 " << 49.
@@ -80,23 +78,6 @@ std::string DescribeFailures(const NotPlacedReason& reason, std::int32_t leadVal
     return text.Done();
 }
 
-// Every record's place, one after another: the output lists' records, then
-// NotPlacedList's, then RejectedList's; every position is in exactly one.
-void FindRecordPlaces() {
-    RecordPlaces.assign(static_cast<std::size_t>(RecordCount), -1);
-    std::int32_t place = 0;
-    auto placeAll = [&](const PositionList& positions) {
-        for (const std::int32_t position : positions.Items()) {
-            RecordPlaces[static_cast<std::size_t>(position)] = place++;
-        }
-    };
-    for (const PositionList& output : OutputLists->Items()) {
-        placeAll(output);
-    }
-    placeAll(*NotPlacedList);
-    placeAll(*RejectedList);
-}
-
 } // namespace
 
 std::string DescribeRejection(std::int32_t index) {
@@ -154,20 +135,17 @@ std::string DescribeInput(std::int32_t index) {
     if (!KeepReasons || position < 0 || position >= RecordCount) {
         return "";
     }
-    if (RecordPlaces.empty()) {
-        FindRecordPlaces(); // on the first tip asked for: most runs never need it
+    const RecordPlace place = PlaceOf(position);
+    switch (place.kind) {
+    case PlaceKind::Output: {
+        const OutputLine line = OutputLineAt(place.line);
+        return (Text() << "placed in Output List " << line.list << ", line " << line.record).Done();
     }
-    const std::int32_t place = RecordPlaces[static_cast<std::size_t>(position)];
-    const std::int32_t placed = OutputLists->Count() * OutputListRecords;
-    if (place < placed) {
-        return (Text() << "placed in Output List " << place / OutputListRecords + 1 << ", line "
-                       << place % OutputListRecords + 1)
-            .Done();
+    case PlaceKind::NotPlaced:
+        return "not placed because " + DescribeNotPlaced(place.line);
+    default:
+        return "rejected because " + DescribeRejection(place.line);
     }
-    if (place < placed + NotPlacedList->Count()) {
-        return "not placed because " + DescribeNotPlaced(place - placed);
-    }
-    return "rejected because " + DescribeRejection(place - placed - NotPlacedList->Count());
 }
 
 std::string DescribeOutput(std::int32_t index) {
