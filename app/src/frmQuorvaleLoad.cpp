@@ -17,13 +17,6 @@ void AddRecordLine(platform::ListBox& list, std::int32_t position) {
     list.AddRecordLine(position);
 }
 
-// Every list shows its record lines as FormatRecordLine writes them.
-void UseRecordLines(platform::Form& form) {
-    for (const char* name : {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"}) {
-        form.ListBoxNamed(name).UseRecordLines(WriteRecordLines);
-    }
-}
-
 void FillPositions(platform::ListBox& list, const PositionList& positions) {
     list.Reserve(static_cast<std::size_t>(positions.Count()));
     for (const std::int32_t position : positions.Items()) {
@@ -43,10 +36,9 @@ constexpr std::string_view OutputHeading = "Output List ";
 
 // Each output list under its number, then a blank line.
 void FillOutput(platform::ListBox& list) {
-    // A heading and a blank line around each list's records; the headings'
-    // numbers take at most ten digits.
+    // A heading and a blank line around each list's records.
     const auto lists = static_cast<std::size_t>(OutputLists->Count());
-    list.Reserve(lists * (ListSize + 2), 2 * lists, lists * (OutputHeading.size() + 10 + 1));
+    list.Reserve(lists * (ListSize + 2));
     std::string heading;
     for (std::int32_t k = 1; k <= OutputLists->Count(); ++k) {
         heading = OutputHeading;
@@ -75,7 +67,8 @@ void Form_Load(platform::Form& form) {
     ValidateAndSort();
     BuildGroups();
     PairGroups();
-    UseRecordLines(form);
+    // Every list shows its record lines as FormatRecordLine writes them.
+    form.UseRecordLines(WriteRecordLines);
     FillInput(form.ListBoxNamed("lstInput"));
     FillOutput(form.ListBoxNamed("lstOutput"));
     FillPositions(form.ListBoxNamed("lstNotPlaced"), *NotPlacedList);

@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "Failure.h"
+#include "ListBoxWriting.h"
 #include "StandardStreams.h"
 #include "TextMode.h"
 #include "platform/Memory.h"
@@ -39,6 +40,14 @@ struct RunState {
 Form& LoadForm(const ProjectDescription& project, bool showsTips, RunState& state) {
     state.form = std::make_unique<Form>(project.startupForm, showsTips);
     project.load(*state.form);
+    // A record line that has no writer would fail only when shown: in the
+    // middle of the window's painting, or on text mode's second thread. It
+    // fails here instead, as the load ends.
+    for (const auto& control : project.startupForm.controls) {
+        if (control.kind == ControlKind::ListBox) {
+            ListBoxWriting::RaiseUnlessShowable(state.form->ListBoxNamed(control.name));
+        }
+    }
     return *state.form;
 }
 

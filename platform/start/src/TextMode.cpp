@@ -1,5 +1,6 @@
 #include "TextMode.h"
 
+#include "ListBoxWriting.h"
 #include "platform/FatalError.h"
 
 #include <algorithm>
@@ -83,7 +84,7 @@ private:
 };
 
 // Record lines go straight into the buffer, many at a time.
-static_assert(ListBox::RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
+static_assert(ListBoxWriting::RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
 
 // A long list, formatted block by block on two threads and written in
 // order by the calling thread, which formats blocks too while the next one
@@ -131,11 +132,10 @@ private:
         bool ready = false;
     };
 
-    // Nothing here raises: the buffers are allocated, and the record writer
-    // raises only for a position outside its table, which every record line
-    // was checked against when it was added. Were it to raise all the same,
-    // noexcept ends the run at once, as a raise on the calling thread would:
-    // text mode writes outside the start routine's catch.
+    // Nothing here raises: the buffers are allocated, the list has its
+    // record writer (WriteList saw to it), and that writer raises only for a
+    // position outside its table, which every record line was checked
+    // against when it was added.
     void Work(const std::stop_token& stop) noexcept {
         std::unique_lock lock(mutex_);
         while (changed_.wait(lock, stop, [this] { return CanClaim(); })) {
@@ -147,7 +147,7 @@ private:
     // Takes the next block's lines; under the lock.
     Block& Claim() {
         Block& block = slots_[claimed_++ % Slots];
-        const std::int32_t fitting = list_.LinesFitting(nextLine_, blockRoom_);
+        const std::int32_t fitting = ListBoxWriting::LinesFitting(list_, nextLine_, blockRoom_);
         block.begin = nextLine_;
         block.inPlace = fitting > nextLine_;
         block.endLine = block.inPlace ? fitting : nextLine_ + 1;
@@ -157,7 +157,8 @@ private:
     void FormatClaimed(Block& block, std::unique_lock<std::mutex>& lock) {
         lock.unlock();
         if (block.inPlace) {
-            block.end = list_.WriteLineRange(block.text.get(), block.begin, block.endLine);
+            block.end =
+                ListBoxWriting::WriteLineRange(list_, block.text.get(), block.begin, block.endLine);
         }
         lock.lock();
         block.ready = true;
@@ -193,10 +194,13 @@ void WriteList(const ListBox& list, ChunkWriter& writer, const TextWriting& how)
     if (writer.Failed()) {
         return; // nothing more would be written
     }
-    if (list.RecordLineCount() >= how.twoThreadsFrom) {
+    // A list without its record writer fails on this thread, as it is
+    // written, never on the worker.
+    if (ListBoxWriting::RecordLineCount(list) >= how.twoThreadsFrom &&
+        ListBoxWriting::CanWriteRecords(list)) {
         TwoThreadLines(list, how.blockRoom).WriteTo(writer);
     } else {
-        list.WriteLines(writer);
+        ListBoxWriting::WriteLines(list, writer);
     }
 }
 
