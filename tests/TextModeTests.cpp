@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <new>
 #include <thread>
 
 using testing_support::WrittenText;
@@ -224,6 +225,53 @@ TEST(TextModeTwoThreads, FailedWriteStopsTheWorker) {
 
 namespace {
 
+int NoThread(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*) {
+    return EAGAIN;
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool SanitizerAllocator = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool SanitizerAllocator = true;
+#else
+constexpr bool SanitizerAllocator = false;
+#endif
+#else
+constexpr bool SanitizerAllocator = false;
+#endif
+
+} // namespace
+
+// A second thread is not always to be had (a limit on processes, or on
+// address space for its stack), nor room for its blocks: the list then goes
+// out on one thread, the same bytes.
+TEST(TextModeTwoThreads, OneThreadWhenTheSecondCannotBeHad) {
+    std::string expected;
+    const platform::Form form = LongForm(20000, 7, expected);
+    platform::TextWriting noThread{1, 4096};
+    noThread.startThread = NoThread;
+    std::vector<platform::TextWriting> denied{noThread};
+    // Sanitizers end the run rather than fail so large an allocation.
+    if (!SanitizerAllocator) {
+        denied.push_back({1, SIZE_MAX / 2});
+    }
+    for (const platform::TextWriting& how : denied) {
+        StartCounting();
+        bool written = false;
+        EXPECT_EQ(WrittenText(form, written, {}, how), expected) << how.blockRoom;
+        EXPECT_TRUE(written);
+        EXPECT_EQ(sharedLinesMade, 40000) << "each line made once";
+        EXPECT_EQ(linesMadeElsewhere, 0);
+    }
+}
+
+namespace {
+
+std::string NoMemoryForTips(std::int32_t) {
+    throw std::bad_alloc();
+}
+
 // A project as the program's is: its load opens and reads the data file,
 // then fills the lists.
 platform::ProjectDescription TestProject(void (*fill)(platform::Form&)) {
@@ -267,6 +315,28 @@ Ending RunText(const platform::ProjectDescription& project, std::vector<std::str
 }
 
 } // namespace
+
+// Memory that runs out once the lists are being written is the writing's,
+// not the data file's, which is long closed; while the data is processed,
+// the file is named.
+TEST(StartRoutine, MemoryRunningOutIsReportedWithWhatWasBuilt) {
+    const Ending writing = RunText(TestProject([](platform::Form& form) {
+                                       form.ListBoxNamed("lstErrors").AddItem("bad");
+                                       form.ListBoxNamed("lstErrors").UseTips(NoMemoryForTips);
+                                   }),
+                                   {"--text", "--why"});
+    EXPECT_EQ(writing.status, 1);
+    EXPECT_EQ(writing.errors, "quorvale: out of memory while writing the lists\n");
+
+    const Ending loading = RunText(TestProject([](platform::Form&) {
+                                       const platform::Building building("loading 1 records");
+                                       throw std::bad_alloc();
+                                   }),
+                                   {"--text"});
+    EXPECT_EQ(loading.status, 1);
+    EXPECT_EQ(loading.errors, "quorvale: " + platform::LastOpenedName() +
+                                  ": out of memory while loading 1 records\n");
+}
 
 namespace {
 

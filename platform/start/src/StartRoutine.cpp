@@ -5,6 +5,7 @@
 #include "ListBoxWriting.h"
 #include "StandardStreams.h"
 #include "TextMode.h"
+#include "platform/FatalError.h"
 #include "platform/Memory.h"
 #include "platform/SequentialFile.h"
 
@@ -35,6 +36,9 @@ int StatusAfterWriting(const ProjectDescription& project, const char* what) {
 struct RunState {
     std::unique_ptr<Form> form;
     std::unique_ptr<WindowEngine> engine;
+    // The data file is behind the run once the lists are written: memory
+    // that runs out then is not the file's.
+    bool writingLists = false;
 };
 
 Form& LoadForm(const ProjectDescription& project, bool showsTips, RunState& state) {
@@ -53,6 +57,8 @@ Form& LoadForm(const ProjectDescription& project, bool showsTips, RunState& stat
 
 int RunAsText(const ProjectDescription& project, bool why, RunState& state) {
     const Form& form = LoadForm(project, why, state);
+    state.writingLists = true;
+    const Building building("writing the lists");
     if (!WriteFormAsText(form, stdout, project.tipsCaption)) {
         ReportWriteFailure(project.name, "the lists");
         return ExitFailure;
@@ -123,7 +129,8 @@ int RunProgram(const ProjectDescription& project, int argc, char** argv,
         std::fflush(stdout);
         return status;
     } catch (const std::exception& error) {
-        const std::string message = FailureMessage(error);
+        const std::string message =
+            FailureMessage(error, state.writingLists ? std::string() : LastOpenedName());
         ReportFailure(project.name, message);
         if (state.engine) {
             state.engine->ShowFailure(message);
