@@ -1,8 +1,8 @@
 // Raw bytes into the value reader: it must return values or raise the
 // fatal error, never crash, hang or read without end.
 #include "MemoryFile.h"
+#include "SequentialFile.h"
 #include "platform/FatalError.h"
-#include "platform/SequentialFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,6 +2,7 @@
 // must end in the fatal error, or leave state that keeps the run's promises
 // and lists that show exactly that state; and the fast and the reference
 // stages must agree on the loaded table after every stage.
+#include "FileNumbers.h"
 #include "Invariants.h"
 #include "MemoryFile.h"
 #include "StageComparison.h"

@@ -1,13 +1,20 @@
+// The runtime's services, the form layout and the focus mark. The list box
+// and text mode have files of their own.
+
+#include "frmQuorvale.h"
 #include "platform/Checked.h"
 #include "platform/Collection.h"
 #include "platform/FatalError.h"
-#include "platform/Form.h"
+#include "platform/FocusMark.h"
+#include "platform/FormLayout.h"
 #include "platform/IntTable.h"
 #include "platform/Text.h"
 
 #include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
+#include <new>
+#include <vector>
 
 using platform::FatalError;
 
@@ -176,7 +183,7 @@ TEST(Collection, KeepsItsElementsAcrossGrowthCopiesAndMoves) {
     small = std::move(moved);
     EXPECT_EQ(small.Count(), 1);
     EXPECT_EQ(small.Item(1), 7);
-    EXPECT_EQ(std::vector<std::int32_t>(small.Items()), (std::vector<std::int32_t>{7}));
+    EXPECT_EQ(small.Items(), (std::vector<std::int32_t>{7}));
 }
 
 TEST(Collection, HoldsCollectionsByValue) {
@@ -230,85 +237,6 @@ TEST(Text, PlainDecimalAndZeroPattern) {
             << value;
     }
 }
-
-TEST(ListBox, AppendsLinesInOrder) {
-    platform::ListBox list;
-    list.AddItem("first");
-    list.AddItem(" ");
-    list.AddItem("");
-    EXPECT_EQ(list.ListCount(), 3);
-    EXPECT_EQ(list.List(0), "first");
-    EXPECT_EQ(list.List(1), " ");
-    EXPECT_EQ(list.List(2), "");
-    EXPECT_THROW(list.List(3), FatalError);
-    EXPECT_THROW(list.List(-1), FatalError);
-}
-
-namespace {
-
-// Stands for the program's record lines: the text tells which position it
-// was made for, and how many lines have been made so far.
-int recordLinesMade = 0;
-char* WriteTestRecords(char* out, std::span<const std::int32_t> positions) {
-    for (const std::int32_t position : positions) {
-        ++recordLinesMade;
-        const std::string text = "record " + std::to_string(position) + "\n";
-        out = std::copy(text.begin(), text.end(), out);
-    }
-    return out;
-}
-
-} // namespace
-
-// Record lines are kept by position and made only when asked for; texts
-// between them keep their place.
-TEST(ListBox, MakesRecordLinesWhenAsked) {
-    platform::ListBox list;
-    EXPECT_THROW(list.AddRecordLine(0), FatalError); // no writer yet
-    list.UseRecordLines(WriteTestRecords);
-    EXPECT_THROW(list.AddRecordLine(-1), FatalError);
-    recordLinesMade = 0;
-    list.AddRecordLine(7);
-    list.AddItem("heading");
-    list.AddRecordLine(0);
-    list.AddRecordLine(7);
-    EXPECT_EQ(recordLinesMade, 0);
-
-    using Kind = platform::ListBox::LineKind;
-    EXPECT_EQ(list.ListCount(), 4);
-    EXPECT_EQ(list.KindOf(1), Kind::Text);
-    EXPECT_EQ(list.KindOf(2), Kind::Record);
-    EXPECT_EQ(list.RecordOf(3), 7);
-    EXPECT_THROW(list.RecordOf(1), FatalError);
-    platform::ListBox::LineBuffer scratch;
-    EXPECT_EQ(list.Line(2, scratch), "record 0");
-    EXPECT_EQ(list.Line(1, scratch), "heading");
-    EXPECT_EQ(list.List(0), "record 7");
-    EXPECT_EQ(recordLinesMade, 2);
-}
-
-// The widest line: a record line as long as a text, or longer, and the
-// first of equals wins.
-TEST(ListBox, LongestLineAmongRecordsAndTexts) {
-    platform::ListBox list;
-    list.UseRecordLines(WriteTestRecords);
-    EXPECT_EQ(list.LongestLine(), 0);
-    list.AddItem("short");
-    for (std::int32_t p = 0; p < 600; ++p) {
-        list.AddRecordLine(p % 100); // "record 10" and longer from line 11
-    }
-    EXPECT_EQ(list.LongestLine(), 11);
-    list.AddItem("a text longer than any record line");
-    list.AddRecordLine(1000);
-    EXPECT_EQ(list.LongestLine(), 601);
-    list.AddRecordLine(123456789);
-    list.AddRecordLine(123456789);
-    // "record 123456789" is 16 characters, less than the text.
-    EXPECT_EQ(list.LongestLine(), 601);
-}
-
-#include "frmQuorvale.h"
-#include "platform/FormLayout.h"
 
 TEST(FormLayout, DesignedSizeGivesDesignedGeometry) {
     const platform::FormDescription form = frmQuorvale::Layout();
@@ -369,247 +297,6 @@ TEST(FormLayout, FramesShareExtraWidthEquallyAndListsKeepMargins) {
     EXPECT_EQ(rects[2].left - (rects[0].left + rects[0].width), 45);
 }
 
-#include "TestSupport.h"
-#include "TextMode.h"
-
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <thread>
-
-using testing_support::WrittenText;
-
-// Text mode goes out through a fixed buffer: lines that straddle its end,
-// and a line longer than the buffer, must come out whole and in order.
-TEST(TextMode, WritesEveryLineAcrossChunks) {
-    platform::Form form(frmQuorvale::Layout());
-    platform::ListBox& input = form.ListBoxNamed("lstInput");
-    input.UseRecordLines(WriteTestRecords);
-    std::string expected = "Input Data:\n";
-    for (std::int32_t p = 0; p < 20000; ++p) {
-        input.AddRecordLine(p);
-        expected += "record " + std::to_string(p) + "\n";
-    }
-    const std::string longLine(200000, 'x');
-    form.ListBoxNamed("lstOutput").AddItem(longLine);
-    expected += "\nOutput Data:\n" + longLine + "\n\nNot Placed Data:\n\nErrors:\n";
-    form.ListBoxNamed("lstErrors").AddItem("last");
-    expected += "last\n";
-
-    bool written = false;
-    EXPECT_EQ(WrittenText(form, written), expected);
-    EXPECT_TRUE(written);
-}
-
-std::string TestTip(std::int32_t index) {
-    return "why " + std::to_string(index);
-}
-
-// Three lines, only the last two lists with tips.
-platform::Form FormWithTips(bool showsTips) {
-    platform::Form form(frmQuorvale::Layout(), showsTips);
-    form.ListBoxNamed("lstInput").AddItem("in");
-    platform::ListBox& notPlaced = form.ListBoxNamed("lstNotPlaced");
-    notPlaced.UseRecordLines(WriteTestRecords);
-    notPlaced.AddRecordLine(7);
-    notPlaced.AddRecordLine(3);
-    notPlaced.UseTips(TestTip);
-    platform::ListBox& errors = form.ListBoxNamed("lstErrors");
-    errors.AddItem("bad");
-    errors.UseTips(TestTip);
-    return form;
-}
-
-TEST(TextMode, TipsFollowTheListsUnderTheirCaption) {
-    bool written = false;
-    EXPECT_EQ(WrittenText(FormWithTips(true), written, "Reasons:"),
-              "Input Data:\nin\n\nOutput Data:\n\nNot Placed Data:\nrecord 7\nrecord 3\n\n"
-              "Errors:\nbad\n\nReasons:\nrecord 7\twhy 0\nrecord 3\twhy 1\nbad\twhy 0\n");
-    EXPECT_TRUE(written);
-    // A form that does not show tips prints none, whatever its lists have.
-    EXPECT_EQ(WrittenText(FormWithTips(false), written, "Reasons:"),
-              "Input Data:\nin\n\nOutput Data:\n\nNot Placed Data:\nrecord 7\nrecord 3\n\n"
-              "Errors:\nbad\n");
-}
-
-// All the lines of a list as one text, as text mode writes them: texts
-// between runs of record lines longer than one batch.
-TEST(ListBox, AllLinesAsShownOnePerLine) {
-    platform::ListBox list;
-    EXPECT_EQ(list.AllLines(), "");
-    list.UseRecordLines(WriteTestRecords);
-    std::string expected;
-    for (std::int32_t p = 0; p < 700; ++p) {
-        if (p % 300 == 0) {
-            list.AddItem(p == 0 ? "Output List 1" : " ");
-            expected += p == 0 ? "Output List 1\n" : " \n";
-        }
-        list.AddRecordLine(p);
-        expected += "record " + std::to_string(p) + "\n";
-    }
-    list.AddItem("");
-    EXPECT_EQ(list.AllLines(), expected + "\n");
-}
-
-namespace {
-
-// Record lines that two threads may make at once; counts the lines made and
-// those made off the thread that started the writing.
-std::atomic<std::int64_t> sharedLinesMade{0};
-std::atomic<std::int64_t> linesMadeElsewhere{0};
-std::thread::id writingThread;
-// When set, the first block on the writing thread waits (a while at most)
-// until the other thread has made a line, so that both surely take part.
-std::atomic<bool> awaitSecondThread{false};
-
-char* WriteSharedRecords(char* out, std::span<const std::int32_t> positions) {
-    if (std::this_thread::get_id() != writingThread) {
-        linesMadeElsewhere += static_cast<std::int64_t>(positions.size());
-    } else if (awaitSecondThread.exchange(false)) {
-        for (int i = 0; i < 2000 && linesMadeElsewhere == 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    sharedLinesMade += static_cast<std::int64_t>(positions.size());
-    for (const std::int32_t position : positions) {
-        out = std::copy_n("record ", 7, out);
-        out = platform::WriteDecimal(out, position);
-        *out++ = '\n';
-    }
-    return out;
-}
-
-void StartCounting(bool awaitSecond = false) {
-    writingThread = std::this_thread::get_id();
-    sharedLinesMade = 0;
-    linesMadeElsewhere = 0;
-    awaitSecondThread = awaitSecond;
-}
-
-// Headings every `every` record lines (and one too long for any block), as
-// the output list has them, with the text they should give.
-platform::Form LongForm(std::int32_t records, std::int32_t every, std::string& expected) {
-    platform::Form form(frmQuorvale::Layout());
-    platform::ListBox& input = form.ListBoxNamed("lstInput");
-    platform::ListBox& output = form.ListBoxNamed("lstOutput");
-    input.UseRecordLines(WriteSharedRecords);
-    output.UseRecordLines(WriteSharedRecords);
-    std::string outputText;
-    for (std::int32_t p = 0; p < records; ++p) {
-        input.AddRecordLine(p);
-        if (p % every == 0) {
-            const std::string heading =
-                p == every * 3 ? std::string(5000, 'h') : "Output List " + std::to_string(p);
-            output.AddItem(heading);
-            outputText += heading + "\n";
-        }
-        output.AddRecordLine(records - 1 - p);
-        outputText += "record " + std::to_string(records - 1 - p) + "\n";
-    }
-    expected = "Input Data:\n";
-    for (std::int32_t p = 0; p < records; ++p) {
-        expected += "record " + std::to_string(p) + "\n";
-    }
-    expected += "\nOutput Data:\n" + outputText + "\nNot Placed Data:\n\nErrors:\n";
-    return form;
-}
-
-} // namespace
-
-// Blocks of a few lines each: every boundary between blocks, between the
-// two threads, and around a heading too long for a block must keep the order.
-TEST(TextModeTwoThreads, LinesComeOutInOrderAcrossBlocks) {
-    std::string expected;
-    const platform::Form form = LongForm(20000, 7, expected);
-    for (const std::size_t room : {64u, 200u, 4096u, 1u << 18}) {
-        StartCounting(true);
-        bool written = false;
-        EXPECT_EQ(WrittenText(form, written, {}, {1, room}), expected) << room;
-        EXPECT_TRUE(written);
-        EXPECT_EQ(sharedLinesMade, 40000) << "each line made once";
-        if (room < 1u << 18) {
-            EXPECT_GT(linesMadeElsewhere, 0) << room;
-        }
-    }
-}
-
-// The threshold counts record lines, not text lines: one below it, a list
-// stays on one thread whatever its headings.
-TEST(TextModeTwoThreads, OnlyFromTheThresholdOn) {
-    std::string expected;
-    const platform::Form form = LongForm(3000, 10, expected);
-    const std::int32_t outputRecords = form.ListBoxNamed("lstOutput").RecordLineCount();
-    ASSERT_EQ(outputRecords, 3000);
-    for (const std::int32_t threshold : {3001, 3000}) {
-        StartCounting(threshold == 3000);
-        bool written = false;
-        EXPECT_EQ(WrittenText(form, written, {}, {threshold, 640}), expected);
-        EXPECT_TRUE(written);
-        if (threshold > outputRecords) {
-            EXPECT_EQ(linesMadeElsewhere, 0);
-        } else {
-            EXPECT_GT(linesMadeElsewhere, 0);
-        }
-    }
-}
-
-// Empty lists and lists of text only take the two-thread path as well when
-// the threshold lets them, and come out as on one thread.
-TEST(TextModeTwoThreads, EmptyAndTextOnlyLists) {
-    platform::Form form(frmQuorvale::Layout());
-    form.ListBoxNamed("lstOutput").AddItem("only text");
-    form.ListBoxNamed("lstOutput").AddItem(std::string(3000, 't'));
-    form.ListBoxNamed("lstErrors").UseRecordLines(WriteSharedRecords);
-    form.ListBoxNamed("lstErrors").AddRecordLine(4);
-    bool written = false;
-    const std::string oneThread = WrittenText(form, written, {}, {INT32_MAX, 256});
-    EXPECT_EQ(oneThread, "Input Data:\n\nOutput Data:\nonly text\n" + std::string(3000, 't') +
-                             "\n\nNot Placed Data:\n\nErrors:\nrecord 4\n");
-    EXPECT_EQ(WrittenText(form, written, {}, {0, 256}), oneThread);
-    EXPECT_TRUE(written);
-}
-
-#ifndef _WIN32
-// A write that fails while the worker is ahead: reported as a failure with
-// the cause in errno, the worker stopped soon after, nothing left running.
-TEST(TextModeTwoThreads, FailedWriteStopsTheWorker) {
-    std::string expected;
-    const platform::Form form = LongForm(400000, 1000, expected);
-    std::FILE* full = std::fopen("/dev/full", "w");
-    ASSERT_NE(full, nullptr);
-    StartCounting();
-    errno = 0;
-    EXPECT_FALSE(platform::WriteFormAsText(form, full, {}, {1, 4096}));
-    EXPECT_EQ(errno, ENOSPC);
-    std::fclose(full);
-    EXPECT_LT(sharedLinesMade, 400000) << "formatting stops at the failure";
-}
-#endif
-
-// A list's lines by ranges, as the second thread takes them.
-TEST(ListBox, RangesOfLinesFitTheirRoom) {
-    platform::ListBox list;
-    list.UseRecordLines(WriteSharedRecords);
-    list.AddRecordLine(1);
-    list.AddItem("twelve chars");
-    list.AddRecordLine(2);
-    list.AddRecordLine(3);
-    constexpr std::size_t Line = platform::ListBox::RecordLineCapacity;
-    EXPECT_EQ(list.LinesFitting(0, Line - 1), 0);
-    EXPECT_EQ(list.LinesFitting(0, Line + 12), 1);
-    EXPECT_EQ(list.LinesFitting(0, Line + 13), 2);
-    EXPECT_EQ(list.LinesFitting(1, 1000), 4);
-    EXPECT_EQ(list.RecordLineCount(), 3);
-    std::array<char, 4 * Line> room{};
-    const char* end = list.WriteLineRange(room.data(), 1, 4);
-    EXPECT_EQ(std::string_view(room.data(), end), "twelve chars\nrecord 2\nrecord 3\n");
-    EXPECT_EQ(list.WriteLineRange(room.data(), 2, 2), room.data());
-    EXPECT_THROW(list.WriteLineRange(room.data(), 3, 5), FatalError);
-}
-
-#include "platform/FocusMark.h"
-
 TEST(FocusMark, ContrastAsWcagMeasuresIt) {
     const platform::Rgb white{255, 255, 255};
     const platform::Rgb black{0, 0, 0};
@@ -639,26 +326,6 @@ TEST(FocusMark, SelectionColourUnlessTooPale) {
     EXPECT_TRUE(same(platform::FocusMarkColour(pale, text, white), text));
     EXPECT_TRUE(same(platform::FocusMarkColour(blue, white, text), blue)) << "on black";
 }
-
-TEST(ListBox, TipsOnlyWhereGivenAndOnlyForExistingLines) {
-    const platform::Form form = FormWithTips(true);
-    EXPECT_FALSE(form.ListBoxNamed("lstInput").HasTips());
-    EXPECT_EQ(form.ListBoxNamed("lstInput").Tip(0), "");
-    EXPECT_EQ(form.ListBoxNamed("lstNotPlaced").Tip(1), "why 1");
-    EXPECT_THROW(form.ListBoxNamed("lstNotPlaced").Tip(2), platform::FatalError);
-    EXPECT_THROW(form.ListBoxNamed("lstInput").Tip(-1), platform::FatalError);
-}
-
-#ifndef _WIN32
-TEST(TextMode, FullDeviceIsReportedAsAFailure) {
-    platform::Form form(frmQuorvale::Layout());
-    form.ListBoxNamed("lstInput").AddItem(std::string(300000, 'y'));
-    std::FILE* full = std::fopen("/dev/full", "w");
-    ASSERT_NE(full, nullptr);
-    EXPECT_FALSE(platform::WriteFormAsText(form, full));
-    std::fclose(full);
-}
-#endif
 
 TEST(Text, EscapeTextShowsHiddenBytesAsHex) {
     using platform::EscapeText;

@@ -1,3 +1,4 @@
+#include "SequentialFile.h"
 #include "TestSupport.h"
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"

@@ -1,3 +1,5 @@
+#include "FileNumbers.h"
+#include "ListBoxContents.h"
 #include "TestSupport.h"
 #include "TextMode.h"
 #include "frmQuorvale.h"
@@ -90,13 +92,15 @@ TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
     platform::Form form(frmQuorvale::Layout());
     LoadForm(form, content);
 
-    using Kind = platform::ListBox::LineKind;
+    using platform::ListBoxContents;
+    using Kind = ListBoxContents::LineKind;
     auto expectRecords = [&](const char* name, const std::vector<std::int32_t>& positions) {
         const platform::ListBox& list = form.ListBoxNamed(name);
         ASSERT_EQ(list.ListCount(), static_cast<std::int32_t>(positions.size())) << name;
         for (std::int32_t i = 0; i < list.ListCount(); ++i) {
-            ASSERT_EQ(list.KindOf(i), Kind::Record) << name << ' ' << i;
-            ASSERT_EQ(list.RecordOf(i), positions[static_cast<std::size_t>(i)]) << name << ' ' << i;
+            ASSERT_EQ(ListBoxContents::KindOf(list, i), Kind::Record) << name << ' ' << i;
+            ASSERT_EQ(ListBoxContents::RecordOf(list, i), positions[static_cast<std::size_t>(i)])
+                << name << ' ' << i;
         }
     };
     std::vector<std::int32_t> all(9000);
@@ -104,8 +108,8 @@ TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
         all[static_cast<std::size_t>(p)] = p;
     }
     expectRecords("lstInput", all);
-    expectRecords("lstNotPlaced", NotPlacedList->Items());
-    expectRecords("lstErrors", RejectedList->Items());
+    expectRecords("lstNotPlaced", testing_support::Positions(*NotPlacedList));
+    expectRecords("lstErrors", testing_support::Positions(*RejectedList));
     EXPECT_GT(RejectedList->Count(), 0);
     EXPECT_GT(NotPlacedList->Count(), 0);
 
@@ -114,10 +118,10 @@ TEST(FormLoad, LargeTableListsTheRecordsOfTheStagesInOrder) {
     ASSERT_EQ(output.ListCount(), OutputLists->Count() * (ListSize + 2));
     std::int32_t line = 0;
     for (std::int32_t k = 1; k <= OutputLists->Count(); ++k) {
-        EXPECT_EQ(output.KindOf(line), Kind::Text);
+        EXPECT_EQ(ListBoxContents::KindOf(output, line), Kind::Text);
         EXPECT_EQ(output.List(line++), "Output List " + std::to_string(k));
         for (const std::int32_t position : OutputLists->Item(k).Items()) {
-            EXPECT_EQ(output.RecordOf(line), position);
+            EXPECT_EQ(ListBoxContents::RecordOf(output, line), position);
             EXPECT_EQ(output.List(line++), FormatRecordLine(position));
         }
         EXPECT_EQ(output.List(line++), " ");

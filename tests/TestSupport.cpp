@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "FileNumbers.h"
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 

@@ -17,13 +17,6 @@ void AddRecordLine(platform::ListBox& list, std::int32_t position) {
     list.AddRecordLine(position);
 }
 
-// Every list shows its record lines as FormatRecordLine writes them.
-void UseRecordLines(platform::Form& form) {
-    for (const char* name : {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"}) {
-        form.ListBoxNamed(name).UseRecordLines(WriteRecordLines);
-    }
-}
-
 void FillPositions(platform::ListBox& list, const PositionList& positions) {
     list.Reserve(static_cast<std::size_t>(positions.Count()));
     for (const std::int32_t position : positions.Items()) {
@@ -43,11 +36,9 @@ constexpr std::string_view OutputHeading = "Output List ";
 
 // Each output list's lines, as OutputListLine tells them.
 void FillOutput(platform::ListBox& list) {
-    // The texts are the headings and the blank lines; the headings' numbers
-    // take at most ten digits.
+    // A heading, the records and a blank line for each list.
     const auto lists = static_cast<std::size_t>(OutputLists->Count());
-    list.Reserve(lists * OutputListLines, lists * (OutputListLines - OutputListRecords),
-                 lists * (OutputHeading.size() + 10 + 1));
+    list.Reserve(lists * OutputListLines);
     std::string heading;
     for (std::int32_t k = 1; k <= OutputLists->Count(); ++k) {
         const PositionList& output = OutputLists->Item(k);
@@ -85,7 +76,8 @@ void Form_Load(platform::Form& form) {
     ValidateAndSort();
     BuildGroups();
     PairGroups();
-    UseRecordLines(form);
+    // Every list shows its record lines as FormatRecordLine writes them.
+    form.UseRecordLines(WriteRecordLines);
     FillInput(form.ListBoxNamed("lstInput"));
     FillOutput(form.ListBoxNamed("lstOutput"));
     FillPositions(form.ListBoxNamed("lstNotPlaced"), *NotPlacedList);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Hostile surroundings rather than hostile data: no usable display, closed
-# or full standard streams, input that arrives slowly, untrusted names and
-# too little memory. Every case must end promptly with the stated status,
-# never by a signal, and every report must be the program's own single line.
+# or full standard streams, input that arrives slowly, untrusted names, too
+# little memory, no second thread. Every case must end promptly with the
+# stated status, never by a signal, and every report must be the program's
+# own single line.
 #
 # usage: run-surroundings.sh [--no-memory-limit] PROGRAM
 #   --no-memory-limit skips the out-of-memory case (AddressSanitizer
@@ -215,6 +216,65 @@ if [[ $memory_limit -eq 1 ]]; then
     report out-of-memory 1 $? \
         'quorvale: Data\.txt: out of memory while ((loading|validating and sorting|grouping) 3000000 records|pairing 3000000 groups)' \
         "$dir"
+fi
+
+# A long list goes out on two threads where a second thread and its room
+# can be had, and on one where they can't: whatever the limit, the run
+# writes every line, the same bytes, or ends with its own one-line report.
+dir="$work/long-lists"
+mkdir -p "$dir"
+python3 "$(dirname "$0")/../../bench/make-data.py" 1000000 "$dir/Data.txt"
+(cd "$dir" && exec timeout 20 "$program" --text >whole 2>stderr)
+report long-lists-unlimited 0 $? '' "$dir"
+[[ -s $dir/stderr ]] && { failed=$((failed + 1)); echo "long-lists-unlimited: wrote on standard error"; }
+# A run that succeeds writes the same bytes as the unlimited one, and
+# nothing on standard error.
+same_lists() { # NAME STATUS
+    if [[ $2 -eq 0 ]] && ! { cmp -s "$dir/stdout" "$dir/whole" && [[ ! -s $dir/stderr ]]; }; then
+        failed=$((failed + 1))
+        passed=$((passed - 1))
+        echo "$1: not the lists of an unlimited run"
+    fi
+}
+if [[ $memory_limit -eq 1 ]]; then
+    for limit in $(seq 50000 5000 100000); do
+        (cd "$dir" && ulimit -v "$limit" && exec timeout 20 "$program" --text >stdout 2>stderr)
+        status=$?
+        if [[ $status -eq 0 ]]; then
+            report "long-lists-in-$limit-KiB" 0 0 '' "$dir"
+        else
+            report "long-lists-in-$limit-KiB" 1 "$status" \
+                'quorvale: (Data\.txt: )?out of memory while [a-z ]+( [0-9]+ [a-z ]+)?' "$dir"
+        fi
+        same_lists "long-lists-in-$limit-KiB" "$status"
+    done
+fi
+# No second thread at all: one process for the user. Root is not held to
+# that limit; an ordinary user is. A sanitizer starts threads of its own.
+if [[ $memory_limit -eq 0 ]]; then
+    as_user=(skip)
+elif [[ $(id -u) -ne 0 ]]; then
+    as_user=()
+elif id nobody >/dev/null 2>&1 && command -v setpriv >/dev/null; then
+    as_user=(setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups)
+    chmod 711 "$work"
+    chmod 755 "$dir"
+    chmod 644 "$dir/Data.txt"
+    cp "$program" "$dir/quorvale"
+    chmod 755 "$dir/quorvale"
+else
+    as_user=(skip)
+fi
+if [[ ${as_user[0]:-} == skip ]]; then
+    echo "skipped: one process for the user (a sanitizer, or root without user nobody or setpriv)"
+else
+    user_program=$program
+    [[ ${#as_user[@]} -gt 0 ]] && user_program=$dir/quorvale
+    (cd "$dir" && exec timeout 20 ${as_user[@]+"${as_user[@]}"} prlimit --nproc=1 "$user_program" \
+        --text >stdout 2>stderr)
+    status=$?
+    report long-lists-without-a-second-thread 0 "$status" '' "$dir"
+    same_lists long-lists-without-a-second-thread "$status"
 fi
 
 echo "$passed passed, $failed failed"

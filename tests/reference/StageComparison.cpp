@@ -34,13 +34,13 @@ std::vector<Record> TableRows() {
 }
 
 std::vector<std::int32_t> Positions(const PositionList& list) {
-    return list.Items();
+    return {list.Items().begin(), list.Items().end()};
 }
 
 Lists Positions(const ListOfLists& lists) {
     Lists result;
     for (const auto& list : lists.Items()) {
-        result.push_back(list.Items());
+        result.push_back(Positions(list));
     }
     return result;
 }

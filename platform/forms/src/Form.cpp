@@ -27,4 +27,10 @@ const ListBox& Form::ListBoxNamed(std::string_view name) const {
     return const_cast<Form*>(this)->ListBoxNamed(name);
 }
 
+void Form::UseRecordLines(ListBox::RecordLinesWriter writer) {
+    for (ListBox& list : listBoxes_) {
+        list.UseRecordLines(writer);
+    }
+}
+
 } // namespace platform

@@ -1,6 +1,9 @@
 // The runtime's numbered files: which file each number reads, and the
 // names that the command line redirects.
 
+#include "FileNumbers.h"
+
+#include "SequentialFile.h"
 #include "platform/FatalError.h"
 #include "platform/SequentialFile.h"
 

@@ -1,6 +1,6 @@
 #include "platform/Memory.h"
 
-#include "platform/SequentialFile.h"
+#include "SequentialFile.h"
 
 #include <cstdlib> // defines __GLIBC__ where the C library is glibc
 

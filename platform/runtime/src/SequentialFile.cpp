@@ -1,4 +1,4 @@
-#include "platform/SequentialFile.h"
+#include "SequentialFile.h"
 
 #include "DigitParsing.h"
 #include "platform/FatalError.h"

@@ -2,7 +2,6 @@
 
 #include "WindowEngine.h"
 #include "platform/FatalError.h"
-#include "platform/SequentialFile.h"
 #include "platform/Text.h"
 
 #include <cstdio>
@@ -11,7 +10,7 @@
 
 namespace platform {
 
-std::string FailureMessage(const std::exception& error) {
+std::string FailureMessage(const std::exception& error, const std::string& file) {
     const std::string building = TakeBuildingWhenFailed();
     const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr ||
                              dynamic_cast<const std::length_error*>(&error) != nullptr;
@@ -21,8 +20,8 @@ std::string FailureMessage(const std::exception& error) {
     // Which file, and what it was building: "Data.txt: out of memory while
     // loading 3000000 records".
     std::string message;
-    if (!LastOpenedName().empty()) {
-        message += LastOpenedName() + ": ";
+    if (!file.empty()) {
+        message += file + ": ";
     }
     message += "out of memory";
     if (!building.empty()) {

@@ -8,9 +8,9 @@
 namespace platform {
 
 // The message for an error that ended the run: its own words, or for memory
-// that ran out, which file and what was being built ("Data.txt: out of
-// memory while loading 3000000 records").
-std::string FailureMessage(const std::exception& error);
+// that ran out, the file it was working on, unless "", and what was being
+// built ("Data.txt: out of memory while loading 3000000 records").
+std::string FailureMessage(const std::exception& error, const std::string& file);
 
 // "<program>: <message>" on standard error.
 void ReportFailure(const std::string& programName, const std::string& message);

@@ -2,8 +2,10 @@
 
 #include "CommandLine.h"
 #include "Failure.h"
+#include "ListBoxWriting.h"
 #include "StandardStreams.h"
 #include "TextMode.h"
+#include "platform/FatalError.h"
 #include "platform/Memory.h"
 #include "platform/SequentialFile.h"
 
@@ -34,16 +36,29 @@ int StatusAfterWriting(const ProjectDescription& project, const char* what) {
 struct RunState {
     std::unique_ptr<Form> form;
     std::unique_ptr<WindowEngine> engine;
+    // The data file is behind the run once the lists are written: memory
+    // that runs out then is not the file's.
+    bool writingLists = false;
 };
 
 Form& LoadForm(const ProjectDescription& project, bool showsTips, RunState& state) {
     state.form = std::make_unique<Form>(project.startupForm, showsTips);
     project.load(*state.form);
+    // A record line that has no writer would fail only when shown: in the
+    // middle of the window's painting, or on text mode's second thread. It
+    // fails here instead, as the load ends.
+    for (const auto& control : project.startupForm.controls) {
+        if (control.kind == ControlKind::ListBox) {
+            ListBoxWriting::RaiseUnlessShowable(state.form->ListBoxNamed(control.name));
+        }
+    }
     return *state.form;
 }
 
 int RunAsText(const ProjectDescription& project, bool why, RunState& state) {
     const Form& form = LoadForm(project, why, state);
+    state.writingLists = true;
+    const Building building("writing the lists");
     if (!WriteFormAsText(form, stdout, project.tipsCaption)) {
         ReportWriteFailure(project.name, "the lists");
         return ExitFailure;
@@ -114,7 +129,8 @@ int RunProgram(const ProjectDescription& project, int argc, char** argv,
         std::fflush(stdout);
         return status;
     } catch (const std::exception& error) {
-        const std::string message = FailureMessage(error);
+        const std::string message =
+            FailureMessage(error, state.writingLists ? std::string() : LastOpenedName());
         ReportFailure(project.name, message);
         if (state.engine) {
             state.engine->ShowFailure(message);

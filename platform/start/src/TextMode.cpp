@@ -1,17 +1,18 @@
 #include "TextMode.h"
 
+#include "ListBoxWriting.h"
 #include "platform/FatalError.h"
 #include "platform/Guarantee.h"
 
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <span>
-#include <stop_token>
-#include <thread>
 
 namespace platform {
 
@@ -78,7 +79,7 @@ private:
 };
 
 // Record lines go straight into the buffer, many at a time.
-static_assert(ListBox::RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
+static_assert(ListBoxWriting::RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextChunk);
 
 // A long list, formatted block by block on two threads and written in
 // order by the calling thread, which formats blocks too while the next one
@@ -86,17 +87,30 @@ static_assert(ListBox::RecordLinesAtOnce * ListBox::RecordLineCapacity <= TextCh
 // free again once it is written, so at most Slots blocks are ahead.
 class TwoThreadLines {
 public:
-    TwoThreadLines(const ListBox& list, std::size_t blockRoom)
-        : list_(list), count_(list.ListCount()), blockRoom_(blockRoom) {
+    // Takes the blocks' buffers, where memory allows.
+    TwoThreadLines(const ListBox& list, const TextWriting& how)
+        : list_(list), count_(list.ListCount()), how_(how) {
         // Every buffer exists before the worker starts: it allocates nothing.
+        // Memory that is short now leaves the list to one thread, which
+        // needs none of it.
         for (Block& block : slots_) {
-            block.text = std::make_unique_for_overwrite<char[]>(blockRoom);
+            block.text.reset(new (std::nothrow) char[how.blockRoom]);
+            buffersHad_ = buffersHad_ && block.text != nullptr;
         }
     }
 
-    void WriteTo(ChunkWriter& writer) {
+    // Writes the whole list; false, having written nothing, if the buffers
+    // or the second thread could not be had.
+    bool WriteTo(ChunkWriter& writer) {
+        // A thread is a resource like memory, which limits on processes or
+        // address space may deny. pthread_create says so by its result,
+        // where std::thread would throw past this decision: the list is then
+        // written on one thread instead.
+        if (!buffersHad_ || how_.startThread(&worker_, nullptr, RunWorker, this) != 0) {
+            return false;
+        }
         // Leaving this scope, however, stops the worker and joins it.
-        std::jthread worker([this](std::stop_token stop) { Work(stop); });
+        const WorkerStopper stopper(*this);
         std::unique_lock lock(mutex_);
         while (!AllWritten() && !writer.Failed()) {
             Block& next = slots_[written_ % Slots];
@@ -113,6 +127,7 @@ public:
                 changed_.wait(lock);
             }
         }
+        return true;
     }
 
 private:
@@ -125,15 +140,39 @@ private:
         bool inPlace = false; // else one text line, written from the list
         bool ready = false;
     };
+    class WorkerStopper {
+    public:
+        explicit WorkerStopper(TwoThreadLines& lines) : lines_(lines) {}
+        ~WorkerStopper() {
+            {
+                const std::lock_guard lock(lines_.mutex_);
+                lines_.stopping_ = true;
+            }
+            lines_.changed_.notify_all();
+            pthread_join(lines_.worker_, nullptr);
+        }
+        WorkerStopper(const WorkerStopper&) = delete;
+        WorkerStopper& operator=(const WorkerStopper&) = delete;
 
-    // Nothing here raises: the buffers are allocated, and the record writer
-    // raises only for a position outside its table, which every record line
-    // was checked against when it was added. Were it to raise all the same,
-    // noexcept ends the run at once, as a raise on the calling thread would:
-    // text mode writes outside the start routine's catch.
-    void Work(const std::stop_token& stop) noexcept {
+    private:
+        TwoThreadLines& lines_;
+    };
+
+    static void* RunWorker(void* self) {
+        static_cast<TwoThreadLines*>(self)->Work();
+        return nullptr;
+    }
+    // Nothing here raises: the buffers are allocated, the list has its
+    // record writer (WriteList saw to it), and that writer raises only for a
+    // position outside its table, which every record line was checked
+    // against when it was added.
+    void Work() noexcept {
         std::unique_lock lock(mutex_);
-        while (changed_.wait(lock, stop, [this] { return CanClaim(); })) {
+        for (;;) {
+            changed_.wait(lock, [this] { return stopping_ || CanClaim(); });
+            if (stopping_) {
+                return;
+            }
             FormatClaimed(Claim(), lock);
         }
     }
@@ -142,7 +181,7 @@ private:
     // Takes the next block's lines; under the lock.
     Block& Claim() {
         Block& block = slots_[claimed_++ % Slots];
-        const std::int32_t fitting = list_.LinesFitting(nextLine_, blockRoom_);
+        const std::int32_t fitting = ListBoxWriting::LinesFitting(list_, nextLine_, how_.blockRoom);
         block.begin = nextLine_;
         block.inPlace = fitting > nextLine_;
         block.endLine = block.inPlace ? fitting : nextLine_ + 1;
@@ -152,7 +191,8 @@ private:
     void FormatClaimed(Block& block, std::unique_lock<std::mutex>& lock) {
         lock.unlock();
         if (block.inPlace) {
-            block.end = list_.WriteLineRange(block.text.get(), block.begin, block.endLine);
+            block.end =
+                ListBoxWriting::WriteLineRange(list_, block.text.get(), block.begin, block.endLine);
         }
         lock.lock();
         block.ready = true;
@@ -162,7 +202,8 @@ private:
         if (block.inPlace) {
             // As the record writer promises, a line takes RecordLineCapacity
             // bytes at most.
-            if (CheckGuarantees && block.end - block.text.get() > std::ptrdiff_t(blockRoom_)) {
+            if (CheckGuarantees &&
+                block.end - block.text.get() > static_cast<std::ptrdiff_t>(how_.blockRoom)) {
                 Raise("broken guarantee: record lines fit their room");
             }
             writer.Put({block.text.get(), static_cast<std::size_t>(block.end - block.text.get())});
@@ -175,10 +216,13 @@ private:
 
     const ListBox& list_;
     const std::int32_t count_;
-    const std::size_t blockRoom_;
+    const TextWriting& how_;
+    bool buffersHad_ = true;
     std::array<Block, Slots> slots_;
+    pthread_t worker_{};
     std::mutex mutex_;
-    std::condition_variable_any changed_;
+    std::condition_variable changed_;
+    bool stopping_ = false;
     std::int32_t nextLine_ = 0;
     std::size_t claimed_ = 0;
     std::size_t written_ = 0;
@@ -188,11 +232,13 @@ void WriteList(const ListBox& list, ChunkWriter& writer, const TextWriting& how)
     if (writer.Failed()) {
         return; // nothing more would be written
     }
-    if (list.RecordLineCount() >= how.twoThreadsFrom) {
-        TwoThreadLines(list, how.blockRoom).WriteTo(writer);
-    } else {
-        list.WriteLines(writer);
+    // A list without its record writer fails on this thread, as it is
+    // written, never on the worker.
+    if (ListBoxWriting::RecordLineCount(list) >= how.twoThreadsFrom &&
+        ListBoxWriting::CanWriteRecords(list) && TwoThreadLines(list, how).WriteTo(writer)) {
+        return;
     }
+    ListBoxWriting::WriteLines(list, writer);
 }
 
 void WriteTips(const Form& form, std::string_view caption, ChunkWriter& writer) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <pthread.h>
 #include <string_view>
 
 namespace platform {
@@ -25,6 +26,9 @@ struct TextWriting {
     // Room for one block of lines; a text line that needs more is written
     // on its own.
     std::size_t blockRoom = std::size_t{1} << 20;
+    // Starts the second thread, as pthread_create does. When it cannot, or
+    // the blocks' room cannot be had, the list is written on one thread.
+    int (*startThread)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*) = pthread_create;
 };
 
 bool WriteFormAsText(const Form& form, std::FILE* out, std::string_view tipsCaption,

@@ -19,6 +19,9 @@ public:
     bool ShowsTips() const { return showsTips_; }
     ListBox& ListBoxNamed(std::string_view name);
     const ListBox& ListBoxNamed(std::string_view name) const;
+    // How every list box of the form writes its record lines, given once, at
+    // any time before a line is shown.
+    void UseRecordLines(ListBox::RecordLinesWriter writer);
 
 private:
     FormDescription description_;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +17,8 @@ namespace platform {
 // cost no million strings.
 class ListBox {
 public:
-    // Room that a record line may take, with the line feed after it.
+    // Room that a record line may take, with the line feed after it: what
+    // the program's writer promises never to pass.
     static constexpr std::size_t RecordLineCapacity = 64;
     using LineBuffer = std::array<char, RecordLineCapacity>;
     // Writes the lines of the records at these positions, each followed by
@@ -29,13 +29,12 @@ public:
     // that was checked when its line was added.
     using RecordLinesWriter = char* (*)(char* out, std::span<const std::int32_t> positions);
 
-    enum class LineKind { Record, Text };
-
     // Makes the tip of the line at a 0-based index: a short text shown on
     // demand beside the line, or "" for none.
     using TipWriter = std::string (*)(std::int32_t index);
 
-    // How this list's record lines are written, before any is added.
+    // How this list's record lines are written; needed only once a line is
+    // shown, so it may come before or after the lines.
     void UseRecordLines(RecordLinesWriter writer) { writeRecords_ = writer; }
     enum class TipsInText { Written, Left };
     // Gives the lines tips. Without this, no line has one. Text mode with
@@ -50,25 +49,19 @@ public:
     std::string Tip(std::int32_t index) const;
     // Appends the text as the new last line.
     void AddItem(std::string_view text);
-    // Room for this many more lines, of which `texts` are texts of
-    // `textBytes` characters in all, when the caller knows them: a list of
+    // Room for this many more lines, when the caller knows them: a list of
     // millions of lines then takes its memory once, not by doubling.
-    void Reserve(std::size_t lines, std::size_t texts = 0, std::size_t textBytes = 0);
+    void Reserve(std::size_t lines);
     // Appends the line of the record at a position (not negative); the
     // caller has checked that the record exists.
     void AddRecordLine(std::int32_t position) {
-        if (writeRecords_ == nullptr || position < 0) {
+        if (position < 0) {
             RaiseNoWayToShow(position);
         }
         Append(position);
     }
 
     std::int32_t ListCount() const { return static_cast<std::int32_t>(lines_.size()); }
-    LineKind KindOf(std::int32_t index) const {
-        return lines_[Offset(index)] >= 0 ? LineKind::Record : LineKind::Text;
-    }
-    // The position of a record line.
-    std::int32_t RecordOf(std::int32_t index) const;
     // The text of the line at a 0-based index, made in scratch if need be;
     // valid while both live.
     std::string_view Line(std::int32_t index, LineBuffer& scratch) const {
@@ -81,68 +74,17 @@ public:
     }
     // The same as a string.
     std::string List(std::int32_t index) const;
-
-    // The lines from `begin` up to `end` in order, record lines many at a
-    // time so that their records can be read together: onText(index, text)
-    // for a text line, onRecords(index, positions) for a run of at most
-    // `limit` record lines from the line at index on.
-    template <typename OnText, typename OnRecords>
-    void ForEachRun(std::int32_t begin, std::int32_t end, std::size_t limit, OnText onText,
-                    OnRecords onRecords) const {
-        LineBuffer scratch;
-        for (std::int32_t i = begin; i < end;) {
-            const std::span<const std::int32_t> records =
-                RecordRun(i, std::min(limit, static_cast<std::size_t>(end - i)));
-            if (records.empty()) {
-                onText(i, Line(i, scratch));
-                ++i;
-            } else {
-                onRecords(i, records);
-                i += static_cast<std::int32_t>(records.size());
-            }
-        }
-    }
-    // Record lines made in one go where lines are written in bulk.
-    static constexpr std::size_t RecordLinesAtOnce = 256;
-    // Every line in order, each followed by '\n', as it is shown: through
-    // out.Put(text) and out.Put('\n') for a text line, and for a run of
-    // record lines out.Room(bytes), room to write them in place, then
-    // out.Commit(end) with where they end.
-    template <typename Out> void WriteLines(Out& out) const {
-        ForEachRun(
-            0, ListCount(), RecordLinesAtOnce,
-            [&](std::int32_t, std::string_view text) {
-                out.Put(text);
-                out.Put('\n');
-            },
-            [&](std::int32_t, std::span<const std::int32_t> records) {
-                char* room = out.Room(records.size() * RecordLineCapacity);
-                out.Commit(WriteRecordLines(room, records));
-            });
-    }
-    // The same as one text.
+    // Every line, each followed by '\n', as one text.
     std::string AllLines() const;
-    // How many of the lines are record lines.
-    std::int32_t RecordLineCount() const {
-        return ListCount() - static_cast<std::int32_t>(textEnds_.size());
-    }
-    // The end of the lines from `begin` on whose text, each with its line
-    // feed, surely fits in `room` bytes, a record line counted as
-    // RecordLineCapacity; `begin` itself if that line alone does not fit.
-    std::int32_t LinesFitting(std::int32_t begin, std::size_t room) const;
-    // Writes the lines from `begin` up to `end`, each followed by '\n', into
-    // room that LinesFitting measured; returns the end. Only reads the list,
-    // so that two threads may write two ranges at once.
-    char* WriteLineRange(char* out, std::int32_t begin, std::int32_t end) const;
-    // The lines of these records, each followed by '\n', into a buffer of
-    // RecordLineCapacity bytes per position; returns the end.
-    char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const {
-        return writeRecords_(out, positions);
-    }
     // The index of the first line with the most characters, 0 if none.
     std::int32_t LongestLine() const;
 
 private:
+    // Text mode's bulk writing and the tests' view of the lines, which only
+    // the platform sees.
+    friend class ListBoxWriting;
+    friend class ListBoxContents;
+
     std::size_t Offset(std::int32_t index) const {
         if (index < 0 || index >= ListCount()) {
             RaiseBadIndex(index);
@@ -153,6 +95,14 @@ private:
         const auto t = static_cast<std::size_t>(-(entry + 1));
         const std::size_t begin = t == 0 ? 0 : textEnds_[t - 1];
         return std::string_view(texts_).substr(begin, textEnds_[t] - begin);
+    }
+    // The lines of these records, each followed by '\n', into a buffer of
+    // RecordLineCapacity bytes per position; returns the end.
+    char* WriteRecordLines(char* out, std::span<const std::int32_t> positions) const {
+        if (writeRecords_ == nullptr) {
+            RaiseNoWayToShow(positions.front());
+        }
+        return writeRecords_(out, positions);
     }
     // The positions of the record lines that stand one after another from
     // the line at `index` on, at most `limit` of them; empty for a text line.
@@ -167,6 +117,7 @@ private:
     }
     static constexpr std::size_t MostLines = INT32_MAX;
     void Grow(std::int32_t entry);
+    void GrowTexts(std::size_t adding);
     // What a failure to take memory for `lines` lines was building.
     static std::string Filling(std::size_t lines);
     [[noreturn]] static void RaiseNoWayToShow(std::int32_t position);

@@ -91,8 +91,6 @@ public:
         capacity_ = static_cast<std::uint32_t>(count);
     }
 
-    operator std::vector<T>() const { return std::vector<T>(begin(), end()); }
-
     friend bool operator==(const InlineFirstItems& a, const InlineFirstItems& b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end());
     }
