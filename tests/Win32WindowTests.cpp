@@ -2,6 +2,7 @@
 // at 96 dpi, its captions and tab order, the owner-data rows of its lists,
 // and the report and message box of a fatal error.
 
+#include "ExampleData.h"
 #include "FormWindow.h"
 #include "StartRoutine.h"
 #include "TestSupport.h"
@@ -163,6 +164,34 @@ TEST(Win32Window, ClientAreaFramesAndListsAsDesignedAt96Dpi) {
                         expected.frame.top + ListTop + ListHeight};
         EXPECT_EQ(Describe(RectInClient(run.Handle(), lists[i])), Describe(list))
             << "list in " << expected.caption;
+    }
+}
+
+// The form's own font, 8 points at the window's DPI, whatever the system's
+// message font; the example's lines fit their lists' one column, which
+// spans the list but for its scroll bar, so no horizontal scroll bar shows.
+TEST(Win32Window, TheExampleFitsAtTheFormsOwnFont) {
+    const Win32Run run(ExampleData);
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    for (const HWND list : LeftToRight(run.Handle(), "SysListView32")) {
+        const auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
+        LOGFONTW described{};
+        ASSERT_EQ(GetObjectW(font, sizeof described, &described),
+                  static_cast<int>(sizeof described));
+        EXPECT_EQ(described.lfHeight, -MulDiv(8, dpi, 72));
+        const int column = ListView_GetColumnWidth(list, 0);
+        int widest = 0;
+        wchar_t text[64];
+        for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+            ListView_GetItemText(list, row, 0, text, 64);
+            widest = std::max(widest, ListView_GetStringWidth(list, text));
+        }
+        EXPECT_GT(widest, 0);
+        // The list view leaves a few pixels beside a label's text.
+        EXPECT_LE(widest + 6, column) << TextOf(list);
+        EXPECT_EQ(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL, 0) << TextOf(list);
     }
 }
 

@@ -1,6 +1,7 @@
 // The result window on the offscreen platform: layout, focus, lines, resizing
 // and the failure path.
 
+#include "ExampleData.h"
 #include "FormWindow.h"
 #include "StartRoutine.h"
 #include "TestSupport.h"
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -461,6 +463,62 @@ TEST(WindowLines, LongestLineSetsTheScrollWidth) {
     EXPECT_GE(list->sizeHintForIndex(list->model()->index(0, 0)).width(), longestWidth);
     ASSERT_GT(longestWidth, list->viewport()->width());
     EXPECT_GE(list->horizontalScrollBar()->maximum(), longestWidth - list->viewport()->width());
+}
+
+// The form's own font, 8 points in the geometry's unit (10 2/3 of the
+// window's pixels), on its frames and lists; the example's lines fit their
+// lists at the window's natural size, with no horizontal scroll bar.
+void ExpectTheExampleFits(QWidget& window) {
+    QApplication::processEvents();
+    for (const auto& control : Designed) {
+        SCOPED_TRACE(control.list);
+        for (const QWidget* widget :
+             {static_cast<QWidget*>(window.findChild<QGroupBox*>(control.frame)),
+              static_cast<QWidget*>(List(window, control.list))}) {
+            const double pixels = widget->font().pointSizeF() * widget->logicalDpiY() / 72.0;
+            EXPECT_NEAR(pixels, 8.0 * 20 / 15, 0.01) << widget->objectName().toStdString();
+        }
+        QListView& list = *List(window, control.list);
+        int widest = 0;
+        for (const QString& line : LinesOf(list)) {
+            widest = std::max(widest, list.fontMetrics().horizontalAdvance(line));
+        }
+        EXPECT_LE(widest, list.viewport()->width());
+        EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
+    }
+}
+
+// The window stage runs this again under GNOME's theme: QUORVALE_THEME names
+// the platform theme plugin that must be loaded, QUORVALE_THEME_FONT the
+// desktop font it must have set ("Cantarell 11").
+TEST(WindowFont, TheExampleFitsAtTheFormsOwnSize) {
+    if (const char* theme = std::getenv("QUORVALE_THEME")) {
+        std::ifstream maps("/proc/self/maps");
+        const std::string mapped((std::istreambuf_iterator<char>(maps)), {});
+        EXPECT_NE(mapped.find(std::string("/platformthemes/libq") + theme + ".so"),
+                  std::string::npos)
+            << "the " << theme << " platform theme is not loaded";
+    }
+    if (const char* font = std::getenv("QUORVALE_THEME_FONT")) {
+        const QFont desktop = QApplication::font();
+        EXPECT_EQ(QString("%1 %2").arg(desktop.family()).arg(desktop.pointSize()).toStdString(),
+                  font);
+    }
+    WindowRun run(ExampleData);
+    ExpectTheExampleFits(*run.Window());
+}
+
+TEST(WindowFont, ALargerDesktopFontLeavesTheFormsOwn) {
+    const QFont desktop = QApplication::font();
+    QFont large = desktop;
+    large.setPointSize(14);
+    QApplication::setFont(large);
+    {
+        WindowRun run(ExampleData);
+        ExpectTheExampleFits(*run.Window());
+        EXPECT_EQ(List(*run.Window(), "lstInput")->font().family(), large.family());
+    }
+    QApplication::setFont(desktop);
 }
 
 // The program's one start sequence with the Qt engine: a load that fails

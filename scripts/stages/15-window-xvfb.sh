@@ -7,17 +7,20 @@
 # an unknown platform plugin end with the program's report and status 1;
 # markup in the data file is shown as plain text. Last, resting the mouse on
 # a not-placed line or an input line brings up a tooltip, on an output
-# header none, and so does Shift+F1 on a not-placed line. Then the window against its surroundings
-# (tests/hostile/run-window-limits.sh). About 70 s.
+# header none, and so does Shift+F1 on a not-placed line. The example's
+# lines fit at the form's own font under Qt's theme and GNOME's. Then the
+# window against its surroundings (tests/hostile/run-window-limits.sh).
+# About 80 s.
 # It runs the release build's program, which stage 10 has just built.
 source "$(dirname "$0")/../lib/stage.sh"
 source "$root/scripts/lib/xvfb.sh"
-ensure_packages xvfb x11-utils xdotool python3
+ensure_packages xvfb x11-utils xdotool python3 qt6-gtk-platformtheme fonts-cantarell
 program="$root/build/app/quorvale"
-if [[ ! -x $program ]]; then
+window_tests="$root/build/tests/quorvale_window_tests"
+if [[ ! -x $program || ! -x $window_tests ]]; then
     ensure_build_packages
     cmake --preset release
-    cmake --build --preset release -j"$(nproc)" --target quorvale
+    cmake --build --preset release -j"$(nproc)" --target quorvale quorvale_window quorvale_window_tests
 fi
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
@@ -65,6 +68,34 @@ kill "$app"
 wait "$app" 2>/dev/null || true
 echo "example data: one window Quorvale, client area 655x309"
 tally 1 0
+
+# The form's own font on a real X server: the window tests' font cases
+# (the example's lines fit, no horizontal scroll bar) under Qt's own theme,
+# then under GNOME's: Qt's gtk3 platform theme with GNOME's interface font,
+# Cantarell 11, larger than the form's. The tests check that the theme and
+# the font are the ones asked for. No session bus: none is started either.
+font_case() { # NAME ENV...
+    local name=$1
+    shift
+    if env DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb "$@" "$window_tests" \
+        --gtest_filter='WindowFont.*' >"$scratch/font.log" 2>&1; then
+        echo "the example fits at the form's own font under $name"
+        tally 1 0
+    else
+        cat "$scratch/font.log"
+        fail "the example does not fit under $name"
+    fi
+}
+font_case "Qt's own theme"
+gtk_settings=$scratch/gtk-settings
+mkdir -p "$gtk_settings/gtk-3.0"
+printf '[Settings]\ngtk-font-name=Cantarell 11\n' >"$gtk_settings/gtk-3.0/settings.ini"
+if compgen -G "/usr/lib/*/qt6/plugins/platformthemes/libqgtk3.so" >/dev/null; then
+    font_case "GNOME's gtk3 theme" QT_QPA_PLATFORMTHEME=gtk3 XDG_CURRENT_DESKTOP=GNOME \
+        XDG_CONFIG_HOME="$gtk_settings" QUORVALE_THEME=gtk3 QUORVALE_THEME_FONT="Cantarell 11"
+else
+    echo "skipped: the gtk3 theme (qt6-gtk-platformtheme is not installed)"
+fi
 
 # Focuses the shown window named Quorvale and prints its id. Retried: a
 # server without a window manager refuses focus to a window not mapped yet.

@@ -8,6 +8,7 @@
 #include <QAbstractListModel>
 #include <QApplication>
 #include <QClipboard>
+#include <QFont>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -35,6 +36,21 @@ int ToPixels(int twips) {
 
 int ToTwips(int pixels) {
     return pixels * TwipsPerPixelAt96Dpi;
+}
+
+// The form's font at its own size, in the geometry's unit (a point is 20
+// twips, a pixel 15): whatever the desktop's font size or logical DPI, the
+// lines fit as designed, and the device pixel ratio (QT_SCALE_FACTOR, the
+// screen's resolution) scales text and geometry alike. Only the size is set:
+// the family stays the desktop's.
+QFont FormFont(const FormDescription& description, const QWidget& window) {
+    QFont font;
+    if (description.fontPoints > 0) {
+        const double pixels =
+            static_cast<double>(description.fontPoints) * TwipsPerPoint / TwipsPerPixelAt96Dpi;
+        font.setPointSizeF(pixels * 72.0 / window.logicalDpiY());
+    }
+    return font;
 }
 
 QRect ToPixels(const TwipRect& rect) {
@@ -249,6 +265,7 @@ bool HasDisplay() {
 FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
     setWindowTitle(QString::fromStdString(description_.caption));
     setWindowIcon(ProgramIcon());
+    setFont(FormFont(description_, *this));
     std::map<std::string, QWidget*> containers{{std::string(), this}};
     std::map<int, QWidget*> tabOrder;
     for (const auto& control : description_.controls) {
