@@ -605,7 +605,12 @@ BOOL CALLBACK SendEndingMessage(HWND window, LPARAM sent) {
     if (!IsWindowVisible(window) || TextOf(window) != "Quorvale") {
         return TRUE;
     }
-    SendMessageW(window, endingMessage, endingParameter, 0);
+    // A key goes, with Ctrl held, to the list that has the focus.
+    if (endingMessage == WM_KEYDOWN) {
+        PressKey(GetFocus(), endingParameter, {VK_CONTROL});
+    } else {
+        SendMessageW(window, endingMessage, endingParameter, 0);
+    }
     *reinterpret_cast<bool*>(sent) = true;
     return FALSE;
 }
@@ -651,6 +656,13 @@ TEST(Win32Window, EndsAsClosedWhenTheSessionEnds) {
 
 TEST(Win32Window, EndsAsClosedOnADestroyMessageFromOutside) {
     EXPECT_EQ(RunUntilSent(WM_DESTROY, 0), 0);
+}
+
+TEST(Win32Keys, CtrlQAndCtrlWCloseTheWindowWithStatusZero) {
+    for (const WPARAM key : {'Q', 'W'}) {
+        EXPECT_EQ(RunUntilSent(WM_KEYDOWN, key), 0) << static_cast<char>(key);
+        EXPECT_EQ(WindowsOfThisThread(), 0);
+    }
 }
 
 // What the message box showed, read by a timer of the thread that shows it:

@@ -521,6 +521,40 @@ TEST(WindowFont, ALargerDesktopFontLeavesTheFormsOwn) {
     QApplication::setFont(desktop);
 }
 
+// Ctrl+Q and Ctrl+W close the window, and the run ends with status 0.
+TEST(WindowKeys, CtrlQAndCtrlWCloseTheWindowWithStatusZero) {
+    for (const Qt::Key key : {Qt::Key_Q, Qt::Key_W}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        testing_support::ScratchDir dir;
+        dir.Write("Data.txt", WorkedExample);
+        const auto previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir.Path());
+        QTimer press;
+        QObject::connect(&press, &QTimer::timeout, [key] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->isVisible() && widget->windowTitle() == "Quorvale") {
+                    QApplication::setActiveWindow(widget);
+                    QWidget* focus = widget->focusWidget();
+                    QTest::keyClick(focus != nullptr ? focus : widget, key, Qt::ControlModifier);
+                }
+            }
+        });
+        press.start(50);
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QApplication::exit(99); });
+        guard.start(5000);
+        char name[] = "quorvale";
+        char* argv[] = {name, nullptr};
+        const int status = platform::RunProgram(
+            QuorvaleProject(), 1, argv,
+            [](const platform::EngineHost& host, std::string&) { return TestEngine(host, {}); });
+        std::filesystem::current_path(previous);
+        EXPECT_EQ(status, 0);
+        EXPECT_FALSE(AnyTopLevelVisible());
+    }
+}
+
 // The program's one start sequence with the Qt engine: a load that fails
 // goes to standard error and to the dialog, and no window is shown.
 TEST(WindowFailure, MissingDataFileEndsWithTheDialogAndNoWindow) {

@@ -18,6 +18,7 @@
 #include <QPainterPath>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <cstdio>
@@ -292,6 +293,12 @@ FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
             setTabOrder(previous, widget);
         }
         previous = widget;
+    }
+    // Ctrl+Q and Ctrl+W close the window, as in other programs; closing the
+    // last window ends the run with status 0.
+    for (const char* keys : {"Ctrl+Q", "Ctrl+W"}) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
     }
     // On a screen too small for it, the window opens as large as the screen
     // allows, and never smaller.

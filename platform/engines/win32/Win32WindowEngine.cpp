@@ -432,6 +432,11 @@ bool FormWindow::OnListKey(HWND list, WPARAM key) {
         CopyLines(list, shift);
         return true;
     }
+    // Ctrl+Q and Ctrl+W close the window, as in other programs.
+    if ((key == 'Q' || key == 'W') && control && !shift) {
+        DestroyWindow(window_);
+        return true;
+    }
     if (key != VK_SHIFT && key != VK_CONTROL) {
         HideTip();
     }
