@@ -34,6 +34,7 @@ int StatusAfterWriting(const ProjectDescription& project, const char* what) {
 struct RunState {
     std::unique_ptr<Form> form;
     std::unique_ptr<WindowEngine> engine;
+    std::string dataPath; // the data file as opened, for the dialog
 };
 
 Form& LoadForm(const ProjectDescription& project, bool showsTips, RunState& state) {
@@ -97,6 +98,7 @@ int Run(const ProjectDescription& project, int argc, char** argv, const EngineOp
     if (options.file) {
         RedirectFile(project.dataFileName, *options.file);
     }
+    state.dataPath = options.file.value_or(project.dataFileName);
     return options.text ? RunAsText(project, options.why, state)
                         : RunAsWindow(project, argc, argv, openEngine, state);
 }
@@ -117,7 +119,7 @@ int RunProgram(const ProjectDescription& project, int argc, char** argv,
         const std::string message = FailureMessage(error);
         ReportFailure(project.name, message);
         if (state.engine) {
-            state.engine->ShowFailure(message);
+            state.engine->ShowFailure(DialogMessage(message, state.dataPath));
         }
         return ExitFailure;
     }
