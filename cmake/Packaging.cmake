@@ -42,6 +42,10 @@ else()
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${quorvale_desktop}/io.github.quorvale.Quorvale.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    # The data file's own type, a kind of plain text: the desktop entry
+    # claims it and no general one.
+    install(FILES ${quorvale_desktop}/quorvale-mime.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME quorvale.xml)
     set(icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
     install(FILES ${quorvale_desktop}/quorvale.svg DESTINATION ${icons}/scalable/apps)
     foreach(size 16 22 24 32 48 64 128 256)

@@ -49,5 +49,14 @@ grep -q '^License: MIT ' <<<"$version_text" || fail "--version does not name the
 grep -qx 'Exec=quorvale %f' "$source_dir/app/desktop/quorvale.desktop" ||
     fail "the desktop entry does not pass the file"
 
+# The desktop entry claims only types that the program defines for its own
+# data: a general one (text/plain) would make it every such file's default.
+desktop_types=$(sed -n 's/^MimeType=//p' "$source_dir/app/desktop/quorvale.desktop" | tr ';' ' ')
+[[ -n ${desktop_types// /} ]] || fail "the desktop entry claims no type"
+for type in $desktop_types; do
+    grep -q "<mime-type type=\"$type\">" "$source_dir/app/desktop/quorvale-mime.xml" ||
+        fail "the desktop entry claims $type, which quorvale-mime.xml does not define"
+done
+
 [[ $failed -eq 0 ]] && echo "documents agree with quorvale $version (options: $(echo $options); keys: $(echo $keys))"
 exit $failed
