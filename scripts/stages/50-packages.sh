@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The packages as a user gets them. The .deb: built by CPack, linted,
-# installed with apt-get, run (text mode without Qt, the window from the
-# installed module), its manual page, desktop entry, data type and
-# AppStream metadata checked, then removed.
+# installed with apt-get, its binaries' hardening checked, run (text mode
+# without Qt, the window from the installed module), its manual page,
+# desktop entry, data type and AppStream metadata checked, then removed.
 # The 64-bit Windows zip: built by CPack, unpacked, run under wine64 from
 # the unpacked folder, the executables' subsystems and resources checked
 # with objdump. A few minutes.
@@ -77,6 +77,9 @@ file /usr/bin/quorvale | grep -q ', stripped' || fail "/usr/bin/quorvale is not 
 passed "/usr/bin/quorvale is stripped"
 file -L "/$module" | grep -q ', stripped' || fail "/$module is not stripped"
 passed "/$module is stripped"
+bash "$root/tests/packaging/check-hardening.sh" /usr/bin/quorvale "/$module" ||
+    fail "the installed binaries are not hardened as Debian's are"
+passed "/usr/bin/quorvale and /$module: PIE, full RELRO, stack protector, fortified"
 
 (cd "$work" && quorvale --text /usr/share/doc/quorvale/examples/Data.txt >deb.out)
 (cd "$root/examples" && "$build/app/quorvale" --text) | cmp -s - "$work/deb.out" ||
