@@ -14,7 +14,9 @@
 # It runs the release build's program, which stage 10 has just built.
 source "$(dirname "$0")/../lib/stage.sh"
 source "$root/scripts/lib/xvfb.sh"
-ensure_packages xvfb x11-utils xdotool python3 qt6-gtk-platformtheme fonts-cantarell
+# dbus-x11: the D-Bus libraries would start a session bus of their own with
+# it, which the window's surroundings check must see not happen.
+ensure_packages xvfb x11-utils xdotool python3 qt6-gtk-platformtheme fonts-cantarell dbus-x11
 program="$root/build/app/quorvale"
 window_tests="$root/build/tests/quorvale_window_tests"
 if [[ ! -x $program || ! -x $window_tests ]]; then

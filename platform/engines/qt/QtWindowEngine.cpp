@@ -357,6 +357,7 @@ std::string QtWindowEngine::Open(int& argc, char** argv) {
             return failure;
         }
         UseExistingRuntimeDirectory();
+        UseNoSessionBusUnlessSet();
         ShareOneHeap();
         InstallMessagePolicy(host_.name);
         const DisplayTimeout timeout(host_.name, DisplayTimeoutSeconds);

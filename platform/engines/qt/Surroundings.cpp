@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <mutex>
+#include <pwd.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -220,6 +221,17 @@ private:
 
 } // namespace
 
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+        return home;
+    }
+    // Without HOME (env -i, some service managers), the password database
+    // still knows it.
+    const passwd* entry = getpwuid(geteuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
+
 void InstallMessagePolicy(const std::string& programName) {
     QtMessages::Install(programName);
 }
@@ -230,13 +242,31 @@ void UseExistingRuntimeDirectory() {
         return;
     }
     const std::string perUser = "/run/user/" + std::to_string(geteuid());
-    const char* home = std::getenv("HOME");
-    for (const std::string& candidate : {perUser, std::string(home != nullptr ? home : "")}) {
+    for (const std::string& candidate : {perUser, HomeFolder()}) {
         if (IsPrivateDirectory(candidate)) {
             setenv("XDG_RUNTIME_DIR", candidate.c_str(), 1);
             return;
         }
     }
+}
+
+void UseNoSessionBusUnlessSet() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && *address != '\0') {
+        return;
+    }
+    // libdbus also finds a bus at $XDG_RUNTIME_DIR/bus without being told.
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime != nullptr && *runtime != '\0') {
+        struct stat info {};
+        const std::string bus = std::string(runtime) + "/bus";
+        if (stat(bus.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) {
+            return;
+        }
+    }
+    // Set, libdbus and GDBus take the address as it is and never start a
+    // bus of their own; a transport that neither knows fails at once.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 void ShareOneHeap() {

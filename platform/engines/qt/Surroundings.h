@@ -13,7 +13,19 @@ namespace platform {
 // Before QApplication. With XDG_RUNTIME_DIR unset Qt makes a folder of its
 // own in /tmp; pointing it at the user's existing private runtime folder, if
 // there is one, keeps the run from writing anything.
+// The home folder looked for there: HOME, else the password database's.
 void UseExistingRuntimeDirectory();
+
+// The user's home folder: HOME, or where HOME is unset or empty the one
+// the password database names; "" if neither knows.
+std::string HomeFolder();
+
+// Before QApplication, after UseExistingRuntimeDirectory. Where no session
+// bus is set, the D-Bus libraries would start one (dbus-launch, a
+// dbus-daemon that outlives the run and writes under the home folder and
+// /tmp); telling them there is none prevents that. A session bus that is
+// set, or found in the runtime folder, is kept, and with it accessibility.
+void UseNoSessionBusUnlessSet();
 
 // Before QApplication. The toolkit's helper threads would each reserve a heap
 // of 64 MB of address space; under an address-space limit that starves the
