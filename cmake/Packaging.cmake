@@ -77,6 +77,9 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # Qt's Wayland platform plugin, so that a Wayland session gets a native
+    # window; without it Qt falls back to X.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
     set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
         "Quorvale reads a data file of integer records, rejects the records that are\n"

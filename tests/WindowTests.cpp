@@ -4,6 +4,7 @@
 #include "ExampleData.h"
 #include "FormWindow.h"
 #include "StartRoutine.h"
+#include "Surroundings.h"
 #include "TestSupport.h"
 #include "frmQuorvale.h"
 #include "platform/FocusMark.h"
@@ -583,6 +584,31 @@ TEST(WindowFailure, MissingDataFileEndsWithTheDialogAndNoWindow) {
     // the name as given.
     EXPECT_EQ(message.rfind(looked + ": cannot open for reading", 0), 0U) << message;
     EXPECT_EQ(stderrText, "quorvale: Data.txt" + message.substr(looked.size()) + "\n");
+}
+
+// Qt's own words when a display connection breaks or cannot be made, as
+// the program reports them: Wayland is named as such, also where Qt fell
+// back to X11 after it.
+TEST(WindowSurroundings, LostAndFailedWaylandConnectionsAreNamed) {
+    EXPECT_EQ(platform::LostDisplayReason(
+                  "The Wayland connection broke. Did the Wayland compositor die?"),
+              "the Wayland compositor closed the connection or is gone");
+    EXPECT_EQ(platform::LostDisplayReason(
+                  "The Wayland connection experienced a fatal error: Protocol error"),
+              "the Wayland connection failed: Protocol error");
+    EXPECT_EQ(
+        platform::LostDisplayReason("The X11 connection broke (error 1). Did the X11 server die?"),
+        "the X server closed the connection or is gone");
+    EXPECT_EQ(platform::LostDisplayReason("QStandardPaths: XDG_RUNTIME_DIR not set"), "");
+
+    const std::string noSocket = "Failed to create wl_display (No such file or directory)";
+    EXPECT_EQ(platform::NoWindowReason("could not connect to display :77", "", nullptr),
+              "could not connect to display :77");
+    EXPECT_EQ(platform::NoWindowReason("could not connect to display ", noSocket, "wayland-9"),
+              "the Wayland display wayland-9: " + noSocket +
+                  ", and then X11: could not connect to display ");
+    EXPECT_EQ(platform::NoWindowReason(noSocket, noSocket, nullptr),
+              "the Wayland display wayland-0: " + noSocket);
 }
 
 TEST(WindowFailure, DialogShowsMarkupAsPlainText) {

@@ -8,15 +8,17 @@
 # markup in the data file is shown as plain text. Last, resting the mouse on
 # a not-placed line or an input line brings up a tooltip, on an output
 # header none, and so does Shift+F1 on a not-placed line. The example's
-# lines fit at the form's own font under Qt's theme and GNOME's. Then the
-# window against its surroundings (tests/hostile/run-window-limits.sh).
-# About 80 s.
+# lines fit at the form's own font under Qt's theme and GNOME's. The window
+# on Wayland (weston's headless backend): it opens, closes with status 0,
+# and reports the compositor's death. Then the window against its
+# surroundings (tests/hostile/run-window-limits.sh). About 90 s.
 # It runs the release build's program, which stage 10 has just built.
 source "$(dirname "$0")/../lib/stage.sh"
 source "$root/scripts/lib/xvfb.sh"
 # dbus-x11: the D-Bus libraries would start a session bus of their own with
 # it, which the window's surroundings check must see not happen.
-ensure_packages xvfb x11-utils xdotool python3 qt6-gtk-platformtheme fonts-cantarell dbus-x11
+ensure_packages xvfb x11-utils xdotool python3 qt6-gtk-platformtheme fonts-cantarell dbus-x11 \
+    weston qt6-wayland
 program="$root/build/app/quorvale"
 window_tests="$root/build/tests/quorvale_window_tests"
 if [[ ! -x $program || ! -x $window_tests ]]; then
@@ -29,7 +31,7 @@ export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 start_xvfb
 scratch=$(mktemp -d)
 app=
-trap 'kill $app 2>/dev/null || true; stop_xvfb; rm -rf "$scratch"' EXIT
+trap 'kill $app ${weston:-} 2>/dev/null || true; stop_xvfb; rm -rf "$scratch"' EXIT
 
 fail() { echo "window check: $*" >&2; tally 0 1; exit 1; }
 
@@ -222,6 +224,44 @@ wait "$app" 2>/dev/null || true
 app=
 echo "tooltip over a not-placed and an input line and on Shift+F1, none over a header"
 tally 1 0
+
+# Wayland, under weston's headless backend in a private runtime folder: the
+# window tests' window opens there and Ctrl+Q and Ctrl+W end the run with
+# status 0; the program's window opens (still running, Qt's Wayland client
+# mapped), and when the compositor dies it reports the lost connection
+# with status 1.
+runtime=$(mktemp -d -p "$scratch")
+chmod 700 "$runtime"
+socket=quorvale-$$
+(XDG_RUNTIME_DIR=$runtime exec weston --backend=headless-backend.so --socket="$socket" \
+    --idle-time=0 >"$scratch/weston.log" 2>&1) &
+weston=$!
+for _ in $(seq 100); do [[ -S $runtime/$socket ]] && break; sleep 0.1; done
+[[ -S $runtime/$socket ]] || fail "weston made no socket: $(tail -5 "$scratch/weston.log")"
+on_wayland=(env XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland)
+"${on_wayland[@]}" DBUS_SESSION_BUS_ADDRESS=disabled: "$window_tests" \
+    --gtest_filter='WindowKeys.CtrlQAndCtrlWCloseTheWindowWithStatusZero:WindowFont.*' \
+    >"$scratch/wayland-tests.log" 2>&1 ||
+    { cat "$scratch/wayland-tests.log"; fail "the window tests failed on Wayland"; }
+echo "Wayland: the window opens, fits the example, and Ctrl+Q and Ctrl+W end the run with status 0"
+(cd "$root/examples" && exec "${on_wayland[@]}" "$program" 2>"$scratch/stderr") &
+app=$!
+sleep 2
+maps=$(cat "/proc/$app/maps" 2>/dev/null || true)
+grep -q 'libQt6WaylandClient' <<<"$maps" ||
+    fail "no window on Wayland: $(cat "$scratch/stderr")"
+kill -9 "$weston"
+wait "$weston" 2>/dev/null || true
+status=0
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+wait "$app" || status=$?
+app=
+[[ $status -eq 1 ]] || fail "status $status when the compositor died, not 1"
+grep -qxE 'quorvale: lost the connection to the display: .*Wayland.*' "$scratch/stderr" &&
+    [[ $(wc -l <"$scratch/stderr") -eq 1 ]] ||
+    fail "the compositor's death was reported as: $(cat "$scratch/stderr")"
+echo "Wayland: the compositor dies under the window: status 1, $(cat "$scratch/stderr")"
+tally 2 0
 
 # The window against its surroundings: a dying or silent display, a window
 # destroyed from outside, tight limits. Each case counts on its own.

@@ -70,6 +70,9 @@ passed "the package holds the program, window module, manual page, copyright, ch
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends lacks the window module's Qt libraries: $depends"
 passed "Depends holds the window module's Qt libraries: $depends"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+grep -qw 'qt6-wayland' <<<"$recommends" || fail "Recommends lacks qt6-wayland: '$recommends'"
+passed "Recommends qt6-wayland, Qt's Wayland platform: $recommends"
 
 (cd "$build" && apt-get -o DPkg::Lock::Timeout=600 install -y -q "./$(basename "$deb")" >/dev/null)
 passed "apt-get install ./$(basename "$deb")"

@@ -58,9 +58,16 @@ public:
     DisplayTimeout& operator=(const DisplayTimeout&) = delete;
 };
 
-// The message to report when Qt says that its display connection broke, or
-// "" for any other message.
+// The message to report when Qt says that its display connection broke (X11
+// or Wayland), or "" for any other message.
 std::string LostDisplayReason(const std::string& qtMessage);
+
+// Why no window could be opened, from Qt's last warning (its first line)
+// and the first warning of its Wayland plugin, if it tried Wayland: a
+// failed Wayland connection is named as such, also where Qt then fell back
+// to X11 and failed there too.
+std::string NoWindowReason(const std::string& lastWarning, const std::string& waylandWarning,
+                           const char* waylandDisplay);
 
 // After the window is created: caps its size at what its screen can show,
 // so that a resize request from outside cannot make it ask for a frame
