@@ -18,7 +18,7 @@ source "$root/scripts/lib/xvfb.sh"
 # dbus-x11: the D-Bus libraries would start a session bus of their own with
 # it, which the window's surroundings check must see not happen.
 ensure_packages xvfb x11-utils xdotool python3 qt6-gtk-platformtheme fonts-cantarell dbus-x11 \
-    weston qt6-wayland
+    weston qt6-wayland strace
 program="$root/build/app/quorvale"
 window_tests="$root/build/tests/quorvale_window_tests"
 if [[ ! -x $program || ! -x $window_tests ]]; then
@@ -100,6 +100,14 @@ if compgen -G "/usr/lib/*/qt6/plugins/platformthemes/libqgtk3.so" >/dev/null; th
 else
     echo "skipped: the gtk3 theme (qt6-gtk-platformtheme is not installed)"
 fi
+
+# Nothing written, nothing started, the window run too: what the program
+# and its children do, watched with strace.
+nothing_log=$scratch/nothing-written.log
+bash "$root/tests/hostile/check-nothing-written.sh" --window "$program" "$root/examples/Data.txt" \
+    >"$nothing_log" 2>&1 || { cat "$nothing_log"; fail "a run wrote to the file system or started a program"; }
+echo "$(cat "$nothing_log") (strace, text and window runs)"
+tally 1 0
 
 # Focuses the shown window named Quorvale and prints its id. Retried: a
 # server without a window manager refuses focus to a window not mapped yet.
