@@ -338,6 +338,47 @@ TEST(WindowAccessibility, EachLineIsDescribedByItsTip) {
     EXPECT_EQ(errors->child(0)->text(QAccessible::Description), "Value1 99 is outside 1 to 48");
 }
 
+// The focus events that assistive technology is told of, in order: the
+// object's name and the child (-1 for the object itself).
+std::vector<std::pair<std::string, int>> toldFocus;
+
+void RecordFocus(QAccessibleEvent* event) {
+    if (event->type() == QAccessible::Focus && event->object() != nullptr) {
+        toldFocus.emplace_back(event->object()->objectName().toStdString(), event->child());
+    }
+}
+
+// Tab into a list: the last focus a screen reader is told of is the list's
+// current line, as with the arrow keys, not the list itself; the first
+// time the first line becomes the current one, later the one left there.
+// Qt tells only an accessibility bus: the window stage runs this with one.
+TEST(WindowAccessibility, TabIntoAListTellsItsCurrentLineLast) {
+    WindowRun run(WorkedExample);
+    // The bridge to the accessibility bus turns on once the bus answers.
+    if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, 3000)) {
+        GTEST_SKIP() << "no accessibility bus; the window stage runs this with one";
+    }
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(RecordFocus);
+    // On X without a window manager the window is active only in Qt's eyes.
+    QApplication::setActiveWindow(run.Window());
+    QListView& input = *List(*run.Window(), "lstInput");
+    QListView& output = *List(*run.Window(), "lstOutput");
+    for (const auto& [row, expected] : {std::pair{-1, 0}, std::pair{2, 2}}) {
+        if (row >= 0) {
+            output.setCurrentIndex(output.model()->index(row, 0));
+        }
+        input.setFocus();
+        QApplication::processEvents();
+        toldFocus.clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), &output);
+        ASSERT_FALSE(toldFocus.empty());
+        EXPECT_EQ(toldFocus.back(), std::make_pair(std::string("lstOutput"), expected));
+    }
+    QAccessible::installUpdateHandler(previous);
+}
+
 // Ctrl+Shift+C copies the whole list as shown, headings and blank lines
 // too; Ctrl+C still copies the current line.
 TEST(WindowKeys, CtrlShiftCCopiesEveryLineCtrlCTheCurrentOne) {

@@ -10,15 +10,16 @@
 # header none, and so does Shift+F1 on a not-placed line. The example's
 # lines fit at the form's own font under Qt's theme and GNOME's. The window
 # on Wayland (weston's headless backend): it opens, closes with status 0,
-# and reports the compositor's death. Then the window against its
-# surroundings (tests/hostile/run-window-limits.sh). About 90 s.
+# and reports the compositor's death. What a screen reader is told when Tab
+# moves into a list, over the AT-SPI bus. Then the window against its
+# surroundings (tests/hostile/run-window-limits.sh). About 100 s.
 # It runs the release build's program, which stage 10 has just built.
 source "$(dirname "$0")/../lib/stage.sh"
 source "$root/scripts/lib/xvfb.sh"
 # dbus-x11: the D-Bus libraries would start a session bus of their own with
 # it, which the window's surroundings check must see not happen.
 ensure_packages xvfb x11-utils xdotool python3 qt6-gtk-platformtheme fonts-cantarell dbus-x11 \
-    weston qt6-wayland strace
+    weston qt6-wayland strace dbus at-spi2-core python3-pyatspi
 program="$root/build/app/quorvale"
 window_tests="$root/build/tests/quorvale_window_tests"
 if [[ ! -x $program || ! -x $window_tests ]]; then
@@ -269,6 +270,14 @@ grep -qxE 'quorvale: lost the connection to the display: .*Wayland.*' "$scratch/
     [[ $(wc -l <"$scratch/stderr") -eq 1 ]] ||
     fail "the compositor's death was reported as: $(cat "$scratch/stderr")"
 echo "Wayland: the compositor dies under the window: status 1, $(cat "$scratch/stderr")"
+tally 2 0
+
+# A screen reader's view: Tab into a list tells its current line last, as
+# the arrow keys do, checked in Qt's events and over the AT-SPI bus.
+reader_log=$scratch/screen-reader.log
+bash "$root/tests/window/run-screen-reader.sh" "$program" "$window_tests" "$root/examples" \
+    >"$reader_log" 2>&1 || { cat "$reader_log"; fail "Tab into a list does not tell its line"; }
+grep -E '^ok' "$reader_log"
 tally 2 0
 
 # The window against its surroundings: a dying or silent display, a window

@@ -6,6 +6,7 @@
 #include "platform/Text.h"
 
 #include <QAbstractListModel>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFont>
@@ -236,6 +237,23 @@ void ListView::scrollContentsBy(int dx, int dy) {
 void ListView::focusInEvent(QFocusEvent* event) {
     QListView::focusInEvent(event);
     viewport()->update();
+    // Qt tells assistive technology of the current line when the view makes
+    // one current, and then of the list itself, which a screen reader takes
+    // as the focus: the line is told again after that, once the focus has
+    // settled, so that Tab into a list reads its line as the arrows do.
+    if (QAccessible::isActive()) {
+        QMetaObject::invokeMethod(this, &ListView::AnnounceCurrentLine, Qt::QueuedConnection);
+    }
+}
+
+void ListView::AnnounceCurrentLine() {
+    const QModelIndex current = currentIndex();
+    if (!hasFocus() || !current.isValid()) {
+        return;
+    }
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(current.row()); // one column: a line's child is its row
+    QAccessible::updateAccessibility(&focus);
 }
 
 void ListView::focusOutEvent(QFocusEvent* event) {
