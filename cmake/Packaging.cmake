@@ -42,6 +42,10 @@ else()
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${quorvale_desktop}/io.github.quorvale.Quorvale.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    # The data file's own type, a kind of plain text: the desktop entry
+    # claims it and no general one.
+    install(FILES ${quorvale_desktop}/quorvale-mime.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME quorvale.xml)
     set(icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
     install(FILES ${quorvale_desktop}/quorvale.svg DESTINATION ${icons}/scalable/apps)
     foreach(size 16 22 24 32 48 64 128 256)
@@ -73,6 +77,9 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # Qt's Wayland platform plugin, so that a Wayland session gets a native
+    # window; without it Qt falls back to X.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
     set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
         "Quorvale reads a data file of integer records, rejects the records that are\n"

@@ -2,6 +2,7 @@
 // at 96 dpi, its captions and tab order, the owner-data rows of its lists,
 // and the report and message box of a fatal error.
 
+#include "ExampleData.h"
 #include "FormWindow.h"
 #include "StartRoutine.h"
 #include "TestSupport.h"
@@ -163,6 +164,34 @@ TEST(Win32Window, ClientAreaFramesAndListsAsDesignedAt96Dpi) {
                         expected.frame.top + ListTop + ListHeight};
         EXPECT_EQ(Describe(RectInClient(run.Handle(), lists[i])), Describe(list))
             << "list in " << expected.caption;
+    }
+}
+
+// The form's own font, 8 points at the window's DPI, whatever the system's
+// message font; the example's lines fit their lists' one column, which
+// spans the list but for its scroll bar, so no horizontal scroll bar shows.
+TEST(Win32Window, TheExampleFitsAtTheFormsOwnFont) {
+    const Win32Run run(ExampleData);
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    for (const HWND list : LeftToRight(run.Handle(), "SysListView32")) {
+        const auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
+        LOGFONTW described{};
+        ASSERT_EQ(GetObjectW(font, sizeof described, &described),
+                  static_cast<int>(sizeof described));
+        EXPECT_EQ(described.lfHeight, -MulDiv(8, dpi, 72));
+        const int column = ListView_GetColumnWidth(list, 0);
+        int widest = 0;
+        wchar_t text[64];
+        for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+            ListView_GetItemText(list, row, 0, text, 64);
+            widest = std::max(widest, ListView_GetStringWidth(list, text));
+        }
+        EXPECT_GT(widest, 0);
+        // The list view leaves a few pixels beside a label's text.
+        EXPECT_LE(widest + 6, column) << TextOf(list);
+        EXPECT_EQ(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL, 0) << TextOf(list);
     }
 }
 
@@ -544,6 +573,7 @@ TEST(Win32Failure, MissingDataFileGoesToTheDialogAndStandardError) {
     testing_support::ScratchDir dir;
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
+    const std::string looked = (std::filesystem::current_path() / "Data.txt").string();
     int dialogs = 0;
     std::string title;
     std::string text;
@@ -561,8 +591,10 @@ TEST(Win32Failure, MissingDataFileGoesToTheDialogAndStandardError) {
     EXPECT_EQ(status, 1);
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(title, "Quorvale");
-    EXPECT_EQ(text.rfind("Data.txt: cannot open for reading: ", 0), 0U) << text;
-    EXPECT_EQ(stderrText, "quorvale: " + text + "\n");
+    // The dialog names the folder where the program looked; standard error
+    // the name as given.
+    EXPECT_EQ(text.rfind(looked + ": cannot open for reading: ", 0), 0U) << text;
+    EXPECT_EQ(stderrText, "quorvale: Data.txt" + text.substr(looked.size()) + "\n");
     EXPECT_EQ(WindowsOfThisThread(), 0) << "a window after a failed load";
 }
 
@@ -576,7 +608,12 @@ BOOL CALLBACK SendEndingMessage(HWND window, LPARAM sent) {
     if (!IsWindowVisible(window) || TextOf(window) != "Quorvale") {
         return TRUE;
     }
-    SendMessageW(window, endingMessage, endingParameter, 0);
+    // A key goes, with Ctrl held, to the list that has the focus.
+    if (endingMessage == WM_KEYDOWN) {
+        PressKey(GetFocus(), endingParameter, {VK_CONTROL});
+    } else {
+        SendMessageW(window, endingMessage, endingParameter, 0);
+    }
     *reinterpret_cast<bool*>(sent) = true;
     return FALSE;
 }
@@ -622,6 +659,13 @@ TEST(Win32Window, EndsAsClosedWhenTheSessionEnds) {
 
 TEST(Win32Window, EndsAsClosedOnADestroyMessageFromOutside) {
     EXPECT_EQ(RunUntilSent(WM_DESTROY, 0), 0);
+}
+
+TEST(Win32Keys, CtrlQAndCtrlWCloseTheWindowWithStatusZero) {
+    for (const WPARAM key : {'Q', 'W'}) {
+        EXPECT_EQ(RunUntilSent(WM_KEYDOWN, key), 0) << static_cast<char>(key);
+        EXPECT_EQ(WindowsOfThisThread(), 0);
+    }
 }
 
 // What the message box showed, read by a timer of the thread that shows it:

@@ -1,8 +1,10 @@
 // The result window on the offscreen platform: layout, focus, lines, resizing
 // and the failure path.
 
+#include "ExampleData.h"
 #include "FormWindow.h"
 #include "StartRoutine.h"
+#include "Surroundings.h"
 #include "TestSupport.h"
 #include "frmQuorvale.h"
 #include "platform/FocusMark.h"
@@ -23,6 +25,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -335,6 +338,47 @@ TEST(WindowAccessibility, EachLineIsDescribedByItsTip) {
     EXPECT_EQ(errors->child(0)->text(QAccessible::Description), "Value1 99 is outside 1 to 48");
 }
 
+// The focus events that assistive technology is told of, in order: the
+// object's name and the child (-1 for the object itself).
+std::vector<std::pair<std::string, int>> toldFocus;
+
+void RecordFocus(QAccessibleEvent* event) {
+    if (event->type() == QAccessible::Focus && event->object() != nullptr) {
+        toldFocus.emplace_back(event->object()->objectName().toStdString(), event->child());
+    }
+}
+
+// Tab into a list: the last focus a screen reader is told of is the list's
+// current line, as with the arrow keys, not the list itself; the first
+// time the first line becomes the current one, later the one left there.
+// Qt tells only an accessibility bus: the window stage runs this with one.
+TEST(WindowAccessibility, TabIntoAListTellsItsCurrentLineLast) {
+    WindowRun run(WorkedExample);
+    // The bridge to the accessibility bus turns on once the bus answers.
+    if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, 3000)) {
+        GTEST_SKIP() << "no accessibility bus; the window stage runs this with one";
+    }
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(RecordFocus);
+    // On X without a window manager the window is active only in Qt's eyes.
+    QApplication::setActiveWindow(run.Window());
+    QListView& input = *List(*run.Window(), "lstInput");
+    QListView& output = *List(*run.Window(), "lstOutput");
+    for (const auto& [row, expected] : {std::pair{-1, 0}, std::pair{2, 2}}) {
+        if (row >= 0) {
+            output.setCurrentIndex(output.model()->index(row, 0));
+        }
+        input.setFocus();
+        QApplication::processEvents();
+        toldFocus.clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), &output);
+        ASSERT_FALSE(toldFocus.empty());
+        EXPECT_EQ(toldFocus.back(), std::make_pair(std::string("lstOutput"), expected));
+    }
+    QAccessible::installUpdateHandler(previous);
+}
+
 // Ctrl+Shift+C copies the whole list as shown, headings and blank lines
 // too; Ctrl+C still copies the current line.
 TEST(WindowKeys, CtrlShiftCCopiesEveryLineCtrlCTheCurrentOne) {
@@ -463,12 +507,103 @@ TEST(WindowLines, LongestLineSetsTheScrollWidth) {
     EXPECT_GE(list->horizontalScrollBar()->maximum(), longestWidth - list->viewport()->width());
 }
 
+// The form's own font, 8 points in the geometry's unit (10 2/3 of the
+// window's pixels), on its frames and lists; the example's lines fit their
+// lists at the window's natural size, with no horizontal scroll bar.
+void ExpectTheExampleFits(QWidget& window) {
+    QApplication::processEvents();
+    for (const auto& control : Designed) {
+        SCOPED_TRACE(control.list);
+        for (const QWidget* widget :
+             {static_cast<QWidget*>(window.findChild<QGroupBox*>(control.frame)),
+              static_cast<QWidget*>(List(window, control.list))}) {
+            const double pixels = widget->font().pointSizeF() * widget->logicalDpiY() / 72.0;
+            EXPECT_NEAR(pixels, 8.0 * 20 / 15, 0.01) << widget->objectName().toStdString();
+        }
+        QListView& list = *List(window, control.list);
+        int widest = 0;
+        for (const QString& line : LinesOf(list)) {
+            widest = std::max(widest, list.fontMetrics().horizontalAdvance(line));
+        }
+        EXPECT_LE(widest, list.viewport()->width());
+        EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
+    }
+}
+
+// The window stage runs this again under GNOME's theme: QUORVALE_THEME names
+// the platform theme plugin that must be loaded, QUORVALE_THEME_FONT the
+// desktop font it must have set ("Cantarell 11").
+TEST(WindowFont, TheExampleFitsAtTheFormsOwnSize) {
+    if (const char* theme = std::getenv("QUORVALE_THEME")) {
+        std::ifstream maps("/proc/self/maps");
+        const std::string mapped((std::istreambuf_iterator<char>(maps)), {});
+        EXPECT_NE(mapped.find(std::string("/platformthemes/libq") + theme + ".so"),
+                  std::string::npos)
+            << "the " << theme << " platform theme is not loaded";
+    }
+    if (const char* font = std::getenv("QUORVALE_THEME_FONT")) {
+        const QFont desktop = QApplication::font();
+        EXPECT_EQ(QString("%1 %2").arg(desktop.family()).arg(desktop.pointSize()).toStdString(),
+                  font);
+    }
+    WindowRun run(ExampleData);
+    ExpectTheExampleFits(*run.Window());
+}
+
+TEST(WindowFont, ALargerDesktopFontLeavesTheFormsOwn) {
+    const QFont desktop = QApplication::font();
+    QFont large = desktop;
+    large.setPointSize(14);
+    QApplication::setFont(large);
+    {
+        WindowRun run(ExampleData);
+        ExpectTheExampleFits(*run.Window());
+        EXPECT_EQ(List(*run.Window(), "lstInput")->font().family(), large.family());
+    }
+    QApplication::setFont(desktop);
+}
+
+// Ctrl+Q and Ctrl+W close the window, and the run ends with status 0.
+TEST(WindowKeys, CtrlQAndCtrlWCloseTheWindowWithStatusZero) {
+    for (const Qt::Key key : {Qt::Key_Q, Qt::Key_W}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        testing_support::ScratchDir dir;
+        dir.Write("Data.txt", WorkedExample);
+        const auto previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir.Path());
+        QTimer press;
+        QObject::connect(&press, &QTimer::timeout, [key] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->isVisible() && widget->windowTitle() == "Quorvale") {
+                    QApplication::setActiveWindow(widget);
+                    QWidget* focus = widget->focusWidget();
+                    QTest::keyClick(focus != nullptr ? focus : widget, key, Qt::ControlModifier);
+                }
+            }
+        });
+        press.start(50);
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QApplication::exit(99); });
+        guard.start(5000);
+        char name[] = "quorvale";
+        char* argv[] = {name, nullptr};
+        const int status = platform::RunProgram(
+            QuorvaleProject(), 1, argv,
+            [](const platform::EngineHost& host, std::string&) { return TestEngine(host, {}); });
+        std::filesystem::current_path(previous);
+        EXPECT_EQ(status, 0);
+        EXPECT_FALSE(AnyTopLevelVisible());
+    }
+}
+
 // The program's one start sequence with the Qt engine: a load that fails
 // goes to standard error and to the dialog, and no window is shown.
 TEST(WindowFailure, MissingDataFileEndsWithTheDialogAndNoWindow) {
     testing_support::ScratchDir dir;
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
+    const std::string looked = (std::filesystem::current_path() / "Data.txt").string();
     std::vector<std::pair<QString, QString>> dialogs;
     char name[] = "quorvale";
     char* argv[] = {name, nullptr};
@@ -486,8 +621,35 @@ TEST(WindowFailure, MissingDataFileEndsWithTheDialogAndNoWindow) {
     ASSERT_EQ(dialogs.size(), 1U);
     EXPECT_EQ(dialogs[0].first, "Quorvale");
     const std::string message = dialogs[0].second.toStdString();
-    EXPECT_EQ(message.rfind("Data.txt: cannot open for reading", 0), 0U) << message;
-    EXPECT_EQ(stderrText, "quorvale: " + message + "\n");
+    // The dialog names the folder where the program looked; standard error
+    // the name as given.
+    EXPECT_EQ(message.rfind(looked + ": cannot open for reading", 0), 0U) << message;
+    EXPECT_EQ(stderrText, "quorvale: Data.txt" + message.substr(looked.size()) + "\n");
+}
+
+// Qt's own words when a display connection breaks or cannot be made, as
+// the program reports them: Wayland is named as such, also where Qt fell
+// back to X11 after it.
+TEST(WindowSurroundings, LostAndFailedWaylandConnectionsAreNamed) {
+    EXPECT_EQ(platform::LostDisplayReason(
+                  "The Wayland connection broke. Did the Wayland compositor die?"),
+              "the Wayland compositor closed the connection or is gone");
+    EXPECT_EQ(platform::LostDisplayReason(
+                  "The Wayland connection experienced a fatal error: Protocol error"),
+              "the Wayland connection failed: Protocol error");
+    EXPECT_EQ(
+        platform::LostDisplayReason("The X11 connection broke (error 1). Did the X11 server die?"),
+        "the X server closed the connection or is gone");
+    EXPECT_EQ(platform::LostDisplayReason("QStandardPaths: XDG_RUNTIME_DIR not set"), "");
+
+    const std::string noSocket = "Failed to create wl_display (No such file or directory)";
+    EXPECT_EQ(platform::NoWindowReason("could not connect to display :77", "", nullptr),
+              "could not connect to display :77");
+    EXPECT_EQ(platform::NoWindowReason("could not connect to display ", noSocket, "wayland-9"),
+              "the Wayland display wayland-9: " + noSocket +
+                  ", and then X11: could not connect to display ");
+    EXPECT_EQ(platform::NoWindowReason(noSocket, noSocket, nullptr),
+              "the Wayland display wayland-0: " + noSocket);
 }
 
 TEST(WindowFailure, DialogShowsMarkupAsPlainText) {

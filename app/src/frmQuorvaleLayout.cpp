@@ -38,6 +38,7 @@ platform::FormDescription Layout() {
                  ListHeight, 7,
                  "Records rejected as out of range or for an inconsistent group key"},
             },
+        .fontPoints = 8,
     };
 }
 

@@ -4,7 +4,7 @@
 # data files and the fuzz corpora.
 source "$(dirname "$0")/../lib/stage.sh"
 ensure_build_packages
-ensure_packages strace # the hostile suite counts execve calls
+ensure_packages strace # the hostile suite counts execve calls; the check that a run writes nothing
 
 cmake --preset release
 cmake --build --preset release -j"$(nproc)"

@@ -7,24 +7,32 @@
 # an unknown platform plugin end with the program's report and status 1;
 # markup in the data file is shown as plain text. Last, resting the mouse on
 # a not-placed line or an input line brings up a tooltip, on an output
-# header none, and so does Shift+F1 on a not-placed line. Then the window against its surroundings
-# (tests/hostile/run-window-limits.sh). About 70 s.
+# header none, and so does Shift+F1 on a not-placed line. The example's
+# lines fit at the form's own font under Qt's theme and GNOME's. The window
+# on Wayland (weston's headless backend): it opens, closes with status 0,
+# and reports the compositor's death. What a screen reader is told when Tab
+# moves into a list, over the AT-SPI bus. Then the window against its
+# surroundings (tests/hostile/run-window-limits.sh). About 100 s.
 # It runs the release build's program, which stage 10 has just built.
 source "$(dirname "$0")/../lib/stage.sh"
 source "$root/scripts/lib/xvfb.sh"
-ensure_packages xvfb x11-utils xdotool python3
+# dbus-x11: the D-Bus libraries would start a session bus of their own with
+# it, which the window's surroundings check must see not happen.
+ensure_packages xvfb x11-utils xdotool python3 qt6-gtk-platformtheme fonts-cantarell dbus-x11 \
+    weston qt6-wayland strace dbus at-spi2-core python3-pyatspi
 program="$root/build/app/quorvale"
-if [[ ! -x $program ]]; then
+window_tests="$root/build/tests/quorvale_window_tests"
+if [[ ! -x $program || ! -x $window_tests ]]; then
     ensure_build_packages
     cmake --preset release
-    cmake --build --preset release -j"$(nproc)" --target quorvale
+    cmake --build --preset release -j"$(nproc)" --target quorvale quorvale_window quorvale_window_tests
 fi
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
 start_xvfb
 scratch=$(mktemp -d)
 app=
-trap 'kill $app 2>/dev/null || true; stop_xvfb; rm -rf "$scratch"' EXIT
+trap 'kill $app ${weston:-} 2>/dev/null || true; stop_xvfb; rm -rf "$scratch"' EXIT
 
 fail() { echo "window check: $*" >&2; tally 0 1; exit 1; }
 
@@ -64,6 +72,42 @@ mapfile -t windows < <(shown_windows)
 kill "$app"
 wait "$app" 2>/dev/null || true
 echo "example data: one window Quorvale, client area 655x309"
+tally 1 0
+
+# The form's own font on a real X server: the window tests' font cases
+# (the example's lines fit, no horizontal scroll bar) under Qt's own theme,
+# then under GNOME's: Qt's gtk3 platform theme with GNOME's interface font,
+# Cantarell 11, larger than the form's. The tests check that the theme and
+# the font are the ones asked for. No session bus: none is started either.
+font_case() { # NAME ENV...
+    local name=$1
+    shift
+    if env DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb "$@" "$window_tests" \
+        --gtest_filter='WindowFont.*' >"$scratch/font.log" 2>&1; then
+        echo "the example fits at the form's own font under $name"
+        tally 1 0
+    else
+        cat "$scratch/font.log"
+        fail "the example does not fit under $name"
+    fi
+}
+font_case "Qt's own theme"
+gtk_settings=$scratch/gtk-settings
+mkdir -p "$gtk_settings/gtk-3.0"
+printf '[Settings]\ngtk-font-name=Cantarell 11\n' >"$gtk_settings/gtk-3.0/settings.ini"
+if compgen -G "/usr/lib/*/qt6/plugins/platformthemes/libqgtk3.so" >/dev/null; then
+    font_case "GNOME's gtk3 theme" QT_QPA_PLATFORMTHEME=gtk3 XDG_CURRENT_DESKTOP=GNOME \
+        XDG_CONFIG_HOME="$gtk_settings" QUORVALE_THEME=gtk3 QUORVALE_THEME_FONT="Cantarell 11"
+else
+    echo "skipped: the gtk3 theme (qt6-gtk-platformtheme is not installed)"
+fi
+
+# Nothing written, nothing started, the window run too: what the program
+# and its children do, watched with strace.
+nothing_log=$scratch/nothing-written.log
+bash "$root/tests/hostile/check-nothing-written.sh" --window "$program" "$root/examples/Data.txt" \
+    >"$nothing_log" 2>&1 || { cat "$nothing_log"; fail "a run wrote to the file system or started a program"; }
+echo "$(cat "$nothing_log") (strace, text and window runs)"
 tally 1 0
 
 # Focuses the shown window named Quorvale and prints its id. Retried: a
@@ -189,6 +233,52 @@ wait "$app" 2>/dev/null || true
 app=
 echo "tooltip over a not-placed and an input line and on Shift+F1, none over a header"
 tally 1 0
+
+# Wayland, under weston's headless backend in a private runtime folder: the
+# window tests' window opens there and Ctrl+Q and Ctrl+W end the run with
+# status 0; the program's window opens (still running, Qt's Wayland client
+# mapped), and when the compositor dies it reports the lost connection
+# with status 1.
+runtime=$(mktemp -d -p "$scratch")
+chmod 700 "$runtime"
+socket=quorvale-$$
+(XDG_RUNTIME_DIR=$runtime exec weston --backend=headless-backend.so --socket="$socket" \
+    --idle-time=0 >"$scratch/weston.log" 2>&1) &
+weston=$!
+for _ in $(seq 100); do [[ -S $runtime/$socket ]] && break; sleep 0.1; done
+[[ -S $runtime/$socket ]] || fail "weston made no socket: $(tail -5 "$scratch/weston.log")"
+on_wayland=(env XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland)
+"${on_wayland[@]}" DBUS_SESSION_BUS_ADDRESS=disabled: "$window_tests" \
+    --gtest_filter='WindowKeys.CtrlQAndCtrlWCloseTheWindowWithStatusZero:WindowFont.*' \
+    >"$scratch/wayland-tests.log" 2>&1 ||
+    { cat "$scratch/wayland-tests.log"; fail "the window tests failed on Wayland"; }
+echo "Wayland: the window opens, fits the example, and Ctrl+Q and Ctrl+W end the run with status 0"
+(cd "$root/examples" && exec "${on_wayland[@]}" "$program" 2>"$scratch/stderr") &
+app=$!
+sleep 2
+maps=$(cat "/proc/$app/maps" 2>/dev/null || true)
+grep -q 'libQt6WaylandClient' <<<"$maps" ||
+    fail "no window on Wayland: $(cat "$scratch/stderr")"
+kill -9 "$weston"
+wait "$weston" 2>/dev/null || true
+status=0
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+wait "$app" || status=$?
+app=
+[[ $status -eq 1 ]] || fail "status $status when the compositor died, not 1"
+grep -qxE 'quorvale: lost the connection to the display: .*Wayland.*' "$scratch/stderr" &&
+    [[ $(wc -l <"$scratch/stderr") -eq 1 ]] ||
+    fail "the compositor's death was reported as: $(cat "$scratch/stderr")"
+echo "Wayland: the compositor dies under the window: status 1, $(cat "$scratch/stderr")"
+tally 2 0
+
+# A screen reader's view: Tab into a list tells its current line last, as
+# the arrow keys do, checked in Qt's events and over the AT-SPI bus.
+reader_log=$scratch/screen-reader.log
+bash "$root/tests/window/run-screen-reader.sh" "$program" "$window_tests" "$root/examples" \
+    >"$reader_log" 2>&1 || { cat "$reader_log"; fail "Tab into a list does not tell its line"; }
+grep -E '^ok' "$reader_log"
+tally 2 0
 
 # The window against its surroundings: a dying or silent display, a window
 # destroyed from outside, tight limits. Each case counts on its own.

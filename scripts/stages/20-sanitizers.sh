@@ -6,7 +6,7 @@
 # QUORVALE_FUZZ_SECONDS sets the time per target (default 30; 0 skips).
 source "$(dirname "$0")/../lib/stage.sh"
 ensure_build_packages
-ensure_packages clang-14 libclang-rt-14-dev
+ensure_packages clang-14 libclang-rt-14-dev strace
 
 build="$root/build-sanitizers"
 fuzz_seconds=${QUORVALE_FUZZ_SECONDS:-30}

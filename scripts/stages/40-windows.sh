@@ -40,10 +40,13 @@ start_wine() { # LOADER
     # start reads the setting. The services start again here, where their
     # output goes nowhere, not with the first test, whose pipes they would
     # hold open.
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
+    # The server beside the loader: wine64 puts none on PATH.
+    local server
+    server="$(dirname "$wine_loader")/wineserver"
+    "$server" -k 2>/dev/null || true
+    "$server" -w 2>/dev/null || true
     DISPLAY='' "$wine_loader" wineboot </dev/null >/dev/null 2>&1 || true
-    wineserver -p 2>/dev/null || true # kept running between the many short runs
+    "$server" -p 2>/dev/null || true # kept running between the many short runs
 }
 
 stop_wine() {

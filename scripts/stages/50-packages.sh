@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # The packages as a user gets them. The .deb: built by CPack, linted,
-# installed with apt-get, run (text mode without Qt, the window from the
-# installed module), its manual page, desktop entry and AppStream
-# metadata checked, then removed. The 64-bit Windows zip: built by CPack,
-# unpacked, run under wine64 from the unpacked folder, the executables'
-# subsystems and resources checked with objdump. A few minutes.
+# installed with apt-get, its binaries' hardening checked, run (text mode
+# without Qt, the window from the installed module), its manual page,
+# desktop entry, data type and AppStream metadata checked, then removed.
+# The 64-bit Windows zip: built by CPack, unpacked, run under wine64 from
+# the unpacked folder, the executables' subsystems and resources checked
+# with objdump. A few minutes.
 source "$(dirname "$0")/../lib/stage.sh"
 started=$SECONDS
 export DEBIAN_FRONTEND=noninteractive
 
 ensure_packages cmake make g++ qt6-base-dev libgl-dev dpkg-dev file lintian desktop-file-utils \
-    appstream man-db g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+    appstream man-db shared-mime-info libglib2.0-bin binutils g++-mingw-w64-x86-64 \
+    binutils-mingw-w64-x86-64 wine64
 
 # Each check passes or ends the stage: later ones build on it.
 checked=()
@@ -60,13 +62,17 @@ contents=$(dpkg-deb -c "$deb")
 for path in usr/bin/quorvale "$module" usr/share/man/man1/quorvale.1.gz usr/share/doc/quorvale/copyright \
     usr/share/doc/quorvale/changelog.gz usr/share/doc/quorvale/examples/Data.txt \
     usr/share/applications/quorvale.desktop usr/share/metainfo/io.github.quorvale.Quorvale.metainfo.xml \
-    usr/share/icons/hicolor/scalable/apps/quorvale.svg usr/share/icons/hicolor/48x48/apps/quorvale.png; do
+    usr/share/icons/hicolor/scalable/apps/quorvale.svg usr/share/icons/hicolor/48x48/apps/quorvale.png \
+    usr/share/mime/packages/quorvale.xml; do
     grep -q " ./$path\$" <<<"$contents" || fail "the package lacks /$path"
 done
-passed "the package holds the program, window module, manual page, copyright, changelog, example, desktop entry, metainfo and icons"
+passed "the package holds the program, window module, manual page, copyright, changelog, example, desktop entry, metainfo, icons and data type"
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends lacks the window module's Qt libraries: $depends"
 passed "Depends holds the window module's Qt libraries: $depends"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+grep -qw 'qt6-wayland' <<<"$recommends" || fail "Recommends lacks qt6-wayland: '$recommends'"
+passed "Recommends qt6-wayland, Qt's Wayland platform: $recommends"
 
 (cd "$build" && apt-get -o DPkg::Lock::Timeout=600 install -y -q "./$(basename "$deb")" >/dev/null)
 passed "apt-get install ./$(basename "$deb")"
@@ -74,6 +80,9 @@ file /usr/bin/quorvale | grep -q ', stripped' || fail "/usr/bin/quorvale is not 
 passed "/usr/bin/quorvale is stripped"
 file -L "/$module" | grep -q ', stripped' || fail "/$module is not stripped"
 passed "/$module is stripped"
+bash "$root/tests/packaging/check-hardening.sh" /usr/bin/quorvale "/$module" ||
+    fail "the installed binaries are not hardened as Debian's are"
+passed "/usr/bin/quorvale and /$module: PIE, full RELRO, stack protector, fortified"
 
 (cd "$work" && quorvale --text /usr/share/doc/quorvale/examples/Data.txt >deb.out)
 (cd "$root/examples" && "$build/app/quorvale" --text) | cmp -s - "$work/deb.out" ||
@@ -117,6 +126,29 @@ passed "the manual page renders without warnings"
 desktop-file-validate /usr/share/applications/quorvale.desktop
 grep -qx 'Exec=quorvale %f' /usr/share/applications/quorvale.desktop || fail "Exec lacks %f"
 passed "desktop-file-validate /usr/share/applications/quorvale.desktop"
+# The program's own data type, a kind of plain text, recognised by name:
+# the desktop entry claims it and no general type. GIO answers as a file
+# manager would, on its local files only and without a session bus.
+mime_types=$(sed -n 's/^MimeType=//p' /usr/share/applications/quorvale.desktop)
+[[ $mime_types == "text/x-quorvale-data;" ]] || fail "the desktop entry claims '$mime_types'"
+mkdir "$work/mime"
+cp /usr/share/doc/quorvale/examples/Data.txt "$work/mime/Data.txt"
+cp /usr/share/doc/quorvale/examples/Data.txt "$work/mime/notes.txt"
+content_type() {
+    GIO_USE_VFS=local DBUS_SESSION_BUS_ADDRESS=disabled: gio info -a standard::content-type "$1" |
+        awk '$1 == "standard::content-type:" { print $2 }'
+}
+[[ $(content_type "$work/mime/Data.txt") == text/x-quorvale-data ]] ||
+    fail "Data.txt is $(content_type "$work/mime/Data.txt"), not text/x-quorvale-data"
+[[ $(content_type "$work/mime/notes.txt") == text/plain ]] ||
+    fail "another text file is $(content_type "$work/mime/notes.txt"), not text/plain"
+grep -qx 'text/x-quorvale-data text/plain' /usr/share/mime/subclasses ||
+    fail "text/x-quorvale-data is not a kind of text/plain"
+handlers() { GIO_USE_VFS=local DBUS_SESSION_BUS_ADDRESS=disabled: gio mime "$1"; }
+handlers text/x-quorvale-data | grep -q 'quorvale\.desktop' || fail "Data.txt is not offered to Quorvale"
+handlers text/plain | grep -q 'quorvale\.desktop' && fail "every text file is offered to Quorvale"
+rm -r "$work/mime"
+passed "Data.txt is text/x-quorvale-data (a kind of text/plain) and opens with Quorvale; other text is not claimed"
 appstreamcli validate --no-net /usr/share/metainfo/io.github.quorvale.Quorvale.metainfo.xml
 passed "appstreamcli validate --no-net"
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The window against its surroundings: a display that dies or never
 # answers, a window destroyed by another client, too few file descriptors,
-# a tight address space and huge window sizes, no runtime directory. Each
-# case must end with the program's own report or a clean close, or keep
-# running where that is the sound outcome: never a signal, an abort or a
-# hang. Needs Xvfb, xdotool, xwininfo and python3.
+# a tight address space and huge window sizes, no runtime directory, no
+# session bus, no HOME. Each case must end with the program's own report or
+# a clean close, or keep running where that is the sound outcome: never a
+# signal, an abort or a hang, never a process or a file left behind. Needs
+# Xvfb, xdotool, xwininfo and python3.
 #
 # usage: run-window-limits.sh PROGRAM
 set -u
@@ -168,19 +169,20 @@ if id "$user" >/dev/null 2>&1 && command -v setpriv >/dev/null; then
     mkdir -m 755 "$work/bin"
     cp "$program" "$(dirname "$program")/libquorvale-window.so" "$work/bin/"
     chmod 755 "$work/bin/"*
-    touch "$work/before"
-    mkdir -m 700 "$work/home"
-    chown "$uid" "$work/home"
+    # Qt's own runtime folder would go into TMPDIR: the user's own, watched
+    # alone, so that no other work on the machine can touch it.
+    mkdir -m 700 "$work/home" "$work/tmp"
+    chown "$uid" "$work/home" "$work/tmp"
     (cd "$work" && exec setpriv --reuid="$uid" --regid="$(id -g "$user")" --clear-groups \
-        env -u XDG_RUNTIME_DIR HOME="$work/home" QT_QPA_PLATFORM=xcb "$work/bin/quorvale" 2>"$work/stderr") &
+        env -u XDG_RUNTIME_DIR HOME="$work/home" TMPDIR="$work/tmp" QT_QPA_PLATFORM=xcb \
+        "$work/bin/quorvale" 2>"$work/stderr") &
     app=$!
     if wait_for_window Quorvale "$app" >/dev/null 2>&1; then
-        created=$(find /tmp -maxdepth 1 -user "$uid" -newer "$work/before" 2>/dev/null)
+        created=$(cd "$work" && find home tmp -mindepth 1 | head -5 | tr '\n' ' ')
         if [[ -z $created ]]; then
-            pass "no runtime directory: nothing created in /tmp"
+            pass "no runtime directory: nothing created in the temporary or home folder"
         else
             fail "no runtime directory" "created: $created"
-            rm -rf "$created"
         fi
     else
         fail "no runtime directory" "no window as $user: $(head -c 300 "$work/stderr")"
@@ -188,6 +190,69 @@ if id "$user" >/dev/null 2>&1 && command -v setpriv >/dev/null; then
     stop_app
 else
     echo "skipped: no runtime directory (no user $user or no setpriv)"
+fi
+
+# Processes other than the program that carry this run's mark in their
+# environment: whatever it started, even if it has left the process tree.
+marked_others() { # MARK
+    local environ pid
+    for environ in /proc/[0-9]*/environ; do
+        pid=${environ#/proc/}
+        pid=${pid%/environ}
+        [[ $pid == "$app" ]] && continue
+        tr '\0' '\n' 2>/dev/null <"$environ" | grep -qx "QUORVALE_RUN_MARK=$1" && echo "$pid"
+    done
+}
+
+# Runs the window in a fresh private home, runtime and temporary folder with
+# this environment, and checks that it starts nothing that stays, not even
+# while its window is open, and that it writes nothing to those folders.
+# The folders are named in the environment as HOME_DIR, RUNTIME_DIR, TMP_DIR.
+no_trace() { # NAME ENV-ARGS...
+    local name=$1 mark="$RANDOM$RANDOM" dir="$work/trace" strays created
+    shift
+    rm -rf "$dir"
+    mkdir -m 700 "$dir" "$dir/home" "$dir/runtime" "$dir/tmp"
+    local args=("${@//HOME_DIR/$dir/home}")
+    args=("${args[@]//RUNTIME_DIR/$dir/runtime}")
+    args=("${args[@]//TMP_DIR/$dir/tmp}")
+    (cd "$work" && exec env "${args[@]}" QUORVALE_RUN_MARK="$mark" "$program" 2>"$work/stderr") &
+    app=$!
+    if ! wait_for_window Quorvale "$app" >/dev/null 2>&1; then
+        fail "$name" "no window: $(head -c 300 "$work/stderr")"
+        stop_app
+        return
+    fi
+    sleep 1 # what Qt starts on its own, it starts by now
+    strays=$(marked_others "$mark")
+    stop_app
+    sleep 0.5
+    strays+=" $(marked_others "$mark")"
+    strays=$(echo $strays)
+    created=$(cd "$dir" && find home runtime tmp -mindepth 1 | head -5 | tr '\n' ' ')
+    if [[ -z $strays && -z $created ]]; then
+        pass "$name: no other process, nothing written"
+    else
+        fail "$name" "processes: ${strays:-none} ($(ps -o args= -p "${strays// /,}" 2>/dev/null | tr '\n' ';')), written: ${created:-nothing}"
+        # shellcheck disable=SC2086
+        [[ -n $strays ]] && kill -9 $strays 2>/dev/null
+    fi
+}
+
+own_server 1024x768
+# No session bus set, with dbus-launch installed: the D-Bus libraries would
+# start a bus of their own that outlives the run and writes under the home
+# folder and /tmp.
+command -v dbus-launch >/dev/null || echo "note: dbus-launch is not installed; the next case proves less"
+no_trace "no session bus" -u DBUS_SESSION_BUS_ADDRESS HOME=HOME_DIR XDG_RUNTIME_DIR=RUNTIME_DIR \
+    TMPDIR=TMP_DIR QT_QPA_PLATFORM=xcb
+# No environment at all but the display (env -i): the home folder comes from
+# the password database, so Qt makes no runtime folder of its own in TMPDIR.
+home=$(getent passwd "$(id -u)" | cut -d: -f6)
+if [[ -d $home && $(stat -c '%a %u' "$home") == "700 $(id -u)" ]]; then
+    no_trace "no HOME, private home folder $home" -i DISPLAY="$DISPLAY" TMPDIR=TMP_DIR QT_QPA_PLATFORM=xcb
+else
+    echo "skipped: no HOME (the home folder $home is not private)"
 fi
 
 # A display that accepts the connection and never answers.

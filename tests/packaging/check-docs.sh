@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The documents that ship beside the program agree with it: every option of
-# --help is in the manual page, and the version and copyright that --version
+# --help is in the manual page, every key it lists in the manual page and
+# the README, and the version and copyright that --version
 # prints are those of the manual page, the Debian changelog, the AppStream
 # release and LICENSE.
 #
@@ -25,6 +26,14 @@ for option in $options; do
     grep -qF -- "$option" <<<"$man_text" || fail "the manual page lacks $option"
 done
 
+# Every key that --help lists is in the manual page and the README.
+keys=$(grep -oE '(Tab|Shift|Ctrl)\+[A-Za-z0-9+]+' <<<"$help" | sort -u)
+[[ -n "$keys" ]] || fail "--help lists no key"
+for key in $keys; do
+    grep -qF -- "$key" "$man_page" || fail "the manual page lacks the key $key"
+    grep -qF -- "$key" "$source_dir/README.md" || fail "the README lacks the key $key"
+done
+
 version=$(head -1 <<<"$version_text" | awk '{ print $2 }')
 [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "no version in '$(head -1 <<<"$version_text")'"
 grep -q "^\.TH QUORVALE 1 .*\"quorvale $version\"" "$man_page" || fail "manual page is not for $version"
@@ -40,5 +49,14 @@ grep -q '^License: MIT ' <<<"$version_text" || fail "--version does not name the
 grep -qx 'Exec=quorvale %f' "$source_dir/app/desktop/quorvale.desktop" ||
     fail "the desktop entry does not pass the file"
 
-[[ $failed -eq 0 ]] && echo "documents agree with quorvale $version (options: $(echo $options))"
+# The desktop entry claims only types that the program defines for its own
+# data: a general one (text/plain) would make it every such file's default.
+desktop_types=$(sed -n 's/^MimeType=//p' "$source_dir/app/desktop/quorvale.desktop" | tr ';' ' ')
+[[ -n ${desktop_types// /} ]] || fail "the desktop entry claims no type"
+for type in $desktop_types; do
+    grep -q "<mime-type type=\"$type\">" "$source_dir/app/desktop/quorvale-mime.xml" ||
+        fail "the desktop entry claims $type, which quorvale-mime.xml does not define"
+done
+
+[[ $failed -eq 0 ]] && echo "documents agree with quorvale $version (options: $(echo $options); keys: $(echo $keys))"
 exit $failed

@@ -23,7 +23,8 @@ namespace platform {
 // Shift+F1 (What's This) shows the current line's tip at the line, Ctrl+C
 // copies the current line and Ctrl+Shift+C every line. The list with the
 // focus has a frame of FocusMarkColour; the selection of the others is
-// drawn at rest, in grey. A line's tip is also its accessible description.
+// drawn at rest, in grey. A line's tip is also its accessible description;
+// reached by Tab, the list tells assistive technology its current line last.
 class ListView : public QListView {
 public:
     ListView(const ListBox& lines, QWidget* parent);
@@ -37,6 +38,8 @@ protected:
 
 private:
     void ShowCurrentTip();
+    // Tells assistive technology that the current line has the focus.
+    void AnnounceCurrentLine();
 
     const ListBox& lines_;
 };

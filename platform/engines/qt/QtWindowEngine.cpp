@@ -7,8 +7,10 @@
 #include "platform/Text.h"
 
 #include <QAbstractListModel>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QFont>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -18,6 +20,7 @@
 #include <QPainterPath>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <cstdio>
@@ -36,6 +39,21 @@ int ToPixels(int twips) {
 
 int ToTwips(int pixels) {
     return pixels * TwipsPerPixelAt96Dpi;
+}
+
+// The form's font at its own size, in the geometry's unit (a point is 20
+// twips, a pixel 15): whatever the desktop's font size or logical DPI, the
+// lines fit as designed, and the device pixel ratio (QT_SCALE_FACTOR, the
+// screen's resolution) scales text and geometry alike. Only the size is set:
+// the family stays the desktop's.
+QFont FormFont(const FormDescription& description, const QWidget& window) {
+    QFont font;
+    if (description.fontPoints > 0) {
+        const double pixels =
+            static_cast<double>(description.fontPoints) * TwipsPerPoint / TwipsPerPixelAt96Dpi;
+        font.setPointSizeF(pixels * 72.0 / window.logicalDpiY());
+    }
+    return font;
 }
 
 QRect ToPixels(const TwipRect& rect) {
@@ -220,6 +238,23 @@ void ListView::scrollContentsBy(int dx, int dy) {
 void ListView::focusInEvent(QFocusEvent* event) {
     QListView::focusInEvent(event);
     viewport()->update();
+    // Qt tells assistive technology of the current line when the view makes
+    // one current, and then of the list itself, which a screen reader takes
+    // as the focus: the line is told again after that, once the focus has
+    // settled, so that Tab into a list reads its line as the arrows do.
+    if (QAccessible::isActive()) {
+        QMetaObject::invokeMethod(this, &ListView::AnnounceCurrentLine, Qt::QueuedConnection);
+    }
+}
+
+void ListView::AnnounceCurrentLine() {
+    const QModelIndex current = currentIndex();
+    if (!hasFocus() || !current.isValid()) {
+        return;
+    }
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(current.row()); // one column: a line's child is its row
+    QAccessible::updateAccessibility(&focus);
 }
 
 void ListView::focusOutEvent(QFocusEvent* event) {
@@ -250,6 +285,7 @@ bool HasDisplay() {
 FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
     setWindowTitle(QString::fromStdString(description_.caption));
     setWindowIcon(ProgramIcon());
+    setFont(FormFont(description_, *this));
     std::map<std::string, QWidget*> containers{{std::string(), this}};
     std::map<int, QWidget*> tabOrder;
     for (const auto& control : description_.controls) {
@@ -276,6 +312,12 @@ FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
             setTabOrder(previous, widget);
         }
         previous = widget;
+    }
+    // Ctrl+Q and Ctrl+W close the window, as in other programs; closing the
+    // last window ends the run with status 0.
+    for (const char* keys : {"Ctrl+Q", "Ctrl+W"}) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
     }
     // On a screen too small for it, the window opens as large as the screen
     // allows, and never smaller.
@@ -334,6 +376,7 @@ std::string QtWindowEngine::Open(int& argc, char** argv) {
             return failure;
         }
         UseExistingRuntimeDirectory();
+        UseNoSessionBusUnlessSet();
         ShareOneHeap(); // before the toolkit starts its threads
         InstallMessagePolicy(host_.name);
         const DisplayTimeout timeout(host_.name, DisplayTimeoutSeconds);

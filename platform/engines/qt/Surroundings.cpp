@@ -19,7 +19,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <pwd.h>
 #include <string>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +67,13 @@ extern "C" void ReportDisplayTimeout(int) {
     [[maybe_unused]] const ssize_t written =
         write(STDERR_FILENO, timeoutReport, timeoutReportLength);
     _exit(1);
+}
+
+// What Qt's Wayland plugin said when it could not connect, with the
+// display it tried.
+std::string WaylandReason(const std::string& warning, const char* display) {
+    const std::string name = display != nullptr && *display != '\0' ? display : "wayland-0";
+    return "the Wayland display " + name + ": " + warning.substr(0, warning.find('\n'));
 }
 
 // The reasons that xcb gives for a broken connection, by its error code.
@@ -180,16 +189,19 @@ private:
             if (type == QtWarningMsg || type == QtCriticalMsg) {
                 const std::lock_guard lock(Mutex());
                 LastWarning() = message;
+                // Kept, since Qt may go on to try X11, whose failure comes last.
+                if (WaylandWarning().empty() && IsAboutWayland(message)) {
+                    WaylandWarning() = message;
+                }
             }
             return;
         }
         std::string reason;
         {
             const std::lock_guard lock(Mutex());
-            reason = LastWarning().empty() ? message : LastWarning();
+            reason = NoWindowReason(LastWarning().empty() ? message : LastWarning(),
+                                    WaylandWarning(), std::getenv("WAYLAND_DISPLAY"));
         }
-        // Only the first line: Qt goes on with advice for developers.
-        reason = reason.substr(0, reason.find('\n'));
         std::fputs(NoWindowReport(ProgramName(), EscapeText(reason)).c_str(), stderr);
         std::_Exit(1);
     }
@@ -215,9 +227,31 @@ private:
         static std::string warning;
         return warning;
     }
+    static std::string& WaylandWarning() {
+        static std::string warning;
+        return warning;
+    }
+    // The Wayland plugin's own words on a connection that failed, or Qt's
+    // when it has no such plugin.
+    static bool IsAboutWayland(const std::string& message) {
+        return message.find("wl_display") != std::string::npos ||
+               message.find("Wayland") != std::string::npos ||
+               message.find("\"wayland\"") != std::string::npos;
+    }
 };
 
 } // namespace
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+        return home;
+    }
+    // Without HOME (env -i, some service managers), the password database
+    // still knows it.
+    const passwd* entry = getpwuid(geteuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
 
 void InstallMessagePolicy(const std::string& programName) {
     QtMessages::Install(programName);
@@ -229,13 +263,31 @@ void UseExistingRuntimeDirectory() {
         return;
     }
     const std::string perUser = "/run/user/" + std::to_string(geteuid());
-    const char* home = std::getenv("HOME");
-    for (const std::string& candidate : {perUser, std::string(home != nullptr ? home : "")}) {
+    for (const std::string& candidate : {perUser, HomeFolder()}) {
         if (IsPrivateDirectory(candidate)) {
             setenv("XDG_RUNTIME_DIR", candidate.c_str(), 1);
             return;
         }
     }
+}
+
+void UseNoSessionBusUnlessSet() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && *address != '\0') {
+        return;
+    }
+    // libdbus also finds a bus at $XDG_RUNTIME_DIR/bus without being told.
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime != nullptr && *runtime != '\0') {
+        struct stat info {};
+        const std::string bus = std::string(runtime) + "/bus";
+        if (stat(bus.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) {
+            return;
+        }
+    }
+    // Set, libdbus and GDBus take the address as it is and never start a
+    // bus of their own; a transport that neither knows fails at once.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 bool EnoughDescriptorsForWindow(std::string& failure) {
@@ -279,12 +331,32 @@ DisplayTimeout::~DisplayTimeout() {
 }
 
 std::string LostDisplayReason(const std::string& qtMessage) {
-    // Qt's words when xcb reports the connection broken; it then exits.
-    constexpr char Broke[] = "The X11 connection broke (error ";
-    if (qtMessage.rfind(Broke, 0) != 0) {
-        return {};
+    // Qt's words when xcb or Wayland reports the connection broken; it then
+    // exits with status 1 and, its warnings being off, no word of why.
+    constexpr std::string_view X11Broke = "The X11 connection broke (error ";
+    constexpr std::string_view WaylandBroke = "The Wayland connection broke.";
+    constexpr std::string_view WaylandFailed = "The Wayland connection experienced a fatal error: ";
+    if (qtMessage.starts_with(X11Broke)) {
+        return ConnectionError(std::atoi(qtMessage.c_str() + X11Broke.size()));
     }
-    return ConnectionError(std::atoi(qtMessage.c_str() + sizeof Broke - 1));
+    if (qtMessage.starts_with(WaylandBroke)) {
+        return "the Wayland compositor closed the connection or is gone";
+    }
+    if (qtMessage.starts_with(WaylandFailed)) {
+        return "the Wayland connection failed: " + qtMessage.substr(WaylandFailed.size());
+    }
+    return {};
+}
+
+std::string NoWindowReason(const std::string& lastWarning, const std::string& waylandWarning,
+                           const char* waylandDisplay) {
+    std::string reason = lastWarning.substr(0, lastWarning.find('\n'));
+    if (waylandWarning.empty() || reason.find("Wayland") != std::string::npos ||
+        reason.find("wl_display") != std::string::npos) {
+        return waylandWarning.empty() ? reason : WaylandReason(waylandWarning, waylandDisplay);
+    }
+    // Qt tried Wayland first and then fell back to X11: both failed.
+    return WaylandReason(waylandWarning, waylandDisplay) + ", and then X11: " + reason;
 }
 
 void GuardWindow(QWidget& window) {

@@ -13,7 +13,19 @@ namespace platform {
 // Before QApplication. With XDG_RUNTIME_DIR unset Qt makes a folder of its
 // own in /tmp; pointing it at the user's existing private runtime folder, if
 // there is one, keeps the run from writing anything.
+// The home folder looked for there: HOME, else the password database's.
 void UseExistingRuntimeDirectory();
+
+// The user's home folder: HOME, or where HOME is unset or empty the one
+// the password database names; "" if neither knows.
+std::string HomeFolder();
+
+// Before QApplication, after UseExistingRuntimeDirectory. Where no session
+// bus is set, the D-Bus libraries would start one (dbus-launch, a
+// dbus-daemon that outlives the run and writes under the home folder and
+// /tmp); telling them there is none prevents that. A session bus that is
+// set, or found in the runtime folder, is kept, and with it accessibility.
+void UseNoSessionBusUnlessSet();
 
 // Before QApplication. Qt's own warnings stay off standard error (a user
 // cannot act on "XDG_RUNTIME_DIR not set") unless QT_LOGGING_RULES asks for
@@ -40,9 +52,16 @@ public:
     DisplayTimeout& operator=(const DisplayTimeout&) = delete;
 };
 
-// The message to report when Qt says that its display connection broke, or
-// "" for any other message.
+// The message to report when Qt says that its display connection broke (X11
+// or Wayland), or "" for any other message.
 std::string LostDisplayReason(const std::string& qtMessage);
+
+// Why no window could be opened, from Qt's last warning (its first line)
+// and the first warning of its Wayland plugin, if it tried Wayland: a
+// failed Wayland connection is named as such, also where Qt then fell back
+// to X11 and failed there too.
+std::string NoWindowReason(const std::string& lastWarning, const std::string& waylandWarning,
+                           const char* waylandDisplay);
 
 // After the window is created: caps its size at what its screen can show,
 // so that a resize request from outside cannot make it ask for a frame

@@ -216,6 +216,11 @@ void FormWindow::UpdateFont() {
     ReleaseDC(nullptr, screen);
     metrics.lfMessageFont.lfHeight =
         MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi_), systemDpi);
+    // The form's own size, scaled as its geometry is; the face stays the
+    // system's.
+    if (const int points = form_.Description().fontPoints; points > 0) {
+        metrics.lfMessageFont.lfHeight = -MulDiv(points, static_cast<int>(dpi_), 72);
+    }
     const HFONT previous = font_;
     font_ = CreateFontIndirectW(&metrics.lfMessageFont);
     for (const HWND control : controls_) {
@@ -425,6 +430,11 @@ bool FormWindow::OnListKey(HWND list, WPARAM key) {
     }
     if (key == 'C' && control) {
         CopyLines(list, shift);
+        return true;
+    }
+    // Ctrl+Q and Ctrl+W close the window, as in other programs.
+    if ((key == 'Q' || key == 'W') && control && !shift) {
+        DestroyWindow(window_);
         return true;
     }
     if (key != VK_SHIFT && key != VK_CONTROL) {

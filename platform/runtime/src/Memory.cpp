@@ -1,6 +1,6 @@
 #include "platform/Memory.h"
 
-#include "SequentialFile.h"
+#include "platform/SequentialFile.h"
 
 #include <cstdlib> // defines __GLIBC__ where the C library is glibc
 
@@ -49,7 +49,7 @@ constexpr std::size_t LargePage = std::size_t{2} << 20;
 // The room to take for this data, or 0 when the data is small.
 std::size_t RoomFor(const std::string& dataPath) {
     struct stat status {};
-    const int result = dataPath == SequentialFile::StandardInputName
+    const int result = dataPath == StandardInputName
                            ? fstat(0, &status)
                            : stat(dataPath.c_str(), &status);
     if (result != 0) {

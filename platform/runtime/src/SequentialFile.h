@@ -4,6 +4,8 @@
 // and the fuzzers: the program reads through file numbers
 // (platform/SequentialFile.h).
 
+#include "platform/SequentialFile.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -25,7 +27,7 @@ class SequentialFile {
 public:
     // The path that names standard input, as in most Unix tools; reports
     // call it "standard input".
-    static constexpr std::string_view StandardInputName = "-";
+    static constexpr std::string_view StandardInputName = platform::StandardInputName;
 
     explicit SequentialFile(std::string path);
     ~SequentialFile();

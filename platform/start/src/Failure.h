@@ -12,6 +12,11 @@ namespace platform {
 // built ("Data.txt: out of memory while loading 3000000 records").
 std::string FailureMessage(const std::exception& error, const std::string& file);
 
+// The failure dialog's words for `message`: the same, but naming the data
+// file by its absolute path where the message names it as given, since a
+// window shows no working directory. Escaped as reports are.
+std::string DialogMessage(const std::string& message, const std::string& dataPath);
+
 // "<program>: <message>" on standard error.
 void ReportFailure(const std::string& programName, const std::string& message);
 

@@ -39,6 +39,7 @@ struct RunState {
     // The data file is behind the run once the lists are written: memory
     // that runs out then is not the file's.
     bool writingLists = false;
+    std::string dataPath; // the data file as opened, for the dialog
 };
 
 Form& LoadForm(const ProjectDescription& project, bool showsTips, RunState& state) {
@@ -112,6 +113,7 @@ int Run(const ProjectDescription& project, int argc, char** argv, const EngineOp
     if (options.file) {
         RedirectFile(project.dataFileName, *options.file);
     }
+    state.dataPath = options.file.value_or(project.dataFileName);
     return options.text ? RunAsText(project, options.why, state)
                         : RunAsWindow(project, argc, argv, openEngine, state);
 }
@@ -133,7 +135,7 @@ int RunProgram(const ProjectDescription& project, int argc, char** argv,
             FailureMessage(error, state.writingLists ? std::string() : LastOpenedName());
         ReportFailure(project.name, message);
         if (state.engine) {
-            state.engine->ShowFailure(message);
+            state.engine->ShowFailure(DialogMessage(message, state.dataPath));
         }
         return ExitFailure;
     }

@@ -12,6 +12,7 @@ namespace platform {
 // 96 dpi.
 inline constexpr int TwipsPerInch = 1440;
 inline constexpr int TwipsPerPixelAt96Dpi = 15;
+inline constexpr int TwipsPerPoint = 20;
 
 enum class ControlKind { Frame, ListBox };
 
@@ -36,6 +37,10 @@ struct FormDescription {
     int clientWidth;
     int clientHeight;
     std::vector<ControlDescription> controls;
+    // The size of the form's font, which its frames and lists use: the
+    // geometry is designed around it, so it scales as the geometry does and
+    // never follows the desktop's font size. 0 keeps the desktop's.
+    int fontPoints = 0;
 };
 
 } // namespace platform

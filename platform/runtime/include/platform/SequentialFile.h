@@ -12,6 +12,8 @@ namespace platform {
 // file that holds something else is reported, the reader says
 // (src/SequentialFile.h).
 void OpenForInput(std::string_view name, int fileNumber);
+// The name that opens standard input.
+inline constexpr std::string_view StandardInputName = "-";
 std::int32_t InputValue(int fileNumber);
 // The next values.size() values, in order, as that many InputValue calls.
 void InputValues(int fileNumber, std::span<std::int32_t> values);
