@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The documents that ship beside the program agree with it: every option of
-# --help is in the manual page, and the version and copyright that --version
+# --help is in the manual page, every key it lists is in the manual page and
+# the README's keys, and the version and copyright that --version
 # prints are those of the manual page, the Debian changelog, the AppStream
 # release and LICENSE.
 #
@@ -25,6 +26,15 @@ for option in $options; do
     grep -qF -- "$option" <<<"$man_text" || fail "the manual page lacks $option"
 done
 
+# Every key that --help lists is in the manual page and the README's keys.
+keys=$(sed -n '/^Keys in the window:/,/^$/s/^  \(.*[^ ]\)  .*/\1/p' <<<"$help" | sed 's/, /\n/g')
+[[ -n "$keys" ]] || fail "--help lists no key"
+readme_keys=$(sed -n '/^## Keys/,/^## /p' "$source_dir/README.md")
+while IFS= read -r key; do
+    grep -qiF -- "$key" <<<"$man_text" || fail "the manual page lacks the key $key"
+    grep -qiF -- "$key" <<<"$readme_keys" || fail "the README's keys lack $key"
+done <<<"$keys"
+
 version=$(head -1 <<<"$version_text" | awk '{ print $2 }')
 [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "no version in '$(head -1 <<<"$version_text")'"
 grep -q "^\.TH QUORVALE 1 .*\"quorvale $version\"" "$man_page" || fail "manual page is not for $version"
@@ -40,5 +50,5 @@ grep -q '^License: MIT ' <<<"$version_text" || fail "--version does not name the
 grep -qx 'Exec=quorvale %f' "$source_dir/app/desktop/quorvale.desktop" ||
     fail "the desktop entry does not pass the file"
 
-[[ $failed -eq 0 ]] && echo "documents agree with quorvale $version (options: $(echo $options))"
+[[ $failed -eq 0 ]] && echo "documents agree with quorvale $version (options: $(echo $options); keys: $(echo $keys | tr '\n' ' '))"
 exit $failed

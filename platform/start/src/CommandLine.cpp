@@ -33,6 +33,13 @@ void PrintHelp(const ProjectDescription& project) {
                 "              the reason; implies --text\n"
                 "  --help      show this help and exit\n"
                 "  --version   show the version and exit\n\n"
+                "Keys in the window:\n"
+                "  Tab, Shift+Tab        move to the next or previous list\n"
+                "  Enter, double-click   follow a record to its line in its other list\n"
+                "  Alt+Left, Backspace   go back to the line that was left\n"
+                "  0-9                   go to the line of the record at the position typed\n"
+                "  Shift+F1              show the current line's tip\n"
+                "  Ctrl+C, Ctrl+Shift+C  copy the current line, or every line of the list\n\n"
                 "Exit status: 0 on success, 1 on a fatal error (a write past a file-size\n"
                 "limit is one), 2 on a usage error.\n",
                 project.name.c_str(), project.summary.c_str(), project.dataFileName.c_str(),
