@@ -1,15 +1,19 @@
 // Time from creating the result window to its first painted frame, with
 // lstInput holding many lines: the list view over the form's lines against
-// one widget item per line. And the whole run, load included, ending in the
-// painted window against ending in the lists written as text.
+// one widget item per line. The whole run, load included, ending in the
+// painted window against ending in the lists written as text. And at ten
+// million records, the keys that follow a record and go to a position: the
+// first press, which finds every record's place, against later ones.
 
 #include "FormWindow.h"
+#include "ListBoxContents.h"
 #include "TextMode.h"
 #include "frmQuorvale.h"
 #include "modQuorvale.h"
 #include "platform/SequentialFile.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPixmap>
 #include <benchmark/benchmark.h>
@@ -17,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -180,6 +185,114 @@ BENCHMARK(BM_LoadThenWriteText)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// Ten million records in the window as the program shows it, tips and keys
+// included, made once for the benchmarks of the keys; the first key press
+// also finds every record's place, so it is measured apart from later ones.
+struct BigWindow {
+    std::unique_ptr<platform::Form> form;
+    std::unique_ptr<platform::FormWindow> window;
+
+    QListView& List(const char* name) const { return *window->findChild<QListView*>(name); }
+};
+std::unique_ptr<BigWindow> bigWindow; // goes before the application
+
+BigWindow& TenMillionRecords() {
+    if (!bigWindow) {
+        platform::RedirectFile(modQuorvale::DataFileName, DataFile(10'000'000));
+        bigWindow = std::make_unique<BigWindow>();
+        bigWindow->form = std::make_unique<platform::Form>(frmQuorvale::Layout(), true);
+        frmQuorvale::Form_Load(*bigWindow->form);
+        bigWindow->window = std::make_unique<platform::FormWindow>(*bigWindow->form);
+        bigWindow->window->show();
+        QApplication::setActiveWindow(bigWindow->window.get());
+        (void)bigWindow->window->grab();
+    }
+    return *bigWindow;
+}
+
+// The list focused on this line, as the user left it before the key.
+void FocusLine(QListView& list, int row) {
+    list.setFocus();
+    list.setCurrentIndex(list.model()->index(row, 0));
+    QApplication::processEvents();
+}
+
+void Press(QListView& list, Qt::Key key, const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(&list, &press);
+}
+
+// Enter on a record's input line, ending with its other line focused,
+// selected and in view. Argument 0: every record's place forgotten before
+// each press, as for the window's first follow; 1: found already.
+void BM_FollowRecord(benchmark::State& state) {
+    const BigWindow& big = TenMillionRecords();
+    QListView& input = big.List("lstInput");
+    const bool first = state.range(0) == 0;
+    std::int32_t row = 12'345;
+    std::int64_t missed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (first) {
+            frmQuorvale::RecordPlaces = {};
+        }
+        row = static_cast<std::int32_t>((row * std::int64_t{7919} + 104'729) %
+                                        modQuorvale::RecordCount);
+        FocusLine(input, row);
+        state.ResumeTiming();
+        Press(input, Qt::Key_Return);
+        missed += QApplication::focusWidget() == &input ? 1 : 0;
+    }
+    state.counters["missed"] = static_cast<double>(missed);
+}
+BENCHMARK(BM_FollowRecord)->Arg(0)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FollowRecord)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A position typed digit by digit in "Output Data:", ending with its line
+// focused: the time of all its key presses. Each number is typed in the
+// other of two lists, so that it starts afresh without a second's pause.
+// Argument 0 or 1 as for BM_FollowRecord.
+void BM_GoToPosition(benchmark::State& state) {
+    const BigWindow& big = TenMillionRecords();
+    QListView* lists[] = {&big.List("lstOutput"), &big.List("lstErrors")};
+    const bool first = state.range(0) == 0;
+    std::int32_t line = 54'321;
+    std::int64_t missed = 0;
+    // Kept across runs too: a run's first number is typed in the list that
+    // the last run did not end in.
+    static bool other = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (first) {
+            frmQuorvale::RecordPlaces = {};
+        }
+        FocusLine(*lists[other], 0);
+        other = !other;
+        // A record line of the list, and the position it shows.
+        const platform::ListBox& lines =
+            big.form->ListBoxNamed(lists[!other]->objectName().toStdString());
+        std::int32_t position = -1;
+        while (position < 0) {
+            line = static_cast<std::int32_t>((line * std::int64_t{7919} + 104'729) %
+                                             lines.ListCount());
+            position = platform::ListBoxContents::KindOf(lines, line) ==
+                               platform::ListBoxContents::LineKind::Record
+                           ? platform::ListBoxContents::RecordOf(lines, line)
+                           : -1;
+        }
+        const QString digits = QString::number(position);
+        state.ResumeTiming();
+        for (const QChar digit : digits) {
+            Press(*lists[!other], static_cast<Qt::Key>(Qt::Key_0 + (digit.unicode() - u'0')),
+                  digit);
+        }
+        missed += lists[!other]->currentIndex().row() != line ? 1 : 0;
+    }
+    state.counters["missed"] = static_cast<double>(missed);
+}
+BENCHMARK(BM_GoToPosition)->Arg(0)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GoToPosition)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -191,5 +304,6 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    bigWindow.reset();
     return 0;
 }

@@ -418,6 +418,212 @@ TEST(Win32Lines, EachIsDescribedByItsTipForAScreenReader) {
     modQuorvale::KeepReasons = false;
 }
 
+// The focused list's focused line: "lstOutput 1 [00002]   30-1-102", selected
+// and in view, or what is wrong.
+std::string FocusedLine(HWND form) {
+    const char* names[] = {"lstInput", "lstOutput", "lstNotPlaced", "lstErrors"};
+    const std::vector<HWND> lists = LeftToRight(form, "SysListView32");
+    const auto list = std::find(lists.begin(), lists.end(), GetFocus());
+    if (list == lists.end()) {
+        return "<no list has the focus>";
+    }
+    const int row = ListView_GetNextItem(*list, -1, LVNI_FOCUSED);
+    wchar_t text[128] = {};
+    ListView_GetItemText(*list, row, 0, text, 128);
+    std::string line =
+        std::string(names[list - lists.begin()]) + " " + std::to_string(row) + " " + Narrow(text);
+    if (ListView_GetItemState(*list, row, LVIS_SELECTED) == 0 ||
+        ListView_GetSelectedCount(*list) != 1) {
+        line += " <not the one selected>";
+    }
+    RECT item{};
+    RECT client{};
+    ListView_GetItemRect(*list, row, &item, LVIR_BOUNDS);
+    GetClientRect(*list, &client);
+    if (item.top < client.top || item.bottom > client.bottom) {
+        line += " <out of view>";
+    }
+    return line;
+}
+
+void PressAltLeft(HWND list) {
+    SendMessageW(list, WM_SYSKEYDOWN, VK_LEFT, 1 | 1 << 29); // bit 29: Alt is held
+}
+
+void Type(HWND list, const char* digits) {
+    for (; *digits != '\0'; ++digits) {
+        SendMessageW(list, WM_CHAR, static_cast<WPARAM>(*digits), 1);
+    }
+}
+
+// On the shipped example, with the keyboard only: [00002] from "Input
+// Data:" to its output line with Enter and back with Alt+Left; a far line
+// comes into view; headings lead nowhere; Backspace goes back too; the
+// dialog manager leaves Enter to the list.
+TEST(Win32Navigation, EnterFollowsARecordAltLeftAndBackspaceReturn) {
+    const Win32Run run(ExampleData, true);
+    ShowWindow(run.Handle(), SW_SHOWNOACTIVATE);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    FocusLine(lists[0], 2);
+    MSG enter{lists[0], WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    EXPECT_NE(SendMessageW(lists[0], WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)) &
+                  DLGC_WANTMESSAGE,
+              0);
+    PressKey(lists[0], VK_RETURN);
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstOutput 1 [00002]   30-1-102");
+    PressAltLeft(GetFocus());
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstInput 2 [00002]   30-1-102");
+
+    FocusLine(lists[0], 44);
+    PressKey(lists[0], VK_RETURN);
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstOutput 19 [00044]   46-7-207");
+    PressKey(lists[1], VK_RETURN);
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstInput 44 [00044]   46-7-207");
+    PressKey(lists[0], VK_BACK);
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstOutput 19 [00044]   46-7-207");
+
+    FocusLine(lists[1], 7);
+    PressKey(lists[1], VK_RETURN);
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstOutput 7 Output List 2") << "a heading leads nowhere";
+
+    // A double-click on a not-placed line leads to its input line.
+    RECT line{};
+    ListView_GetItemRect(lists[2], 3, &line, LVIR_BOUNDS);
+    const LPARAM at = MAKELPARAM(line.left + 20, (line.top + line.bottom) / 2);
+    SendMessageW(lists[2], WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(lists[2], WM_LBUTTONUP, 0, at);
+    SendMessageW(lists[2], WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(lists[2], WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstInput 43 [00043]   30-7-102");
+    modQuorvale::KeepReasons = false;
+}
+
+// Typing 26 in "Errors:" reaches [00026], whose Enter leads to its input
+// line; a position without a line in the list moves nothing.
+TEST(Win32Navigation, TypedDigitsGoToThePositionsLine) {
+    const Win32Run run(ExampleData, true);
+    ShowWindow(run.Handle(), SW_SHOWNOACTIVATE);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    FocusLine(lists[3], 0);
+    Type(lists[3], "26");
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstErrors 4 [00026]   60-4-601");
+    PressKey(lists[3], VK_RETURN);
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstInput 26 [00026]   60-4-601");
+    PressAltLeft(lists[0]);
+    PressAltLeft(lists[3]);
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstErrors 0 [00011]   49-2-402") << "before typing";
+    Sleep(1100);
+    Type(lists[3], "3");
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstErrors 0 [00011]   49-2-402") << "[00003] is no error";
+
+    FocusLine(lists[0], 0);
+    Type(lists[0], "045");
+    EXPECT_EQ(FocusedLine(run.Handle()), "lstInput 45 [00045]   10-8-403");
+    modQuorvale::KeepReasons = false;
+}
+
+// The tip a tooltip control shows at this point of the form, "" for none.
+std::string CaptionTipAt(HWND tips, HWND form, POINT at) {
+    TTHITTESTINFOW hit{};
+    hit.hwnd = form;
+    hit.pt = at;
+    hit.ti.cbSize = sizeof hit.ti;
+    if (!SendMessageW(tips, TTM_HITTESTW, 0, reinterpret_cast<LPARAM>(&hit))) {
+        return "";
+    }
+    wchar_t text[256] = {};
+    hit.ti.lpszText = text;
+    SendMessageW(tips, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&hit.ti));
+    return Narrow(text);
+}
+
+BOOL CALLBACK FindCaptionTips(HWND window, LPARAM found) {
+    if (ClassOf(window) == "tooltips_class32" &&
+        SendMessageW(window, TTM_GETTOOLCOUNT, 0, 0) == 4) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Each list's counts: in a tip over its frame's caption, which keeps its
+// text, and after what the list shows in its accessible description.
+TEST(Win32Navigation, EachListTellsItsCountsOverItsCaptionAndInItsDescription) {
+    const ComApartment apartment;
+    const Win32Run run(ExampleData, true);
+    const std::vector<HWND> frames = LeftToRight(run.Handle(), "Button");
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    HWND tips = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindCaptionTips, reinterpret_cast<LPARAM>(&tips));
+    ASSERT_NE(tips, nullptr);
+    const char* counts[] = {"46 records, 12 rejected",
+                            "6 output lists of 5 records: 2 full groups, 4 pairs",
+                            "4 records of 3 groups", "12 records: 5 out of range, 7 for their key"};
+    for (std::size_t i = 0; i < std::size(counts); ++i) {
+        SCOPED_TRACE(counts[i]);
+        const RECT frame = RectInClient(run.Handle(), frames[i]);
+        const RECT list = RectInClient(run.Handle(), lists[i]);
+        EXPECT_EQ(CaptionTipAt(tips, run.Handle(), {frame.left + 30, frame.top + 6}), counts[i]);
+        EXPECT_EQ(CaptionTipAt(tips, run.Handle(), {list.left + 30, list.top + 30}), "");
+        EXPECT_EQ(TextOf(frames[i]), Designed[i].caption);
+        const std::string description = AccessibleDescription(lists[i], CHILDID_SELF);
+        EXPECT_GT(description.size(), std::strlen(counts[i]) + 10) << description;
+        EXPECT_EQ(description.substr(description.size() - std::strlen(counts[i]) - 2),
+                  std::string(". ") + counts[i]);
+    }
+    modQuorvale::KeepReasons = false;
+}
+
+struct HeardFocus {
+    HWND window;
+    LONG object;
+    LONG child;
+};
+std::vector<HeardFocus> heardFocus;
+
+void CALLBACK HearFocus(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    heardFocus.push_back({window, object, child});
+}
+
+// A screen reader hears the line a move lands on, with its fate: the focus
+// event names the line, whose description is its tip.
+TEST(Win32Navigation, AMoveAnnouncesTheLineItLandsOn) {
+    const ComApartment apartment;
+    const Win32Run run(ExampleData, true);
+    ShowWindow(run.Handle(), SW_SHOWNOACTIVATE);
+    const std::vector<HWND> lists = LeftToRight(run.Handle(), "SysListView32");
+    FocusLine(lists[3], 4);
+    heardFocus.clear();
+    const HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, HearFocus,
+                        GetCurrentProcessId(), GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    PressKey(lists[3], VK_RETURN);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
+    UnhookWinEvent(hook);
+    ASSERT_FALSE(heardFocus.empty());
+    const HeardFocus last = heardFocus.back();
+    EXPECT_EQ(last.window, lists[0]);
+    EXPECT_EQ(last.object, OBJID_CLIENT);
+    EXPECT_EQ(last.child, 27) << "line 26, counted from 1";
+    IAccessible* accessible = nullptr;
+    VARIANT child;
+    VariantInit(&child);
+    ASSERT_EQ(AccessibleObjectFromEvent(last.window, static_cast<DWORD>(last.object),
+                                        static_cast<DWORD>(last.child), &accessible, &child),
+              S_OK);
+    BSTR description = nullptr;
+    ASSERT_EQ(accessible->get_accDescription(child, &description), S_OK);
+    EXPECT_EQ(Narrow(description),
+              "rejected because GroupKey 601 is used with Value1 60 and 22 (record [00009])");
+    SysFreeString(description);
+    accessible->Release();
+    modQuorvale::KeepReasons = false;
+}
+
 // A control as it draws itself, edge included: 0xRRGGBB by row.
 struct Picture {
     int width = 0;

@@ -24,6 +24,7 @@
 #include <QToolTip>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -234,6 +235,17 @@ QString TipOf(QWidget& window, const char* list, int row) {
     return List(window, list)->model()->index(row, 0).data(Qt::ToolTipRole).toString();
 }
 
+// The tooltip that hovering over this point of a widget brings up.
+QString HoverTip(QWidget& widget, QPoint at) {
+    QToolTip::hideText();
+    if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); })) {
+        return "(the previous tip stayed)";
+    }
+    QHelpEvent hover(QEvent::ToolTip, at, widget.mapToGlobal(at));
+    QApplication::sendEvent(&widget, &hover);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
 // The tooltip that hovering over a row brings up.
 QString HoverTip(QListView& list, int row) {
     // A tip hides after a delay; the next must not be taken for it.
@@ -393,6 +405,144 @@ TEST(WindowKeys, CtrlShiftCCopiesEveryLineCtrlCTheCurrentOne) {
     QListView& errors = Focus(*run.Window(), "lstErrors");
     QTest::keyClick(&errors, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(clipboard.text(), "[00002]   99-2-8\n");
+}
+
+// The current line of the list with the focus: "lstOutput 1 [00002]   30-1-102",
+// selected and in view, or what is wrong.
+std::string FocusedLine() {
+    auto* list = qobject_cast<QListView*>(QApplication::focusWidget());
+    if (list == nullptr) {
+        return "<no list has the focus>";
+    }
+    const QModelIndex current = list->currentIndex();
+    std::string line = list->objectName().toStdString() + " " + std::to_string(current.row()) +
+                       " " + current.data().toString().toStdString();
+    if (!list->selectionModel()->isSelected(current)) {
+        line += " <not selected>";
+    }
+    if (!list->viewport()->rect().contains(list->visualRect(current))) {
+        line += " <out of view>";
+    }
+    return line;
+}
+
+// On the shipped example, with the keyboard only: [00002] from "Input
+// Data:" to its output line with Enter and back with Alt+Left; headings lead
+// nowhere; a far line comes into view; Backspace goes back too.
+TEST(WindowNavigation, EnterFollowsARecordAltLeftAndBackspaceReturn) {
+    WindowRun run(ExampleData);
+    QWidget& window = *run.Window();
+    QListView& input = Focus(window, "lstInput", 2);
+    QTest::keyClick(&input, Qt::Key_Return);
+    EXPECT_EQ(FocusedLine(), "lstOutput 1 [00002]   30-1-102");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(FocusedLine(), "lstInput 2 [00002]   30-1-102");
+
+    // Output List 3, line 5: below the first screenful.
+    Focus(window, "lstInput", 44);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(FocusedLine(), "lstOutput 19 [00044]   46-7-207");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(FocusedLine(), "lstInput 44 [00044]   46-7-207");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    EXPECT_EQ(FocusedLine(), "lstOutput 19 [00044]   46-7-207");
+
+    QListView& output = Focus(window, "lstOutput", 7);
+    QTest::keyClick(&output, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), &output);
+    EXPECT_EQ(output.currentIndex().row(), 7) << "a heading leads nowhere";
+    // A double-click on a not-placed line leads to its input line.
+    QListView& notPlaced = *List(window, "lstNotPlaced");
+    const QRect line = notPlaced.visualRect(notPlaced.model()->index(3, 0));
+    QTest::mouseClick(notPlaced.viewport(), Qt::LeftButton, Qt::NoModifier, line.center());
+    QTest::mouseDClick(notPlaced.viewport(), Qt::LeftButton, Qt::NoModifier, line.center());
+    EXPECT_EQ(FocusedLine(), "lstInput 43 [00043]   30-7-102");
+}
+
+// Typing 26 in "Errors:" reaches [00026], whose Enter leads to its input
+// line. Digits typed after a pause start a new number; a position without
+// a line here moves nothing; letters still search the lines.
+TEST(WindowNavigation, TypedDigitsGoToThePositionsLine) {
+    WindowRun run(ExampleData);
+    QWidget& window = *run.Window();
+    QListView& errors = Focus(window, "lstErrors", 0);
+    QTest::keyClicks(&errors, "26");
+    EXPECT_EQ(FocusedLine(), "lstErrors 4 [00026]   60-4-601");
+    QTest::keyClick(&errors, Qt::Key_Return);
+    EXPECT_EQ(FocusedLine(), "lstInput 26 [00026]   60-4-601");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(FocusedLine(), "lstErrors 4 [00026]   60-4-601");
+    QTest::keyClick(&errors, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(FocusedLine(), "lstErrors 0 [00011]   49-2-402") << "before the typed move";
+
+    QTest::keyClick(&errors, Qt::Key_3);
+    EXPECT_EQ(FocusedLine(), "lstErrors 0 [00011]   49-2-402") << "[00003] is no error";
+    QTest::qWait(1100);
+    QTest::keyClick(&errors, Qt::Key_6, Qt::KeypadModifier);
+    EXPECT_EQ(FocusedLine(), "lstErrors 7 [00006]   17-1-501") << "6 alone, not 36";
+
+    QListView& input = Focus(window, "lstInput", 0);
+    QTest::keyClicks(&input, "045");
+    EXPECT_EQ(FocusedLine(), "lstInput 45 [00045]   10-8-403");
+    QTest::keyClicks(&input, "9");
+    EXPECT_EQ(FocusedLine(), "lstInput 45 [00045]   10-8-403") << "no position 459";
+
+    QListView& output = Focus(window, "lstOutput", 1);
+    QTest::keyClicks(&output, "O");
+    EXPECT_EQ(output.currentIndex().data().toString(), "Output List 2");
+}
+
+QString AccessibleDescriptionOf(QWidget& widget) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&widget);
+    return accessible != nullptr ? accessible->text(QAccessible::Description) : QString();
+}
+
+// Each list's counts: over its frame's caption, which keeps its text, and
+// after what the list shows in the description a screen reader hears with
+// its name.
+TEST(WindowAccessibility, EachListTellsItsCountsOnItsFrameAndInItsDescription) {
+    WindowRun run(ExampleData);
+    QApplication::setActiveWindow(run.Window());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(run.Window()));
+    const std::pair<const char*, const char*> counts[] = {
+        {"lstInput", "46 records, 12 rejected"},
+        {"lstOutput", "6 output lists of 5 records: 2 full groups, 4 pairs"},
+        {"lstNotPlaced", "4 records of 3 groups"},
+        {"lstErrors", "12 records: 5 out of range, 7 for their key"},
+    };
+    for (std::size_t i = 0; i < std::size(counts); ++i) {
+        SCOPED_TRACE(counts[i].first);
+        QListView& list = *List(*run.Window(), counts[i].first);
+        auto* frame = qobject_cast<QGroupBox*>(list.parentWidget());
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(frame->toolTip(), counts[i].second);
+        EXPECT_EQ(frame->title(), Designed[i].caption);
+        EXPECT_EQ(HoverTip(*frame, QPoint(30, 6)), counts[i].second) << "over the caption";
+        const QString description = AccessibleDescriptionOf(list);
+        EXPECT_TRUE(description.endsWith(QString(". ") + counts[i].second))
+            << description.toStdString();
+        EXPECT_GT(description.size(), qsizetype(std::strlen(counts[i].second) + 10))
+            << "what it shows first";
+    }
+    QToolTip::hideText();
+}
+
+// A screen reader hears the line a move lands on, with its fate: what it
+// reads on the focus event is the list's focused line, described by its
+// tip. (The event itself is sent only to a running accessibility bridge,
+// which the offscreen platform has not.)
+TEST(WindowAccessibility, AMoveLeavesTheFocusOnTheLineItLandsOn) {
+    WindowRun run(ExampleData);
+    QWidget& window = *run.Window();
+    QListView& errors = Focus(window, "lstErrors", 4);
+    QTest::keyClick(&errors, Qt::Key_Return);
+    QListView* input = List(window, "lstInput");
+    ASSERT_EQ(QApplication::focusWidget(), input);
+    QAccessibleInterface* line = QAccessible::queryAccessibleInterface(input)->focusChild();
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(QAccessible::Name), "[00026]   60-4-601");
+    EXPECT_EQ(line->text(QAccessible::Description),
+              "rejected because GroupKey 601 is used with Value1 60 and 22 (record [00009])");
 }
 
 constexpr const char* NothingLeftOver = "5\n12,1,4,0\n12,2,4,0\n12,3,4,0\n12,5,4,0\n12,7,4,0\n";

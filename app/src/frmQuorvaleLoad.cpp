@@ -61,6 +61,57 @@ void FillOutput(platform::ListBox& list) {
     }
 }
 
+using platform::ListBox;
+
+// The list box that shows each kind of place.
+const char* ListShowing(PlaceKind kind) {
+    switch (kind) {
+    case PlaceKind::Input:
+        return "lstInput";
+    case PlaceKind::Output:
+        return "lstOutput";
+    case PlaceKind::NotPlaced:
+        return "lstNotPlaced";
+    case PlaceKind::Rejected:
+        return "lstErrors";
+    }
+    return nullptr;
+}
+
+// lstInput's line i shows the record at position i.
+ListBox::LineInList FollowFromInput(std::int32_t index) {
+    const RecordPlace place = PlaceOf(index);
+    return {ListShowing(place.kind), place.line};
+}
+
+// Back to the record's input line; headings and blank lines lead nowhere.
+template <PlaceKind Kind> ListBox::LineInList FollowToInput(std::int32_t index) {
+    const std::int32_t position = PositionOnLine(Kind, index);
+    return position >= 0 ? ListBox::LineInList{ListShowing(PlaceKind::Input), position}
+                         : ListBox::LineInList{nullptr, -1};
+}
+
+template <PlaceKind Kind> std::int32_t FindPosition(std::int32_t position) {
+    return LineOfPosition(Kind, position);
+}
+
+template <PlaceKind Kind> std::string Counts() {
+    return DescribeCounts(Kind);
+}
+
+template <PlaceKind Kind> void UseNavigation(platform::Form& form, ListBox::FollowWriter follow) {
+    form.ListBoxNamed(ListShowing(Kind)).UseNavigation(follow, FindPosition<Kind>, Counts<Kind>);
+}
+
+// Where Enter and typed positions lead, and the counts: all worked out
+// only when a key or the window asks.
+void UseNavigation(platform::Form& form) {
+    UseNavigation<PlaceKind::Input>(form, FollowFromInput);
+    UseNavigation<PlaceKind::Output>(form, FollowToInput<PlaceKind::Output>);
+    UseNavigation<PlaceKind::NotPlaced>(form, FollowToInput<PlaceKind::NotPlaced>);
+    UseNavigation<PlaceKind::Rejected>(form, FollowToInput<PlaceKind::Rejected>);
+}
+
 } // namespace
 
 void ResetForm() {
@@ -89,6 +140,7 @@ void Form_Load(platform::Form& form) {
         form.ListBoxNamed("lstOutput").UseTips(DescribeOutput, ListBox::TipsInText::Left);
         form.ListBoxNamed("lstNotPlaced").UseTips(DescribeNotPlaced);
         form.ListBoxNamed("lstErrors").UseTips(DescribeRejection);
+        UseNavigation(form);
     }
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The documents that ship beside the program agree with it: every option of
-# --help is in the manual page, every key it lists in the manual page and
-# the README, and the version and copyright that --version
+# --help is in the manual page, every key it lists is in the manual page and
+# the README's keys, and the version and copyright that --version
 # prints are those of the manual page, the Debian changelog, the AppStream
 # release and LICENSE.
 #
@@ -26,13 +26,14 @@ for option in $options; do
     grep -qF -- "$option" <<<"$man_text" || fail "the manual page lacks $option"
 done
 
-# Every key that --help lists is in the manual page and the README.
-keys=$(grep -oE '(Tab|Shift|Ctrl)\+[A-Za-z0-9+]+' <<<"$help" | sort -u)
+# Every key that --help lists is in the manual page and the README's keys.
+keys=$(sed -n '/^Keys in the window:/,/^$/s/^  \(.*[^ ]\)  .*/\1/p' <<<"$help" | sed 's/, /\n/g')
 [[ -n "$keys" ]] || fail "--help lists no key"
-for key in $keys; do
-    grep -qF -- "$key" "$man_page" || fail "the manual page lacks the key $key"
-    grep -qF -- "$key" "$source_dir/README.md" || fail "the README lacks the key $key"
-done
+readme_keys=$(sed -n '/^## Keys/,/^## /p' "$source_dir/README.md")
+while IFS= read -r key; do
+    grep -qiF -- "$key" <<<"$man_text" || fail "the manual page lacks the key $key"
+    grep -qiF -- "$key" <<<"$readme_keys" || fail "the README's keys lack $key"
+done <<<"$keys"
 
 version=$(head -1 <<<"$version_text" | awk '{ print $2 }')
 [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "no version in '$(head -1 <<<"$version_text")'"
@@ -58,5 +59,5 @@ for type in $desktop_types; do
         fail "the desktop entry claims $type, which quorvale-mime.xml does not define"
 done
 
-[[ $failed -eq 0 ]] && echo "documents agree with quorvale $version (options: $(echo $options); keys: $(echo $keys))"
+[[ $failed -eq 0 ]] && echo "documents agree with quorvale $version (options: $(echo $options); keys: $(echo $keys | tr '\n' ' '))"
 exit $failed

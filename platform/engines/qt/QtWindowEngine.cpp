@@ -1,4 +1,5 @@
 #include "FormWindow.h"
+#include "ListNavigation.h"
 #include "Surroundings.h"
 #include "platform/FocusMark.h"
 #include "platform/Form.h"
@@ -183,9 +184,14 @@ ListView::ListView(const ListBox& lines, QWidget* parent) : QListView(parent), l
     auto* model = new ListBoxModel(lines, this);
     setItemDelegate(new LongestLineDelegate(*model, this));
     setModel(model);
+    FollowOnDoubleClick(*this, lines);
 }
 
 void ListView::keyPressEvent(QKeyEvent* event) {
+    if (NavigateByKey(*this, lines_, *event)) {
+        event->accept();
+        return;
+    }
     if (event->matches(QKeySequence::WhatsThis)) {
         ShowCurrentTip();
     } else if (event->key() == Qt::Key_C &&
@@ -325,6 +331,7 @@ FormWindow::FormWindow(const Form& form) : description_(form.Description()) {
     const QSize opening = designed.boundedTo(screen()->availableSize());
     setMinimumSize(opening);
     resize(opening);
+    ShowCounts(form, *this);
 }
 
 void FormWindow::resizeEvent(QResizeEvent* event) {

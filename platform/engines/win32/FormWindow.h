@@ -3,6 +3,7 @@
 // Internal to the platform layer and its own tests: the Win32 realisation of
 // a loaded form.
 
+#include "ListNavigation.h"
 #include "WindowEngine.h"
 #include "platform/Form.h"
 
@@ -81,6 +82,7 @@ private:
     HWND tip_ = nullptr;   // the tip that Shift+F1 shows, made when first asked for
     SIZE workArea_{};      // the screen's room for the window
     bool closing_ = false; // destroyed by its owner, not by the user
+    ListNavigation navigation_;
 };
 
 // UTF-8 to UTF-16.

@@ -4,6 +4,7 @@
 
 #include <oleacc.h>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -49,7 +50,8 @@ const AccessibilityFunctions& Functions() {
 // system object's: this one only adds.
 class DescribedList final : public IAccessible {
 public:
-    DescribedList(IAccessible* system, const ListBox& lines) : system_(system), lines_(lines) {}
+    DescribedList(IAccessible* system, const ListBox& lines, std::wstring description)
+        : system_(system), lines_(lines), description_(std::move(description)) {}
     DescribedList(const DescribedList&) = delete;
     DescribedList& operator=(const DescribedList&) = delete;
 
@@ -72,6 +74,13 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
+        // The list's own, with its counts: annotations need not reach
+        // through this object.
+        if (child.vt == VT_I4 && child.lVal == CHILDID_SELF && !description_.empty()) {
+            *description = Functions().allocateString(description_.data(),
+                                                      static_cast<UINT>(description_.size()));
+            return *description != nullptr ? S_OK : E_OUTOFMEMORY;
+        }
         if (child.vt == VT_I4 && child.lVal > 0 && child.lVal <= lines_.ListCount()) {
             const std::wstring tip = Widen(lines_.Tip(child.lVal - 1));
             if (!tip.empty()) {
@@ -166,12 +175,14 @@ private:
 
     IAccessible* system_;
     const ListBox& lines_;
+    std::wstring description_;
     LONG references_ = 1;
 };
 
 } // namespace
 
-LRESULT AccessibleListObject(HWND list, WPARAM wParam, const ListBox& lines) {
+LRESULT AccessibleListObject(HWND list, WPARAM wParam, const ListBox& lines,
+                             const std::wstring& description) {
     if (!Functions().Loaded()) {
         return 0;
     }
@@ -180,7 +191,7 @@ LRESULT AccessibleListObject(HWND list, WPARAM wParam, const ListBox& lines) {
                                                 reinterpret_cast<void**>(&system)))) {
         return 0;
     }
-    auto* described = new DescribedList(system, lines);
+    auto* described = new DescribedList(system, lines, description);
     const LRESULT result = Functions().resultFromObject(IID_IAccessible, wParam, described);
     described->Release();
     return result > 0 ? result : 0;

@@ -175,6 +175,7 @@ HWND FormWindow::Create(HINSTANCE instance) {
     dpi_ = DpiOf(window_);
     UpdateFont();
     CreateControls(instance);
+    navigation_.Start(window_, form_, controls_);
     const SIZE size = OuterSize(description.clientWidth, description.clientHeight, dpi_);
     SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -291,7 +292,9 @@ void FormWindow::DescribeForAccessibility(HWND list, const ControlDescription& c
         return;
     }
     const std::wstring name = Widen(AccessibleName(form_.Description(), control));
-    const std::wstring description = Widen(control.description);
+    // What the list holds follows what it shows.
+    const std::wstring description = Widen(
+        DescriptionWithCounts(control.description, form_.ListBoxNamed(control.name).Counts()));
     services->SetHwndPropStr(list, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME,
                              name.c_str());
     if (!description.empty()) {
@@ -330,6 +333,7 @@ void FormWindow::Arrange() {
         GetClientRect(list, &listClient);
         ListView_SetColumnWidth(list, 0, listClient.right);
     }
+    navigation_.PlaceCaptionTips();
 }
 
 void FormWindow::ShowLine(NMLVDISPINFOW& info) const {
@@ -361,6 +365,14 @@ LRESULT CALLBACK FormWindow::ListProcedure(HWND list, UINT message, WPARAM wPara
 }
 
 LRESULT FormWindow::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_GETDLGCODE &&
+        navigation_.WantsMessage(list, reinterpret_cast<MSG*>(lParam))) {
+        return DefSubclassProc(list, message, wParam, lParam) | DLGC_WANTMESSAGE;
+    }
+    if (navigation_.OnMessage(list, message, wParam, lParam)) {
+        HideTip();
+        return 0;
+    }
     switch (message) {
     case WM_KEYDOWN:
         if (OnListKey(list, wParam)) {
@@ -406,7 +418,8 @@ LRESULT FormWindow::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM
         // Compared as 32 bits: 64-bit Windows may pass the ID sign-extended or not.
         if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT) &&
             lines_.at(list)->HasTips()) {
-            if (const LRESULT object = AccessibleListObject(list, wParam, *lines_.at(list))) {
+            if (const LRESULT object = AccessibleListObject(list, wParam, *lines_.at(list),
+                                                            navigation_.Description(list))) {
                 return object;
             }
         }
@@ -579,6 +592,9 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ShowLine(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
         } else if (header->code == LVN_GETINFOTIPW && lines_.count(header->hwndFrom) != 0) {
             ShowTip(*reinterpret_cast<NMLVGETINFOTIPW*>(lParam));
+        } else if (header->code == NM_DBLCLK) {
+            navigation_.OnDoubleClick(header->hwndFrom,
+                                      reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem);
         }
         return 0;
     }

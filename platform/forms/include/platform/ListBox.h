@@ -130,6 +130,39 @@ private:
     RecordLinesWriter writeRecords_ = nullptr;
     TipWriter writeTip_ = nullptr;
     TipsInText tipsInText_ = TipsInText::Written;
+
+public:
+    // Where keys lead, for a window: the program tells each list, line by
+    // line, which line of which list shows the same record, and what the
+    // list holds in counts. Without this a list leads nowhere.
+    struct LineInList {
+        const char* list; // a list box's name; null for no line
+        std::int32_t index;
+    };
+    // The line that a record line leads to, {nullptr, -1} for none.
+    using FollowWriter = LineInList (*)(std::int32_t index);
+    // The index of the line that shows the record at a position, -1 if none.
+    using PositionFinder = std::int32_t (*)(std::int32_t position);
+    using CountsWriter = std::string (*)();
+    void UseNavigation(FollowWriter follow, PositionFinder find, CountsWriter counts) {
+        follow_ = follow;
+        findPosition_ = find;
+        writeCounts_ = counts;
+    }
+    bool Navigates() const { return follow_ != nullptr; }
+    LineInList Follow(std::int32_t index) const {
+        return follow_ != nullptr && index >= 0 && index < ListCount() ? follow_(index)
+                                                                       : LineInList{nullptr, -1};
+    }
+    std::int32_t LineOfPosition(std::int32_t position) const {
+        return findPosition_ != nullptr ? findPosition_(position) : -1;
+    }
+    std::string Counts() const { return writeCounts_ != nullptr ? writeCounts_() : std::string(); }
+
+private:
+    FollowWriter follow_ = nullptr;
+    PositionFinder findPosition_ = nullptr;
+    CountsWriter writeCounts_ = nullptr;
 };
 
 } // namespace platform
