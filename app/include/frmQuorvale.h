@@ -73,6 +73,14 @@ constexpr OutputLine OutputLineAt(std::int32_t index) {
     return OutputListLine(index / OutputListLines + 1, index % OutputListLines);
 }
 
+// The 0-based index in lstOutput of a list's record line (both 1-based):
+// where OutputLineAt finds that record.
+constexpr std::int32_t OutputRecordLine(std::int32_t list, std::int32_t record) {
+    return (list - 1) * OutputListLines + record;
+}
+static_assert(OutputLineAt(OutputRecordLine(2, 3)).list == 2 &&
+              OutputLineAt(OutputRecordLine(2, 3)).record == 3);
+
 // The tips of the four lists, each by the 0-based index of a line of its
 // list, as ListBox::UseTips takes them; "" for a line without one, or when
 // the stages kept no reasons (KeepReasons was not set).

@@ -49,8 +49,8 @@ RecordPlace PlaceOf(std::int32_t position) {
     }
     std::int32_t place = RecordPlaces[static_cast<std::size_t>(position)];
     if (place < PlacedCount()) {
-        const std::int32_t list = place / OutputListRecords;
-        return {PlaceKind::Output, list * OutputListLines + 1 + place % OutputListRecords};
+        return {PlaceKind::Output,
+                OutputRecordLine(place / OutputListRecords + 1, place % OutputListRecords + 1)};
     }
     place -= PlacedCount();
     if (place < NotPlacedList->Count()) {

@@ -98,8 +98,9 @@ int Run(const ProjectDescription& project, int argc, char** argv, const EngineOp
     // Reading the options opens nothing, so a usage error can't be misrouted
     // even before the streams are made safe.
     const Options options = ParseOptions(project, argc, argv);
+    state.dataPath = options.file.value_or(project.dataFileName);
     if (!options.help && !options.version) {
-        PrepareMemory(options.file.value_or(project.dataFileName));
+        PrepareMemory(state.dataPath);
     }
     PrepareStandardStreams();
     if (options.help) {
@@ -113,7 +114,6 @@ int Run(const ProjectDescription& project, int argc, char** argv, const EngineOp
     if (options.file) {
         RedirectFile(project.dataFileName, *options.file);
     }
-    state.dataPath = options.file.value_or(project.dataFileName);
     return options.text ? RunAsText(project, options.why, state)
                         : RunAsWindow(project, argc, argv, openEngine, state);
 }

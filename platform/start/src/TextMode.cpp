@@ -1,7 +1,6 @@
 #include "TextMode.h"
 
 #include "ListBoxWriting.h"
-#include "platform/FatalError.h"
 #include "platform/Guarantee.h"
 
 #include <algorithm>
@@ -202,10 +201,8 @@ private:
         if (block.inPlace) {
             // As the record writer promises, a line takes RecordLineCapacity
             // bytes at most.
-            if (CheckGuarantees &&
-                block.end - block.text.get() > static_cast<std::ptrdiff_t>(how_.blockRoom)) {
-                Raise("broken guarantee: record lines fit their room");
-            }
+            Expect(block.end - block.text.get() <= static_cast<std::ptrdiff_t>(how_.blockRoom),
+                   "record lines fit their room");
             writer.Put({block.text.get(), static_cast<std::size_t>(block.end - block.text.get())});
         } else {
             ListBox::LineBuffer unused;
