@@ -3,6 +3,7 @@
 
 #include "FileNumbers.h"
 #include "ListBoxWriting.h"
+#include "SanitizerAllocator.h"
 #include "StartRoutine.h"
 #include "TestSupport.h"
 #include "TextMode.h"
@@ -229,18 +230,6 @@ int NoThread(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*) {
     return EAGAIN;
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool SanitizerAllocator = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool SanitizerAllocator = true;
-#else
-constexpr bool SanitizerAllocator = false;
-#endif
-#else
-constexpr bool SanitizerAllocator = false;
-#endif
-
 } // namespace
 
 // A second thread is not always to be had (a limit on processes, or on
@@ -253,7 +242,7 @@ TEST(TextModeTwoThreads, OneThreadWhenTheSecondCannotBeHad) {
     noThread.startThread = NoThread;
     std::vector<platform::TextWriting> denied{noThread};
     // Sanitizers end the run rather than fail so large an allocation.
-    if (!SanitizerAllocator) {
+    if (!platform::SanitizerAllocator) {
         denied.push_back({1, SIZE_MAX / 2});
     }
     for (const platform::TextWriting& how : denied) {
