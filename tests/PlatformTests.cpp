@@ -8,12 +8,14 @@
 #include "platform/FocusMark.h"
 #include "platform/FormLayout.h"
 #include "platform/IntTable.h"
+#include "platform/SideBySide.h"
 #include "platform/Text.h"
 
 #include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 #include <new>
+#include <thread>
 #include <vector>
 
 using platform::FatalError;
@@ -375,4 +377,27 @@ TEST(Building, NamesTheOutermostScopeAnErrorLeft) {
     }
     EXPECT_EQ(platform::TakeBuildingWhenFailed(), "loading 3 records");
     EXPECT_EQ(platform::TakeBuildingWhenFailed(), "");
+}
+
+TEST(RunSideBySide, RunsBothAtOnceAndRaisesTheirErrorsHere) {
+    std::thread::id besidesThread;
+    bool hereRan = false;
+    platform::RunSideBySide([&] { hereRan = true; },
+                            [&] { besidesThread = std::this_thread::get_id(); });
+    EXPECT_TRUE(hereRan);
+    EXPECT_NE(besidesThread, std::thread::id());
+    EXPECT_NE(besidesThread, std::this_thread::get_id());
+
+    bool hereFinished = false;
+    EXPECT_THROW(platform::RunSideBySide([&] { hereFinished = true; },
+                                         [] { platform::Raise("no room for the halves"); }),
+                 FatalError);
+    EXPECT_TRUE(hereFinished);
+    try {
+        platform::RunSideBySide([] { platform::Raise("here"); },
+                                [] { platform::Raise("besides"); });
+        ADD_FAILURE() << "nothing raised";
+    } catch (const FatalError& error) {
+        EXPECT_STREQ(error.what(), "here");
+    }
 }

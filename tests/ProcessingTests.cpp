@@ -267,6 +267,37 @@ TEST(RunInvariants, HoldOnRandomTables) {
     EXPECT_GT(notPlaced, 300);
 }
 
+// Large enough that grouping splits its work over two threads: the two
+// halves' groups must come out as one list in seed order, each described by
+// its facts, and the run's invariants must hold.
+TEST(RunInvariants, HoldOnATableGroupedOnTwoThreads) {
+    std::mt19937 random(7);
+    auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    constexpr int Count = 150000;
+    std::vector<Record> rows(Count);
+    for (auto& row : rows) {
+        const int key = pick(1, Count / 4);
+        row = {pick(0, 60) == 0 ? pick(1, 48) : 1 + key % 48, pick(0, 70) == 0 ? 8 : pick(1, 7),
+               key, 0};
+    }
+    ResetModule();
+    KeepReasons = true;
+    RunStages(rows);
+    const Lists groups = PendingPositions();
+    ASSERT_EQ(PendingFacts.size(), groups.size());
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        ASSERT_TRUE(g == 0 || groups[g - 1].front() < groups[g].front()) << "group " << g;
+        ASSERT_EQ(PendingFacts[g].size, static_cast<std::int32_t>(groups[g].size()));
+        ASSERT_EQ(PendingFacts[g].value1, RecordTable.Get(groups[g].front(), Value1));
+    }
+    PairGroups();
+    EXPECT_EQ(testing_support::CheckRunInvariants(), "");
+    EXPECT_GT(OutputLists->Count(), Count / 10);
+    ResetModule();
+}
+
 TEST(RunInvariants, CatchCorruptedResults) {
     RunStages(GroupingExample());
     PairGroups();

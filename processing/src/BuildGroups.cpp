@@ -4,6 +4,7 @@
 #include "platform/FatalError.h"
 #include "platform/Guarantee.h"
 #include "platform/Prefetch.h"
+#include "platform/SideBySide.h"
 
 #include <algorithm>
 #include <array>
@@ -151,15 +152,30 @@ bool IsFree(const std::int32_t* cells, std::int32_t p) {
     return cells[Index(p, Status)] == StatusFree;
 }
 
-Groups GroupAll(const std::int32_t* cells) {
-    const detail::RecordsByKey free = detail::GroupByKey(
-        cells, detail::KeySlots(cells), [cells](std::int32_t p) { return IsFree(cells, p); });
+// Grouping splits its work in two, by position and by key, and from this
+// many records the two parts run on two cores: below it, starting the
+// second thread costs more than it saves.
+constexpr std::int32_t TwoThreadsFrom = 1 << 17;
+
+// Runs both parts, side by side where that pays.
+void RunBoth(const std::function<void()>& first, const std::function<void()>& second) {
+    if (RecordCount >= TwoThreadsFrom) {
+        platform::RunSideBySide(first, second);
+    } else {
+        first();
+        second();
+    }
+}
+
+// The groups of the keys from slot begin up to end, found in slot order:
+// keys share no record, so ranges of them can be grouped at once.
+Groups GroupKeys(const detail::RecordsByKey& free, std::size_t begin, std::size_t end) {
     Groups groups;
     // Room for the most there can be: pages never written cost no memory,
     // while regrowing would hold the old and the new array at once.
-    groups.found.reserve(free.records.size());
+    groups.found.reserve(free.Start(end) - free.Start(begin));
     PairQueues work;
-    for (std::size_t k = 0; k < free.SlotCount(); ++k) {
+    for (std::size_t k = begin; k < end; ++k) {
         const auto key = free.Key(k);
         if constexpr (platform::CheckGuarantees) {
             ExpectValidated(key);
@@ -173,51 +189,105 @@ Groups GroupAll(const std::int32_t* cells) {
     return groups;
 }
 
+// The groups of the lower slots, then those of the upper slots: group g is
+// the g-th of the two in this order.
+struct GroupHalves {
+    std::array<Groups, 2> halves;
+
+    std::size_t Count() const { return halves[0].found.size() + halves[1].found.size(); }
+    const Group& operator[](std::size_t g) const {
+        const std::size_t lower = halves[0].found.size();
+        return g < lower ? halves[0].found[g] : halves[1].found[g - lower];
+    }
+};
+
+GroupHalves GroupAll(const std::int32_t* cells) {
+    const detail::RecordsByKey free = detail::GroupByKey(
+        cells, detail::KeySlots(cells), [cells](std::int32_t p) { return IsFree(cells, p); },
+        RunBoth);
+    // The first slot that ends past half of the records: the halves of the
+    // keys then hold about as many records each.
+    const auto half = static_cast<std::int32_t>(free.records.size() / 2);
+    const auto middle = static_cast<std::size_t>(
+        std::upper_bound(free.ends.begin(), free.ends.end(), half) - free.ends.begin());
+    GroupHalves groups;
+    RunBoth([&] { groups.halves[0] = GroupKeys(free, 0, middle); },
+            [&] { groups.halves[1] = GroupKeys(free, middle, free.SlotCount()); });
+    return groups;
+}
+
 // A seed's Status until the groups are listed: its group's index plus one,
 // above every status a record can have.
 std::int32_t SeedMark(std::size_t g) {
     return static_cast<std::int32_t>(g) + 1;
 }
 
-// Marks each group's seed with its group, asking for the seed rows, which
-// lie anywhere in the table, some groups ahead.
-void MarkSeeds(std::int32_t* cells, const Groups& groups) {
+// Marks the seeds of `found`, the groups from `first` on, with their groups,
+// asking for the seed rows, which lie anywhere in the table, some groups
+// ahead. Returns how many of the seeds lie before position `middle`.
+std::size_t MarkSeeds(std::int32_t* cells, const std::vector<Group>& found, std::size_t first,
+                      std::int32_t middle) {
     constexpr auto Ahead = static_cast<std::size_t>(platform::PrefetchAhead);
-    const std::vector<Group>& found = groups.found;
+    std::size_t before = 0;
     for (std::size_t g = 0; g < found.size(); ++g) {
         if (g + Ahead < found.size()) {
             platform::PrefetchForWrite(cells + Index(found[g + Ahead].members[0], Status));
         }
-        cells[Index(found[g].members[0], Status)] = SeedMark(g);
+        const std::int32_t seed = found[g].members[0];
+        cells[Index(seed, Status)] = SeedMark(first + g);
+        before += seed < middle ? 1 : 0;
     }
+    return before;
 }
 
-// The groups listed by seed, and every free row marked grouped, in one pass
-// in position order: the seeds' marks give the groups in seed order.
-void ListBySeed(std::int32_t* cells, const Groups& groups) {
+// The groups whose seeds lie from `begin` to `end`, listed by seed into
+// lists and PendingFacts from index `first` on, and every free row there
+// marked grouped, in one pass in position order: the seeds' marks give the
+// groups in seed order.
+void ListBySeed(std::int32_t* cells, const GroupHalves& groups, std::int32_t begin,
+                std::int32_t end, std::vector<PositionList>& lists, std::size_t first) {
     constexpr std::int32_t Ahead = platform::PrefetchAhead;
-    const std::vector<Group>& found = groups.found;
-    std::vector<PositionList> lists;
-    lists.reserve(found.size());
-    PendingFacts.reserve(found.size());
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (p + Ahead < RecordCount && cells[Index(p + Ahead, Status)] > 0) {
+    std::size_t next = first;
+    for (std::int32_t p = begin; p < end; ++p) {
+        if (p + Ahead < end && cells[Index(p + Ahead, Status)] > 0) {
             platform::Prefetch(
-                &found[static_cast<std::size_t>(cells[Index(p + Ahead, Status)] - 1)]);
+                &groups[static_cast<std::size_t>(cells[Index(p + Ahead, Status)] - 1)]);
         }
         std::int32_t& status = cells[Index(p, Status)];
         if (status > 0) {
-            const Group& group = found[static_cast<std::size_t>(status - 1)];
-            PositionList& list = lists.emplace_back();
+            const Group& group = groups[static_cast<std::size_t>(status - 1)];
+            PositionList& list = lists[next];
             for (std::int32_t m = 0; m < group.size; ++m) {
                 list.Add(group.members[static_cast<std::size_t>(m)]);
             }
-            PendingFacts.push_back({group.size, cells[Index(p, Value1)], group.value2Set});
+            PendingFacts[next] = {group.size, cells[Index(p, Value1)], group.value2Set};
+            ++next;
         }
         if (status >= StatusFree) {
             status = StatusGrouped;
         }
     }
+}
+
+// Lists the groups by seed: the lists are made while the seeds are marked,
+// then the two halves of the table are listed side by side, each into its
+// own share of the lists.
+void ListAll(std::int32_t* cells, const GroupHalves& groups) {
+    const std::int32_t middle = RecordCount / 2;
+    std::vector<PositionList> lists;
+    std::size_t lower = 0;
+    RunBoth(
+        [&] {
+            lists.resize(groups.Count());
+            PendingFacts.resize(groups.Count());
+        },
+        [&] {
+            const auto& [first, second] = groups.halves;
+            lower = MarkSeeds(cells, first.found, 0, middle) +
+                    MarkSeeds(cells, second.found, first.found.size(), middle);
+        });
+    RunBoth([&] { ListBySeed(cells, groups, 0, middle, lists, 0); },
+            [&] { ListBySeed(cells, groups, middle, RecordCount, lists, lower); });
     PendingGroups.emplace(std::move(lists));
 }
 
@@ -231,9 +301,7 @@ void BuildGroups() {
         return;
     }
     std::int32_t* cells = detail::TableCells();
-    const Groups groups = GroupAll(cells);
-    MarkSeeds(cells, groups);
-    ListBySeed(cells, groups);
+    ListAll(cells, GroupAll(cells));
 }
 
 } // namespace modQuorvale

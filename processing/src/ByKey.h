@@ -61,42 +61,42 @@ struct RecordsByKey {
     std::vector<std::int32_t> ends; // where each slot's records end
 
     std::size_t SlotCount() const { return ends.size(); }
+    // Where the records of slot k start; for SlotCount(), where all end.
+    std::size_t Start(std::size_t k) const {
+        return k == 0 ? 0 : static_cast<std::size_t>(ends[k - 1]);
+    }
     // The records of slot k, none if no record has its key.
     std::span<const RecordValues> Key(std::size_t k) const {
-        const auto begin = static_cast<std::size_t>(k == 0 ? 0 : ends[k - 1]);
-        return std::span(records).subspan(begin, static_cast<std::size_t>(ends[k]) - begin);
+        return std::span(records).subspan(Start(k), Start(k + 1) - Start(k));
     }
 };
 
-// The records whose position take(p) accepts, grouped by a counting sort of
-// their slots: one count and one placing pass, nothing ordered. The slots
-// are in no order, so both passes ask for the entries ahead
-// (platform::PrefetchAhead).
+// Counts the records from position begin up to end whose position take(p)
+// accepts, by slot. The slots are in no order, so the pass asks for the
+// entries ahead (platform::PrefetchAhead).
 template <typename Take>
-RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
-    RecordsByKey grouped;
-    // Each slot's count, then where its records start, then where they end.
-    std::vector<std::int32_t>& at = grouped.ends;
-    at.assign(slots.Count(), 0);
+void CountBySlot(KeySlots slots, std::int32_t begin, std::int32_t end, Take take,
+                 std::vector<std::int32_t>& count) {
     constexpr std::int32_t Ahead = platform::PrefetchAhead;
-    const std::int32_t aheadEnd = RecordCount - 2 * Ahead;
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        if (p < aheadEnd) {
-            platform::PrefetchForWrite(&at[slots(p + Ahead)]);
+    for (std::int32_t p = begin; p < end; ++p) {
+        if (p + Ahead < end) {
+            platform::PrefetchForWrite(&count[slots(p + Ahead)]);
         }
         if (take(p)) {
-            ++at[slots(p)];
+            ++count[slots(p)];
         }
     }
-    std::int32_t total = 0;
-    for (std::int32_t& slot : at) {
-        total += std::exchange(slot, total);
-    }
-    grouped.records.resize(static_cast<std::size_t>(total));
-    RecordValues* records = grouped.records.data();
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        // The slot's entry first, then the record's place that it gives.
-        if (p < aheadEnd) {
+}
+
+// Puts the records from begin up to end that take(p) accepts at their
+// slots' next places, which `at` gives and moves on: the entry first, then
+// the record's place that it gives, each asked for ahead.
+template <typename Take>
+void PlaceBySlot(const std::int32_t* cells, KeySlots slots, std::int32_t begin, std::int32_t end,
+                 Take take, std::vector<std::int32_t>& at, RecordValues* records) {
+    constexpr std::int32_t Ahead = platform::PrefetchAhead;
+    for (std::int32_t p = begin; p < end; ++p) {
+        if (p + 2 * Ahead < end) {
             platform::Prefetch(&at[slots(p + 2 * Ahead)]);
             platform::PrefetchForWrite(records + at[slots(p + Ahead)]);
         }
@@ -104,6 +104,35 @@ RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take) {
             records[at[slots(p)]++] = {cells[Index(p, Value1)], cells[Index(p, Value2)], p};
         }
     }
+}
+
+// The records whose position take(p) accepts, grouped by a counting sort of
+// their slots: one count and one placing pass, nothing ordered. Each pass
+// is split at the middle position, and runBoth(first, second) runs the two
+// halves, in any order or at once: each half has counts and places of its
+// own, the lower half's places before the upper half's within a slot.
+template <typename Take, typename RunBoth>
+RecordsByKey GroupByKey(const std::int32_t* cells, KeySlots slots, Take take, RunBoth runBoth) {
+    const std::int32_t middle = RecordCount / 2;
+    // Each slot's count in each half, then where the half's records start,
+    // then where they end.
+    std::vector<std::int32_t> lower(slots.Count(), 0);
+    std::vector<std::int32_t> upper(slots.Count(), 0);
+    runBoth([&] { CountBySlot(slots, 0, middle, take, lower); },
+            [&] { CountBySlot(slots, middle, RecordCount, take, upper); });
+    std::int32_t total = 0;
+    for (std::size_t k = 0; k < lower.size(); ++k) {
+        const std::int32_t lowerCount = std::exchange(lower[k], total);
+        total += lowerCount;
+        total += std::exchange(upper[k], total);
+    }
+    RecordsByKey grouped;
+    grouped.records.resize(static_cast<std::size_t>(total));
+    RecordValues* records = grouped.records.data();
+    runBoth([&] { PlaceBySlot(cells, slots, 0, middle, take, lower, records); },
+            [&] { PlaceBySlot(cells, slots, middle, RecordCount, take, upper, records); });
+    // The upper half's places have moved on to where each slot ends.
+    grouped.ends = std::move(upper);
     return grouped;
 }
 
