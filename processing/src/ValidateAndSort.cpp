@@ -268,53 +268,28 @@ void PlaceEqualValues(std::span<std::int32_t> members, std::span<const std::int3
     }
 }
 
-// Each row's Value2 as its rank. Usually the values span a short range and
-// a table of it gives the ranks; otherwise the values are sorted once.
-detail::ColumnRanks RanksBySpan(const std::int32_t* cells, detail::ColumnSpan values) {
-    std::vector<std::int32_t> rankOfValue(static_cast<std::size_t>(values.span), 0);
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        rankOfValue[values.SlotAt(cells, p)] = 1;
-    }
-    detail::ColumnRanks ranks;
-    for (std::int32_t& rank : rankOfValue) {
-        const bool present = rank != 0;
-        rank = static_cast<std::int32_t>(ranks.distinct);
-        ranks.distinct += present ? 1 : 0;
-    }
-    ranks.rankOf.resize(static_cast<std::size_t>(RecordCount));
-    for (std::int32_t p = 0; p < RecordCount; ++p) {
-        ranks.rankOf[static_cast<std::size_t>(p)] = rankOfValue[values.SlotAt(cells, p)];
-    }
-    return ranks;
-}
-
-detail::ColumnRanks RanksOfValue2(const std::int32_t* cells) {
-    constexpr std::int64_t ShortSpan = 1 << 16;
-    const detail::ColumnSpan values = detail::SpanOf(cells, Value2);
-    return values.span <= ShortSpan ? RanksBySpan(cells, values)
-                                    : detail::RanksBySorting(cells, Value2);
-}
-
 // The row that each final position takes under the exchange sort by
-// Value2.
-std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
-    const detail::ColumnRanks ranks = RanksOfValue2(cells);
+// Value2, given each row's Value2 as its rank among the distinct values
+// (rankAt(p), 0 for the smallest).
+template <typename RankAt>
+std::vector<std::int32_t> OrderByRanks(std::size_t distinct, RankAt rankAt) {
     // Rows grouped by value, in position order, each with its count of
     // earlier rows of smaller value: a counting sort by rank, and a
     // Fenwick tree over the ranks.
-    std::vector<std::int32_t> runStart(ranks.distinct + 1, 0);
-    for (const std::int32_t rank : ranks.rankOf) {
-        ++runStart[static_cast<std::size_t>(rank) + 1];
+    std::vector<std::int32_t> runStart(distinct + 1, 0);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        ++runStart[rankAt(p) + 1];
     }
     for (std::size_t r = 1; r < runStart.size(); ++r) {
         runStart[r] += runStart[r - 1];
     }
-    std::vector<std::int32_t> members(ranks.rankOf.size());
-    std::vector<std::int32_t> smallerBefore(ranks.rankOf.size());
+    const auto count = static_cast<std::size_t>(RecordCount);
+    std::vector<std::int32_t> members(count);
+    std::vector<std::int32_t> smallerBefore(count);
     std::vector<std::int32_t> fill(runStart.begin(), runStart.end() - 1);
-    FenwickTree seen(ranks.distinct);
+    FenwickTree seen(distinct);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
-        const auto rank = static_cast<std::size_t>(ranks.rankOf[static_cast<std::size_t>(p)]);
+        const std::size_t rank = rankAt(p);
         const auto at = static_cast<std::size_t>(fill[rank]++);
         members[at] = p;
         smallerBefore[at] = seen.PrefixSum(rank);
@@ -325,13 +300,40 @@ std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
     // become the rows in their final order.
     const std::span<std::int32_t> allMembers(members);
     const std::span<const std::int32_t> allSmaller(smallerBefore);
-    for (std::size_t r = 0; r < ranks.distinct; ++r) {
+    for (std::size_t r = 0; r < distinct; ++r) {
         const auto begin = static_cast<std::size_t>(runStart[r]);
         const auto length = static_cast<std::size_t>(runStart[r + 1]) - begin;
         PlaceEqualValues(allMembers.subspan(begin, length), allSmaller.subspan(begin, length),
                          runStart[r]);
     }
     return members;
+}
+
+// Usually the values span a short range, and a table by value gives each
+// row's rank as it is asked for; otherwise the values are sorted once and
+// the ranks kept by position.
+std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
+    constexpr std::int64_t ShortSpan = 1 << 16;
+    const detail::ColumnSpan values = detail::SpanOf(cells, Value2);
+    if (values.span > ShortSpan) {
+        const detail::ColumnRanks ranks = detail::RanksBySorting(cells, Value2);
+        return OrderByRanks(ranks.distinct, [&ranks](std::int32_t p) {
+            return static_cast<std::size_t>(ranks.rankOf[static_cast<std::size_t>(p)]);
+        });
+    }
+    std::vector<std::int32_t> rankOfValue(static_cast<std::size_t>(values.span), 0);
+    for (std::int32_t p = 0; p < RecordCount; ++p) {
+        rankOfValue[values.SlotAt(cells, p)] = 1;
+    }
+    std::size_t distinct = 0;
+    for (std::int32_t& rank : rankOfValue) {
+        const bool present = rank != 0;
+        rank = static_cast<std::int32_t>(distinct);
+        distinct += present ? 1 : 0;
+    }
+    return OrderByRanks(distinct, [&](std::int32_t p) {
+        return static_cast<std::size_t>(rankOfValue[values.SlotAt(cells, p)]);
+    });
 }
 
 // Gathers every row into a new table in its final order: each read is
