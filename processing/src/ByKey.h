@@ -23,9 +23,10 @@ namespace modQuorvale::detail {
 // stages' writes to their tables cannot make the compiler read it again.
 class KeySlots {
 public:
-    explicit KeySlots(const std::int32_t* cells)
-        : cells_(cells), keys_(SpanOf(cells, GroupKey)),
-          count_(static_cast<std::size_t>(keys_.span)) {
+    explicit KeySlots(const std::int32_t* cells) : KeySlots(cells, SpanOf(cells, GroupKey)) {}
+    // Given the GroupKey column's span, already found.
+    KeySlots(const std::int32_t* cells, ColumnSpan keys)
+        : cells_(cells), keys_(keys), count_(static_cast<std::size_t>(keys_.span)) {
         if (!keys_.FitsTable()) {
             ranks_ = std::make_shared<const ColumnRanks>(RanksBySorting(cells, GroupKey));
             rankAt_ = ranks_->rankOf.data();

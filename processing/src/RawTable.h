@@ -7,6 +7,7 @@
 #include "modQuorvale.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -52,6 +53,23 @@ inline ColumnSpan SpanOf(const std::int32_t* cells, std::int32_t column) {
         high = std::max(high, cells[Index(p, column)]);
     }
     return {column, low, std::int64_t{high} - low + 1};
+}
+
+// The spans of two columns, in one pass.
+inline std::array<ColumnSpan, 2> SpansOf(const std::int32_t* cells, std::int32_t first,
+                                         std::int32_t second) {
+    std::int32_t lowFirst = cells[Index(0, first)];
+    std::int32_t highFirst = lowFirst;
+    std::int32_t lowSecond = cells[Index(0, second)];
+    std::int32_t highSecond = lowSecond;
+    for (std::int32_t p = 1; p < RecordCount; ++p) {
+        lowFirst = std::min(lowFirst, cells[Index(p, first)]);
+        highFirst = std::max(highFirst, cells[Index(p, first)]);
+        lowSecond = std::min(lowSecond, cells[Index(p, second)]);
+        highSecond = std::max(highSecond, cells[Index(p, second)]);
+    }
+    return {ColumnSpan{first, lowFirst, std::int64_t{highFirst} - lowFirst + 1},
+            ColumnSpan{second, lowSecond, std::int64_t{highSecond} - lowSecond + 1}};
 }
 
 // Each row's value in a column as its rank among the distinct values, 0 for

@@ -8,6 +8,7 @@
 #include "platform/Prefetch.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <span>
 #include <utility>
@@ -166,8 +167,8 @@ std::vector<KeyRecords> FromFirsts(const std::vector<KeyedRecord>& conflicting) 
 // position. Records before F are out of range and rejected on their own.
 // Every other record is rejected only for its range; so an in-range record
 // not yet rejected is either the next F or kept.
-void ValidateRecords(std::int32_t* cells) {
-    const detail::KeySlots slots(cells);
+void ValidateRecords(std::int32_t* cells, detail::ColumnSpan keys) {
+    const detail::KeySlots slots(cells, keys);
     const std::vector<KeyedRecord> conflicting =
         ConflictingRecords(cells, slots, KeyStates(cells, slots));
     const auto fromFirsts = FromFirsts(conflicting);
@@ -268,14 +269,42 @@ void PlaceEqualValues(std::span<std::int32_t> members, std::span<const std::int3
     }
 }
 
+// How many of the rows seen so far have a smaller rank than a given one.
+// Value2 mostly takes a handful of values: then one short array holds the
+// count for every rank, and a row updates all of it at once, which the
+// compiler does in a vector instruction or two; more ranks take a Fenwick
+// tree.
+class FewRanksSeen {
+public:
+    static constexpr std::size_t Most = 16;
+    std::int32_t SmallerThan(std::size_t rank) const { return smaller_[rank]; }
+    void Add(std::size_t rank) {
+        for (std::size_t r = 0; r < Most; ++r) {
+            smaller_[r] += r > rank ? 1 : 0;
+        }
+    }
+
+private:
+    std::array<std::int32_t, Most> smaller_{};
+};
+
+class ManyRanksSeen {
+public:
+    explicit ManyRanksSeen(std::size_t distinct) : tree_(distinct) {}
+    std::int32_t SmallerThan(std::size_t rank) const { return tree_.PrefixSum(rank); }
+    void Add(std::size_t rank) { tree_.Add(rank, 1); }
+
+private:
+    FenwickTree tree_;
+};
+
 // The row that each final position takes under the exchange sort by
 // Value2, given each row's Value2 as its rank among the distinct values
 // (rankAt(p), 0 for the smallest).
-template <typename RankAt>
-std::vector<std::int32_t> OrderByRanks(std::size_t distinct, RankAt rankAt) {
+template <typename Seen, typename RankAt>
+std::vector<std::int32_t> OrderByRanks(std::size_t distinct, Seen seen, RankAt rankAt) {
     // Rows grouped by value, in position order, each with its count of
-    // earlier rows of smaller value: a counting sort by rank, and a
-    // Fenwick tree over the ranks.
+    // earlier rows of smaller value: a counting sort by rank.
     std::vector<std::int32_t> runStart(distinct + 1, 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         ++runStart[rankAt(p) + 1];
@@ -287,13 +316,12 @@ std::vector<std::int32_t> OrderByRanks(std::size_t distinct, RankAt rankAt) {
     std::vector<std::int32_t> members(count);
     std::vector<std::int32_t> smallerBefore(count);
     std::vector<std::int32_t> fill(runStart.begin(), runStart.end() - 1);
-    FenwickTree seen(distinct);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         const std::size_t rank = rankAt(p);
         const auto at = static_cast<std::size_t>(fill[rank]++);
         members[at] = p;
-        smallerBefore[at] = seen.PrefixSum(rank);
-        seen.Add(rank, 1);
+        smallerBefore[at] = seen.SmallerThan(rank);
+        seen.Add(rank);
     }
 
     // Each run of a value ends where the sort puts it: in place, members
@@ -309,12 +337,17 @@ std::vector<std::int32_t> OrderByRanks(std::size_t distinct, RankAt rankAt) {
     return members;
 }
 
+template <typename RankAt>
+std::vector<std::int32_t> OrderByRanks(std::size_t distinct, RankAt rankAt) {
+    return distinct <= FewRanksSeen::Most ? OrderByRanks(distinct, FewRanksSeen(), rankAt)
+                                          : OrderByRanks(distinct, ManyRanksSeen(distinct), rankAt);
+}
+
 // Usually the values span a short range, and a table by value gives each
 // row's rank as it is asked for; otherwise the values are sorted once and
 // the ranks kept by position.
-std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells) {
+std::vector<std::int32_t> ExchangeSortOrder(const std::int32_t* cells, detail::ColumnSpan values) {
     constexpr std::int64_t ShortSpan = 1 << 16;
-    const detail::ColumnSpan values = detail::SpanOf(cells, Value2);
     if (values.span > ShortSpan) {
         const detail::ColumnRanks ranks = detail::RanksBySorting(cells, Value2);
         return OrderByRanks(ranks.distinct, [&ranks](std::int32_t p) {
@@ -396,8 +429,9 @@ void ValidateAndSort() {
                              "every record is free as loaded");
         }
     }
-    ValidateRecords(cells);
-    MoveRows(ExchangeSortOrder(cells));
+    const auto [keys, values] = detail::SpansOf(cells, GroupKey, Value2);
+    ValidateRecords(cells, keys);
+    MoveRows(ExchangeSortOrder(cells, values));
 }
 
 } // namespace modQuorvale
