@@ -8,7 +8,6 @@
 #include "platform/Prefetch.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <span>
 #include <utility>
@@ -269,42 +268,14 @@ void PlaceEqualValues(std::span<std::int32_t> members, std::span<const std::int3
     }
 }
 
-// How many of the rows seen so far have a smaller rank than a given one.
-// Value2 mostly takes a handful of values: then one short array holds the
-// count for every rank, and a row updates all of it at once, which the
-// compiler does in a vector instruction or two; more ranks take a Fenwick
-// tree.
-class FewRanksSeen {
-public:
-    static constexpr std::size_t Most = 16;
-    std::int32_t SmallerThan(std::size_t rank) const { return smaller_[rank]; }
-    void Add(std::size_t rank) {
-        for (std::size_t r = 0; r < Most; ++r) {
-            smaller_[r] += r > rank ? 1 : 0;
-        }
-    }
-
-private:
-    std::array<std::int32_t, Most> smaller_{};
-};
-
-class ManyRanksSeen {
-public:
-    explicit ManyRanksSeen(std::size_t distinct) : tree_(distinct) {}
-    std::int32_t SmallerThan(std::size_t rank) const { return tree_.PrefixSum(rank); }
-    void Add(std::size_t rank) { tree_.Add(rank, 1); }
-
-private:
-    FenwickTree tree_;
-};
-
 // The row that each final position takes under the exchange sort by
 // Value2, given each row's Value2 as its rank among the distinct values
 // (rankAt(p), 0 for the smallest).
-template <typename Seen, typename RankAt>
-std::vector<std::int32_t> OrderByRanks(std::size_t distinct, Seen seen, RankAt rankAt) {
+template <typename RankAt>
+std::vector<std::int32_t> OrderByRanks(std::size_t distinct, RankAt rankAt) {
     // Rows grouped by value, in position order, each with its count of
-    // earlier rows of smaller value: a counting sort by rank.
+    // earlier rows of smaller value: a counting sort by rank, and a
+    // Fenwick tree over the ranks.
     std::vector<std::int32_t> runStart(distinct + 1, 0);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         ++runStart[rankAt(p) + 1];
@@ -316,12 +287,13 @@ std::vector<std::int32_t> OrderByRanks(std::size_t distinct, Seen seen, RankAt r
     std::vector<std::int32_t> members(count);
     std::vector<std::int32_t> smallerBefore(count);
     std::vector<std::int32_t> fill(runStart.begin(), runStart.end() - 1);
+    FenwickTree seen(distinct);
     for (std::int32_t p = 0; p < RecordCount; ++p) {
         const std::size_t rank = rankAt(p);
         const auto at = static_cast<std::size_t>(fill[rank]++);
         members[at] = p;
-        smallerBefore[at] = seen.SmallerThan(rank);
-        seen.Add(rank);
+        smallerBefore[at] = seen.PrefixSum(rank);
+        seen.Add(rank, 1);
     }
 
     // Each run of a value ends where the sort puts it: in place, members
@@ -335,12 +307,6 @@ std::vector<std::int32_t> OrderByRanks(std::size_t distinct, Seen seen, RankAt r
                          runStart[r]);
     }
     return members;
-}
-
-template <typename RankAt>
-std::vector<std::int32_t> OrderByRanks(std::size_t distinct, RankAt rankAt) {
-    return distinct <= FewRanksSeen::Most ? OrderByRanks(distinct, FewRanksSeen(), rankAt)
-                                          : OrderByRanks(distinct, ManyRanksSeen(distinct), rankAt);
 }
 
 // Usually the values span a short range, and a table by value gives each
