@@ -9,9 +9,11 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -273,6 +275,126 @@ TEST(SequentialFile, LastValueReadsAsWrittenWhereverItFalls) {
             EXPECT_NE(ErrorOf(content, count + 1).find("the file ends after"), std::string::npos);
         }
     }
+}
+
+// A file of a megabyte or more, read as loading reads it (the count, then
+// rows of four once the total is known), has its second half parsed ahead
+// on another thread. Whatever that half holds, the values and the error
+// must be those of reading the file one value at a time.
+TEST(SequentialFile, SecondHalfReadAheadChangesNothing) {
+    constexpr int Rows = 70000;
+    std::string rows;
+    for (int r = 0; r < Rows; ++r) {
+        rows += std::to_string(r % 48 + 1) + ',' + std::to_string(r % 7 + 1) + ',' +
+                std::to_string(r * 37 % 250000 - 9) + ',' + std::to_string(r % 1000) + '\n';
+    }
+    ASSERT_GT(rows.size(), std::size_t{1} << 20);
+    // A line start in the second half, at a share of the rows.
+    const auto lineAt = [&](double share) {
+        return rows.find('\n', static_cast<std::size_t>(share * static_cast<double>(rows.size()))) +
+               1;
+    };
+    const auto changed = [&](double share, std::string_view insert, std::size_t erase = 0) {
+        std::string text = rows;
+        text.replace(lineAt(share), erase, insert);
+        return text;
+    };
+    std::string crlf = rows.substr(0, lineAt(0.8));
+    for (std::size_t i = crlf.size(); i < rows.size(); ++i) {
+        crlf += rows[i] == '\n' ? std::string("\r\n") : std::string(1, rows[i]);
+    }
+    const std::vector<std::pair<std::string, std::string>> variants = {
+        {"plain", rows},
+        {"CRLF from 80%", crlf},
+        {"a blank line", changed(0.7, "\n")},
+        {"a bad token", changed(0.9, "4x,")},
+        {"a plus sign", changed(0.6, "+5,")},
+        {"a quoted value", changed(0.75, "\"7\",")},
+        {"a tab and two blanks", changed(0.65, "1\t2  3,4\n")},
+        {"a value beyond 32 bits", changed(0.85, "99999999999,")},
+        {"an empty value", changed(0.55, ",")},
+        {"cut short", rows.substr(0, lineAt(0.95) - 7)},
+        {"more values than needed", rows + "1,2,3,4\n5,6\n"},
+        {"no final line end", rows.substr(0, rows.size() - 1)},
+        {"garbage after the last", rows + "\xFF garbage"},
+    };
+    const ScratchDir dir;
+    const int expected = 1 + 4 * Rows;
+    // The count, then the rest one value at a time or in rows of four after
+    // the total.
+    const auto read = [&](const std::string& path, bool asLoaded) {
+        ReadResult result;
+        try {
+            platform::SequentialFile file(path);
+            result.values.push_back(file.ReadValue());
+            std::array<std::int32_t, 4> row{};
+            if (asLoaded) {
+                file.ExpectValues(expected);
+            }
+            while (result.values.size() < static_cast<std::size_t>(expected)) {
+                const std::size_t count = asLoaded ? row.size() : 1;
+                file.ReadValues(std::span(row).first(count));
+                result.values.insert(result.values.end(), row.begin(), row.begin() + count);
+            }
+        } catch (const platform::FatalError& error) {
+            result.error = error.what();
+        }
+        return result;
+    };
+    for (const auto& [name, rest] : variants) {
+        const std::string path = dir.Write("Data.txt", std::to_string(Rows) + '\n' + rest).string();
+        ReadResult oneByOne = read(path, false);
+        const ReadResult asLoaded = read(path, true);
+        // Only the total tells how many values were needed.
+        EXPECT_EQ(asLoaded.error.substr(0, asLoaded.error.find(", but ")),
+                  oneByOne.error.substr(0, oneByOne.error.find("; another")))
+            << name;
+        // A row cut short by the error is not kept.
+        ASSERT_LE(asLoaded.values.size(), oneByOne.values.size()) << name;
+        EXPECT_LT(oneByOne.values.size() - asLoaded.values.size(), 4u) << name;
+        oneByOne.values.resize(asLoaded.values.size());
+        EXPECT_EQ(asLoaded.values, oneByOne.values) << name;
+    }
+#ifndef _WIN32
+    // Standard input on a file that someone has read a line of already: the
+    // half's offsets count from the file's start. Lines of one-digit values
+    // put a separator after a value wherever a miscounted offset falls.
+    std::string ones;
+    for (int r = 0; r < Rows * 2; ++r) {
+        ones += "1,2,3,4\n";
+    }
+    const std::string path =
+        dir.Write("Data.txt", "9\n" + std::to_string(Rows * 2) + '\n' + ones).string();
+    const int saved = dup(0);
+    const int data = open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(lseek(data, 2, SEEK_SET), 2);
+    dup2(data, 0);
+    // One value more than there is, so that the half serves whatever the
+    // count of values left would allow.
+    const std::int64_t total = 2 + std::int64_t{Rows} * 8;
+    std::vector<std::int32_t> values;
+    std::string error;
+    try {
+        platform::SequentialFile input{std::string(platform::StandardInputName)};
+        values.push_back(input.ReadValue());
+        input.ExpectValues(total);
+        for (std::array<std::int32_t, 4> row{};;) {
+            input.ReadValues(row);
+            values.insert(values.end(), row.begin(), row.end());
+        }
+    } catch (const platform::FatalError& caught) {
+        error = caught.what();
+    }
+    dup2(saved, 0);
+    close(data);
+    close(saved);
+    EXPECT_EQ(error, "standard input: the file ends after " + std::to_string(total - 1) +
+                         " values, but " + std::to_string(total) + " are needed");
+    ASSERT_EQ(values.size(), static_cast<std::size_t>(total - 1));
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        ASSERT_EQ(values[i], static_cast<std::int32_t>((i - 1) % 4 + 1)) << "value " << i;
+    }
+#endif
 }
 
 TEST(SequentialFile, MissingOrDirectoryIsAnErrorNamingIt) {

@@ -1,6 +1,7 @@
 #pragma once
 
-// Digits and the 32-bit limit, shared by every way the reader takes a value.
+// Digits, separators and the 32-bit limit, shared by every way the reader
+// takes a value.
 
 #include <algorithm>
 #include <array>
@@ -88,6 +89,31 @@ inline bool SignedValue(bool negative, std::uint64_t magnitude, std::int32_t& va
     const auto signedMagnitude = static_cast<std::int64_t>(magnitude);
     value = static_cast<std::int32_t>(negative ? -signedMagnitude : signedMagnitude);
     return true;
+}
+
+inline bool IsBlankOrLineEnd(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+inline bool IsSeparator(int c) {
+    return IsBlankOrLineEnd(c) || c == ',';
+}
+
+// Where a plain value at p ends: an optional minus sign and digits, followed
+// by a separator inside the block. Most files hold nothing else. Null if
+// the value is anything more (a quote, a plus sign, a value that ends the
+// block or is too big), which the grammar then reads afresh.
+inline const char* PlainValueEnd(const char* p, std::int32_t& value) {
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    const char* digitsStart = p;
+    std::uint64_t magnitude = 0;
+    p = ReadDigits(p, magnitude);
+    if (p == digitsStart || !IsSeparator(static_cast<unsigned char>(*p)) ||
+        !SignedValue(negative, magnitude, value)) {
+        return nullptr;
+    }
+    return p;
 }
 
 } // namespace platform::digits

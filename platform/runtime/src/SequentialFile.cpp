@@ -26,13 +26,9 @@ namespace {
 constexpr std::size_t BlockSize = 1 << 16;
 constexpr std::size_t PreviewLimit = 24;
 
-bool IsBlankOrLineEnd(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-bool IsSeparator(int c) {
-    return IsBlankOrLineEnd(c) || c == ',';
-}
+using digits::IsBlankOrLineEnd;
+using digits::IsSeparator;
+using digits::PlainValueEnd;
 
 // Shows a token the way a user can read it back, control bytes escaped.
 void AppendVisible(std::string& out, unsigned char c) {
@@ -86,23 +82,6 @@ bool MayGrowIntoMark(std::string_view start) {
     return false;
 }
 
-// Where a plain value at p ends: an optional minus sign and digits, followed
-// by a separator inside the block. Most files hold nothing else. Null if
-// the value is anything more (a quote, a plus sign, a value that ends the
-// block or is too big), which the grammar then reads afresh.
-const char* PlainValueEnd(const char* p, std::int32_t& value) {
-    const bool negative = *p == '-';
-    p += negative ? 1 : 0;
-    const char* digitsStart = p;
-    std::uint64_t magnitude = 0;
-    p = digits::ReadDigits(p, magnitude);
-    if (p == digitsStart || !IsSeparator(static_cast<unsigned char>(*p)) ||
-        !digits::SignedValue(negative, magnitude, value)) {
-        return nullptr;
-    }
-    return p;
-}
-
 // Standard input under a stream of its own, so that closing the file leaves
 // descriptor 0 in place; bytes as they are, also on Windows.
 std::FILE* OpenStandardInput() {
@@ -146,6 +125,13 @@ SequentialFile::SequentialFile(std::string path)
     if (file_ == nullptr) {
         Raise(shownPath_ + ": cannot open for reading: " + ErrnoText());
     }
+    // Offsets count from the file's start, even where standard input was
+    // left partly read by whoever handed it over; a stream has none.
+#ifdef _WIN32
+    offset_ = std::max<std::int64_t>(_telli64(_fileno(file_.get())), 0);
+#else
+    offset_ = std::max<std::int64_t>(lseek(fileno(file_.get()), 0, SEEK_CUR), 0);
+#endif
     // Zeroed: an empty block already ends in its NUL.
     buffer_ = std::make_unique<char[]>(BlockSize + digits::AtOnce);
     next_ = end_ = buffer_.get();
@@ -160,7 +146,7 @@ std::int32_t SequentialFile::ReadValue() {
 }
 
 void SequentialFile::ReadValues(std::span<std::int32_t> values) {
-    for (std::int32_t& value : values) {
+    for (std::int32_t& value : values.subspan(serving_ ? Serve(values) : 0)) {
         if (!TryReadPlainValue(value)) {
             value = ReadValueSlowly();
         }
@@ -204,6 +190,12 @@ bool SequentialFile::TryReadPlainValue(std::int32_t& value) {
 }
 
 std::int32_t SequentialFile::ReadValueSlowly() {
+    if (serving_ || (secondHalf_ && commaAllowed_ && Position() == secondHalf_->Split() - 1 &&
+                     TakeSecondHalf())) {
+        std::int32_t value = 0;
+        Serve({&value, 1});
+        return value;
+    }
     SkipSeparator();
     valueLine_ = line_;
     std::int32_t value = 0;
@@ -340,6 +332,67 @@ std::int32_t SequentialFile::ParseValue() {
     return value;
 }
 
+namespace {
+
+// Below this, a second thread would cost about what it saves.
+constexpr std::int64_t SecondHalfFrom = std::int64_t{1} << 20;
+
+} // namespace
+
+void SequentialFile::ExpectValues(std::int64_t total) {
+    expected_ = total;
+    const std::int64_t size = RegularFileSize();
+    secondHalf_ = size >= SecondHalfFrom && !serving_
+                      ? SecondHalf::Start(fileno(file_.get()), Position(), size)
+                      : nullptr;
+}
+
+// At the LF before the second half's first value. Its values serve only if
+// the caller will ask for all of them: a file that holds more values than
+// that is read on from here instead, as it would be without them.
+bool SequentialFile::TakeSecondHalf() {
+    secondHalf_->Finish();
+    const std::size_t count = secondHalf_->Values().size();
+    if (count == 0 || static_cast<std::int64_t>(count) > expected_ - valuesRead_) {
+        secondHalf_.reset();
+        return false;
+    }
+    serving_ = true;
+    served_ = 0;
+    SetBlock(0);
+    return true;
+}
+
+// As many of the values as are left to serve; then the reader goes on from
+// where the last of them ends, as if it had read them itself.
+std::size_t SequentialFile::Serve(std::span<std::int32_t> values) {
+    const std::span<const std::int32_t> left = secondHalf_->Values().subspan(served_);
+    const std::size_t count = std::min(values.size(), left.size());
+    std::copy_n(left.begin(), count, values.begin());
+    served_ += count;
+    valuesRead_ += static_cast<std::int64_t>(count);
+    if (count == left.size()) {
+        ResumeAfterSecondHalf();
+    }
+    return count;
+}
+
+void SequentialFile::ResumeAfterSecondHalf() {
+    line_ += secondHalf_->LineEnds();
+    valueLine_ = line_;
+    commaAllowed_ = true;
+    offset_ = secondHalf_->End();
+#ifdef _WIN32
+    _lseeki64(_fileno(file_.get()), offset_, SEEK_SET);
+#else
+    lseek(fileno(file_.get()), offset_, SEEK_SET);
+#endif
+    eof_ = false;
+    SetBlock(0);
+    serving_ = false;
+    secondHalf_.reset();
+}
+
 int SequentialFile::Peek() {
     if (next_ == end_ && !Refill()) {
         return EOF;
@@ -351,7 +404,14 @@ bool SequentialFile::Refill() {
     if (eof_) {
         return false;
     }
-    const std::size_t count = ReadInto(buffer_.get(), BlockSize);
+    // A block ends at the second half's start, so that the quick path stops
+    // there and the half's values can take over.
+    std::size_t room = BlockSize;
+    if (secondHalf_ && offset_ < secondHalf_->Split()) {
+        room = static_cast<std::size_t>(
+            std::min<std::int64_t>(BlockSize, secondHalf_->Split() - offset_));
+    }
+    const std::size_t count = ReadInto(buffer_.get(), room);
     if (count == 0) {
         eof_ = true;
         return false;
@@ -372,6 +432,7 @@ std::size_t SequentialFile::ReadInto(char* into, std::size_t room) {
     if (failed) {
         Raise(shownPath_ + ": read error: " + ErrnoText());
     }
+    offset_ += static_cast<std::int64_t>(count);
     return count;
 }
 

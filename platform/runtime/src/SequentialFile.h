@@ -4,6 +4,7 @@
 // and the fuzzers: the program reads through file numbers
 // (platform/SequentialFile.h).
 
+#include "SecondHalf.h"
 #include "platform/SequentialFile.h"
 
 #include <cstdint>
@@ -19,8 +20,10 @@ namespace platform {
 // by blanks, tabs, line ends (LF, CRLF, CR) or a single comma; a value is an
 // optional sign and decimal digits, optionally in double quotes. Anything
 // else is a fatal error naming the file, the line and the value's ordinal.
-// Nothing is read ahead beyond one block, and nothing past the value that
-// the caller asks for is ever interpreted. A read takes what has arrived, so
+// Nothing is read ahead beyond one block, but for the second half of a
+// large regular file once the caller has said how many values it will ask
+// for (SecondHalf.h), and nothing past the value that the caller asks for
+// is ever reported. A read takes what has arrived, so
 // values on a pipe, FIFO or terminal are parsed as they come, and more is
 // waited for only when the value asked for is not complete yet.
 class SequentialFile {
@@ -39,8 +42,9 @@ public:
     void ReadValues(std::span<std::int32_t> values);
 
     // How many values the caller will ask for in all, so that a short file
-    // can say how many were needed.
-    void ExpectValues(std::int64_t total) { expected_ = total; }
+    // can say how many were needed. A large regular file then has its second
+    // half parsed ahead, on a second thread.
+    void ExpectValues(std::int64_t total);
 
     const std::string& Path() const { return path_; }
     // The path as reports show it: escaped, quoted where needed.
@@ -60,6 +64,11 @@ private:
     bool Take(char wanted, Token& token);
     bool TakeDigits(std::uint64_t& magnitude, Token& token);
     void TakeRest(Token& token);
+
+    std::int64_t Position() const { return offset_ - (end_ - next_); }
+    bool TakeSecondHalf();
+    std::size_t Serve(std::span<std::int32_t> values);
+    void ResumeAfterSecondHalf();
 
     int Peek();
     void Advance() { ++next_; }
@@ -89,6 +98,13 @@ private:
     std::int64_t valueLine_ = 1;
     std::int64_t valuesRead_ = 0;
     std::int64_t expected_ = -1;
+    // Where the next block is read from in the file.
+    std::int64_t offset_ = 0;
+    // The second half parsed ahead; while its values are served, the block
+    // is empty and served_ is the next of them.
+    std::unique_ptr<SecondHalf> secondHalf_;
+    bool serving_ = false;
+    std::size_t served_ = 0;
 };
 
 } // namespace platform
