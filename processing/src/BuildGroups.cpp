@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -39,13 +40,15 @@ struct Group {
     std::int8_t value2Set; // the Value2Bit of each member's Value2
 };
 
-// The groups in the order they were found, key by key.
+// The groups in the order they were found, key by key, written on from
+// `found`, where there is room for a group per record.
 struct Groups {
-    std::vector<Group> found;
+    Group* found;
+    std::size_t count = 0;
 
-    void Open(const RecordValues&) { found.push_back({{}, 0, 0}); }
+    void Open(const RecordValues&) { found[count++] = {{}, 0, 0}; }
     void Add(const RecordValues& member) {
-        Group& group = found.back();
+        Group& group = found[count - 1];
         group.members[static_cast<std::size_t>(group.size)] = member.position;
         group.value2Set = static_cast<std::int8_t>(group.value2Set | Value2Bit(member.value2));
         ++group.size;
@@ -167,13 +170,12 @@ void RunBoth(const std::function<void()>& first, const std::function<void()>& se
     }
 }
 
-// The groups of the keys from slot begin up to end, found in slot order:
-// keys share no record, so ranges of them can be grouped at once.
-Groups GroupKeys(const detail::RecordsByKey& free, std::size_t begin, std::size_t end) {
-    Groups groups;
-    // Room for the most there can be: pages never written cost no memory,
-    // while regrowing would hold the old and the new array at once.
-    groups.found.reserve(free.Start(end) - free.Start(begin));
+// The groups of the keys from slot begin up to end, found in slot order
+// and written from `found` on: keys share no record, so ranges of them can
+// be grouped at once. Returns how many there are.
+std::size_t GroupKeys(const detail::RecordsByKey& free, std::size_t begin, std::size_t end,
+                      Group* found) {
+    Groups groups{found};
     PairQueues work;
     for (std::size_t k = begin; k < end; ++k) {
         const auto key = free.Key(k);
@@ -186,18 +188,24 @@ Groups GroupKeys(const detail::RecordsByKey& free, std::size_t begin, std::size_
             GroupManyRecords(key, groups, work);
         }
     }
-    return groups;
+    return groups.count;
 }
 
-// The groups of the lower slots, then those of the upper slots: group g is
-// the g-th of the two in this order.
+// The groups of the lower keys, then those of the upper keys, in one block
+// with room for a group per record: the upper keys' groups start where
+// their records do, so the two halves never meet. One block, like one
+// array, leaves the memory it is cut from whole for the lists that follow.
+// Group g is the g-th of the two in this order.
 struct GroupHalves {
-    std::array<Groups, 2> halves;
+    std::unique_ptr<Group[]> block;
+    std::size_t upperStart = 0;
+    std::array<std::size_t, 2> counts{};
 
-    std::size_t Count() const { return halves[0].found.size() + halves[1].found.size(); }
+    std::span<const Group> Lower() const { return {block.get(), counts[0]}; }
+    std::span<const Group> Upper() const { return {block.get() + upperStart, counts[1]}; }
+    std::size_t Count() const { return counts[0] + counts[1]; }
     const Group& operator[](std::size_t g) const {
-        const std::size_t lower = halves[0].found.size();
-        return g < lower ? halves[0].found[g] : halves[1].found[g - lower];
+        return g < counts[0] ? block[g] : block[upperStart + g - counts[0]];
     }
 };
 
@@ -210,9 +218,15 @@ GroupHalves GroupAll(const std::int32_t* cells) {
     const auto half = static_cast<std::int32_t>(free.records.size() / 2);
     const auto middle = static_cast<std::size_t>(
         std::upper_bound(free.ends.begin(), free.ends.end(), half) - free.ends.begin());
-    GroupHalves groups;
-    RunBoth([&] { groups.halves[0] = GroupKeys(free, 0, middle); },
-            [&] { groups.halves[1] = GroupKeys(free, middle, free.SlotCount()); });
+    // Room for the most there can be: pages never written cost no memory.
+    GroupHalves groups{std::make_unique_for_overwrite<Group[]>(free.records.size()),
+                       free.Start(middle)};
+    Group* const block = groups.block.get();
+    RunBoth([&] { groups.counts[0] = GroupKeys(free, 0, middle, block); },
+            [&] {
+                groups.counts[1] =
+                    GroupKeys(free, middle, free.SlotCount(), block + groups.upperStart);
+            });
     return groups;
 }
 
@@ -225,7 +239,7 @@ std::int32_t SeedMark(std::size_t g) {
 // Marks the seeds of `found`, the groups from `first` on, with their groups,
 // asking for the seed rows, which lie anywhere in the table, some groups
 // ahead. Returns how many of the seeds lie before position `middle`.
-std::size_t MarkSeeds(std::int32_t* cells, const std::vector<Group>& found, std::size_t first,
+std::size_t MarkSeeds(std::int32_t* cells, std::span<const Group> found, std::size_t first,
                       std::int32_t middle) {
     constexpr auto Ahead = static_cast<std::size_t>(platform::PrefetchAhead);
     std::size_t before = 0;
@@ -282,9 +296,8 @@ void ListAll(std::int32_t* cells, const GroupHalves& groups) {
             PendingFacts.resize(groups.Count());
         },
         [&] {
-            const auto& [first, second] = groups.halves;
-            lower = MarkSeeds(cells, first.found, 0, middle) +
-                    MarkSeeds(cells, second.found, first.found.size(), middle);
+            lower = MarkSeeds(cells, groups.Lower(), 0, middle) +
+                    MarkSeeds(cells, groups.Upper(), groups.Lower().size(), middle);
         });
     RunBoth([&] { ListBySeed(cells, groups, 0, middle, lists, 0); },
             [&] { ListBySeed(cells, groups, middle, RecordCount, lists, lower); });

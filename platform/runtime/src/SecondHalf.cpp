@@ -39,16 +39,27 @@ std::size_t ReadAt(int descriptor, char* into, std::size_t room, std::int64_t of
     }
 }
 
-// The byte after the first LF from `from` on that follows a digit, or 0.
-std::int64_t LineAfter(int descriptor, std::int64_t from) {
+// What the bytes from `from` on tell: the byte after the first LF that
+// follows a digit (0 if there is none), and how many values a byte holds,
+// by the separators among them.
+struct Sample {
+    std::int64_t lineStart = 0;
+    double valuesPerByte = 0;
+};
+
+Sample SampleAt(int descriptor, std::int64_t from) {
     char bytes[LineSearch];
     const std::size_t count = ReadAt(descriptor, bytes, sizeof bytes, from - 1);
+    Sample sample;
+    std::size_t separators = 0;
     for (std::size_t i = 1; i < count; ++i) {
-        if (bytes[i] == '\n' && digits::IsDigit(bytes[i - 1])) {
-            return from + static_cast<std::int64_t>(i);
+        if (sample.lineStart == 0 && bytes[i] == '\n' && digits::IsDigit(bytes[i - 1])) {
+            sample.lineStart = from + static_cast<std::int64_t>(i);
         }
+        separators += digits::IsSeparator(static_cast<unsigned char>(bytes[i])) ? 1 : 0;
     }
-    return 0;
+    sample.valuesPerByte = count > 1 ? static_cast<double>(separators) / (count - 1) : 0;
+    return sample;
 }
 
 #endif
@@ -61,12 +72,19 @@ std::unique_ptr<SecondHalf> SecondHalf::Start([[maybe_unused]] int descriptor,
 #ifdef _WIN32
     return nullptr; // no reading at an offset beside the reader's own
 #else
-    const std::int64_t split = LineAfter(descriptor, position + (size - position) / 2);
+    const Sample sample = SampleAt(descriptor, position + (size - position) / 2);
+    const std::int64_t split = sample.lineStart;
     if (split <= position + 1) {
         return nullptr;
     }
-    // Each value takes a digit and its separator at least.
-    const auto capacity = static_cast<std::size_t>((size - split) / 2 + 1);
+    // Room for the values the sample promises and a margin: the half's
+    // values stop where it is full, and the reader takes the rest. Room for
+    // the most a half can hold (a digit and a separator each) would leave a
+    // hole the later stages fill badly.
+    constexpr double Margin = 1.1;
+    const auto capacity = static_cast<std::size_t>(
+        std::min<double>(static_cast<double>(size - split) * sample.valuesPerByte * Margin + 1024,
+                         static_cast<double>((size - split) / 2 + 1)));
     std::unique_ptr<SecondHalf> half(new (std::nothrow) SecondHalf(descriptor, split, capacity));
     if (half == nullptr || half->values_ == nullptr || half->block_ == nullptr ||
         pthread_create(&half->thread_, nullptr, Run, half.get()) != 0) {
