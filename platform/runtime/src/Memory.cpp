@@ -37,9 +37,9 @@ constexpr std::size_t LargePage = std::size_t{2} << 20;
 // lately. A bigger run takes more of them than that, and on a virtual
 // machine each further one makes the host find and clear 2 MiB at once,
 // which costs more than its 512 small pages: measured between other
-// programs, 3,000,000 records took 0.70 s with them and 0.60 s without,
-// 10,000,000 took 2.7 s against 2.2 s, while 1,000,000 (60 MiB of room)
-// took 0.165 s against 0.18 s.
+// programs, 3,000,000 records took 0.75 s with them and 0.60 s without,
+// 10,000,000 took 2.70 s against 2.19 s, while 1,000,000 (60 MiB of room)
+// took 0.17 s against 0.18 s.
 constexpr std::size_t LargePagesUpTo = std::size_t{64} << 20;
 
 // The room to take for this data, or 0 when the data is small.
