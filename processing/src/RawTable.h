@@ -45,31 +45,30 @@ struct ColumnSpan {
     }
 };
 
-inline ColumnSpan SpanOf(const std::int32_t* cells, std::int32_t column) {
-    std::int32_t low = cells[Index(0, column)];
-    std::int32_t high = low;
-    for (std::int32_t p = 1; p < RecordCount; ++p) {
-        low = std::min(low, cells[Index(p, column)]);
-        high = std::max(high, cells[Index(p, column)]);
+// The spans of some columns, found in one pass.
+template <std::size_t N>
+std::array<ColumnSpan, N> SpansOf(const std::int32_t* cells,
+                                  const std::array<std::int32_t, N>& columns) {
+    std::array<std::int32_t, N> low;
+    std::array<std::int32_t, N> high;
+    for (std::size_t c = 0; c < N; ++c) {
+        low[c] = high[c] = cells[Index(0, columns[c])];
     }
-    return {column, low, std::int64_t{high} - low + 1};
+    for (std::int32_t p = 1; p < RecordCount; ++p) {
+        for (std::size_t c = 0; c < N; ++c) {
+            low[c] = std::min(low[c], cells[Index(p, columns[c])]);
+            high[c] = std::max(high[c], cells[Index(p, columns[c])]);
+        }
+    }
+    std::array<ColumnSpan, N> spans;
+    for (std::size_t c = 0; c < N; ++c) {
+        spans[c] = {columns[c], low[c], std::int64_t{high[c]} - low[c] + 1};
+    }
+    return spans;
 }
 
-// The spans of two columns, in one pass.
-inline std::array<ColumnSpan, 2> SpansOf(const std::int32_t* cells, std::int32_t first,
-                                         std::int32_t second) {
-    std::int32_t lowFirst = cells[Index(0, first)];
-    std::int32_t highFirst = lowFirst;
-    std::int32_t lowSecond = cells[Index(0, second)];
-    std::int32_t highSecond = lowSecond;
-    for (std::int32_t p = 1; p < RecordCount; ++p) {
-        lowFirst = std::min(lowFirst, cells[Index(p, first)]);
-        highFirst = std::max(highFirst, cells[Index(p, first)]);
-        lowSecond = std::min(lowSecond, cells[Index(p, second)]);
-        highSecond = std::max(highSecond, cells[Index(p, second)]);
-    }
-    return {ColumnSpan{first, lowFirst, std::int64_t{highFirst} - lowFirst + 1},
-            ColumnSpan{second, lowSecond, std::int64_t{highSecond} - lowSecond + 1}};
+inline ColumnSpan SpanOf(const std::int32_t* cells, std::int32_t column) {
+    return SpansOf(cells, std::array{column})[0];
 }
 
 // Each row's value in a column as its rank among the distinct values, 0 for

@@ -395,7 +395,7 @@ void ValidateAndSort() {
                              "every record is free as loaded");
         }
     }
-    const auto [keys, values] = detail::SpansOf(cells, GroupKey, Value2);
+    const auto [keys, values] = detail::SpansOf(cells, std::array{GroupKey, Value2});
     ValidateRecords(cells, keys);
     MoveRows(ExchangeSortOrder(cells, values));
 }

@@ -75,7 +75,7 @@ bool KernelGivesLargePagesOnRequest() {
 void KeepFreedMemoryInTheHeap() {
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
-    mallopt(M_ARENA_MAX, 1);
+    ShareOneHeap();
 }
 
 // Grows the heap by `room` now, marks the 2 MiB pages inside it for large

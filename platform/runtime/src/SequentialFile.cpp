@@ -82,6 +82,16 @@ bool MayGrowIntoMark(std::string_view start) {
     return false;
 }
 
+// Moves the descriptor's own position, which the reads below go by, and
+// returns it, or -1 where the file has none (a stream).
+std::int64_t Seek(std::FILE* file, std::int64_t offset, int whence) {
+#ifdef _WIN32
+    return _lseeki64(_fileno(file), offset, whence);
+#else
+    return lseek(fileno(file), offset, whence);
+#endif
+}
+
 // Standard input under a stream of its own, so that closing the file leaves
 // descriptor 0 in place; bytes as they are, also on Windows.
 std::FILE* OpenStandardInput() {
@@ -127,11 +137,7 @@ SequentialFile::SequentialFile(std::string path)
     }
     // Offsets count from the file's start, even where standard input was
     // left partly read by whoever handed it over; a stream has none.
-#ifdef _WIN32
-    offset_ = std::max<std::int64_t>(_telli64(_fileno(file_.get())), 0);
-#else
-    offset_ = std::max<std::int64_t>(lseek(fileno(file_.get()), 0, SEEK_CUR), 0);
-#endif
+    offset_ = std::max<std::int64_t>(Seek(file_.get(), 0, SEEK_CUR), 0);
     // Zeroed: an empty block already ends in its NUL.
     buffer_ = std::make_unique<char[]>(BlockSize + digits::AtOnce);
     next_ = end_ = buffer_.get();
@@ -382,11 +388,7 @@ void SequentialFile::ResumeAfterSecondHalf() {
     valueLine_ = line_;
     commaAllowed_ = true;
     offset_ = secondHalf_->End();
-#ifdef _WIN32
-    _lseeki64(_fileno(file_.get()), offset_, SEEK_SET);
-#else
-    lseek(fileno(file_.get()), offset_, SEEK_SET);
-#endif
+    Seek(file_.get(), offset_, SEEK_SET);
     eof_ = false;
     SetBlock(0);
     serving_ = false;
