@@ -19,7 +19,7 @@ DISPLAY='' wineboot -i </dev/null >/dev/null 2>&1 || true
 wineserver -w # its desktop must not outlive the display-less boot
 cp "$root/examples/Data.txt" "$work/"
 
-xvfb-run -a -s "-screen 0 800x420x24 -dpi 96" bash -c '
+xvfb-run -a -s "-screen 0 800x420x24 -dpi 96 -noreset" bash -c '
     set -euo pipefail
     cd "$1"
     wine "$2" </dev/null >/dev/null 2>&1 &

@@ -37,22 +37,11 @@ trap 'kill $app ${weston:-} 2>/dev/null || true; stop_xvfb; rm -rf "$scratch"' E
 fail() { echo "window check: $*" >&2; tally 0 1; exit 1; }
 
 # Runs a command in the background (app is its id) and waits for its first
-# window. Now and then a busy X server refuses a client, and the program
-# then reports that it cannot open a window and ends; such a start is tried
-# once more, so that only a program that never shows its window fails.
+# window.
 start_shown() { # COMMAND, evaluated in a subshell
-    local attempt status
-    for attempt in 1 2; do
-        (eval "$1") &
-        app=$!
-        status=0
-        wait_for_window Quorvale "$app" >/dev/null || status=$?
-        [[ $status -ne 2 ]] && return "$status"
-        wait "$app" 2>/dev/null || true
-        app=
-        echo "window check: the program ended without a window (start $attempt)" >&2
-    done
-    return 1
+    (eval "$1") &
+    app=$!
+    wait_for_window Quorvale "$app" >/dev/null
 }
 
 # Top-level windows named Quorvale that are mapped: "id WIDTHxHEIGHT".

@@ -32,15 +32,8 @@ fail() { failed=$((failed + 1)); echo "FAILED $1: ${*:2}"; }
 
 # A private X server of the given screen size, as DISPLAY; its id in xvfb_pid.
 own_server() { # WIDTHxHEIGHT
-    local fifo number
-    fifo=$(mktemp -u)
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$fifo" 2>/dev/null &
-    xvfb_pid=$!
+    start_xvfb "$1"
     servers+=("$xvfb_pid")
-    read -r number <"$fifo"
-    rm -f "$fifo"
-    export DISPLAY=":$number"
 }
 
 # Starts the program in $work with a limit set by the shell, standard error
