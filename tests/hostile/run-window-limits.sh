@@ -30,7 +30,8 @@ trap cleanup EXIT
 pass() { passed=$((passed + 1)); echo "ok $1"; }
 fail() { failed=$((failed + 1)); echo "FAILED $1: ${*:2}"; }
 
-# A private X server of the given screen size, as DISPLAY; its id in xvfb_pid.
+# A private X server of the given screen size (start_xvfb: DISPLAY and
+# xvfb_pid), stopped with the others when the check ends.
 own_server() { # WIDTHxHEIGHT
     start_xvfb "$1"
     servers+=("$xvfb_pid")
